@@ -1,0 +1,53 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "midi/backend.h"
+#include "midi/midi_device_set.h"
+#include "midi/routing_table.h"
+
+namespace tarvelo {
+
+// The MIDI input callback: echoes every incoming short message at once.
+//  - System messages go unchanged to output device 0.
+//  - Note offs and note ons are posted to the owner for display, then routed by the note byte
+//    through the Routing table: the Part's device and channel, transposed by its shift.
+//  - Other channel messages go to the channel-message target, or are dropped without one.
+//
+// Two things go beyond a stateless table lookup, so that the stream that leaves is always valid
+// and no note hangs:
+//  - A note whose transposed number leaves 0..127 is not sent (nor its release).
+//  - A release goes where its note on went, remembered per input channel and key, even when the
+//    Part's range, device, channel or shift changed while the key was held.
+//
+// Runs on the MIDI input thread: no lock, no allocation, no wait.
+class LiveRouter final : public InputHandler {
+public:
+    LiveRouter(const RoutingTable& routes, const ChannelTarget& target, const MidiDeviceSet& devices)
+        : routes_(routes), target_(target), devices_(devices) {}
+
+    void onShortMessage(PackedMessage message) noexcept override;
+
+    // User-interface thread, with the input closed: the keys held on the old device get no
+    // release through routing (the outputs are reset when they close).
+    void inputClosed() override { sent_.fill(SentNote{}); }
+
+private:
+    struct SentNote {
+        std::int32_t device = 0;
+        std::uint8_t channel = 0;
+        std::uint8_t note = 0;
+        bool sounding = false;
+    };
+
+    void routeNote(std::uint8_t status, std::uint8_t key, std::uint8_t velocity) noexcept;
+
+    const RoutingTable& routes_;
+    const ChannelTarget& target_;
+    const MidiDeviceSet& devices_;
+    // Input thread only: where each held key of each input channel was sent.
+    std::array<SentNote, 16 * 256> sent_{};
+};
+
+}  // namespace tarvelo

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <span>
+
+#include "midi/backend.h"
+#include "midi/packed_message.h"
+
+namespace tarvelo {
+
+// One open output device as the device layer holds it: the backend's port, plus the notes this
+// program has left sounding on it, so that a reset can silence exactly those.
+class OutputDevice {
+public:
+    explicit OutputDevice(std::unique_ptr<MidiOutputPort> port) : port_(std::move(port)) {}
+
+    // Thread: the MIDI input thread, inside the input callback. Drops a malformed message.
+    void sendFromInput(PackedMessage message) noexcept {
+        if (!isWellFormedShortMessage(message)) return;
+        track(message);
+        port_->sendFromInput(message);
+    }
+
+    // User-interface thread. Drops a malformed message (a data byte of 0x80 or more would be
+    // taken by the receiver for a status byte).
+    void sendShort(PackedMessage message) {
+        if (!isWellFormedShortMessage(message)) return;
+        track(message);
+        port_->sendShort(message);
+    }
+
+    // User-interface thread; see MidiOutputPort::sendLong for the lifetime of the bytes.
+    void sendLong(std::span<const std::uint8_t> bytes, LongMessageToken token) {
+        port_->sendLong(bytes, token);
+    }
+
+    // User-interface thread: silences the device. On each of the 16 channels a note off for every
+    // note this program left sounding there, then Sustain off.
+    void reset();
+
+    // Any thread: whether a note on has been sent without its note off.
+    bool isSounding(int channel, int note) const noexcept;
+
+    MidiOutputPort& port() { return *port_; }
+
+private:
+    void track(PackedMessage message) noexcept;
+
+    std::unique_ptr<MidiOutputPort> port_;
+    // One bit per channel and note; set by a note on, cleared by a note off, from either thread
+    // (atomic read-modify-write, relaxed: the bits publish nothing else).
+    std::array<std::array<std::atomic<std::uint64_t>, 2>, 16> sounding_{};
+};
+
+}  // namespace tarvelo

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "midi/backend.h"
+#include "midi/packed_message.h"
+#include "midi/spsc_ring.h"
+#include "midi/wake_signal.h"
+
+namespace tarvelo {
+
+// What the user-interface thread learns from the device threads, in arrival order per kind.
+class MailboxVisitor {
+public:
+    virtual ~MailboxVisitor() = default;
+    // A note off or note on as received, untransposed (drives the keyboard picture).
+    virtual void onMidiNote(PackedMessage message) = 0;
+    // A long message has been played; its bytes may be freed.
+    virtual void onLongMessageDone(LongMessageToken token) = 0;
+    // The backend's server went away; reported once per loss.
+    virtual void onServerLost() = 0;
+};
+
+// The device layer's hand-off to the window that owns it: the posted note messages, the
+// completion notices of long messages and the lost-server notice. Producers never block or
+// allocate; the owner drains everything on its own thread when wakeSignal() fires.
+class OwnerMailbox final : public LongMessageListener, public ServerLostListener {
+public:
+    static constexpr std::size_t kNoteCapacity = 4096;
+    static constexpr std::size_t kCompletionCapacity = 1024;
+
+    // Thread: the MIDI input thread. When the ring is full the display loses this note (counted);
+    // the MIDI itself is unaffected.
+    void postNote(PackedMessage message) noexcept {
+        if (!notes_.push(message)) {
+            droppedNotes_.fetch_add(1, std::memory_order_relaxed);
+            return;
+        }
+        wake_.notify();
+    }
+
+    // Thread: the backend's completion thread.
+    void longMessageDone(LongMessageToken token) noexcept override {
+        // The sender has at most one long message in flight per transmission, so the ring
+        // cannot fill in practice; a loss is counted all the same.
+        if (!completions_.push(token)) {
+            droppedCompletions_.fetch_add(1, std::memory_order_relaxed);
+            return;
+        }
+        wake_.notify();
+    }
+
+    // Thread: any.
+    void serverLost() noexcept override {
+        serverLost_.store(true, std::memory_order_release);
+        wake_.notify();
+    }
+
+    // User-interface thread: hands everything queued to the visitor. Completions come after
+    // notes, so a window repaints before it sends more.
+    void drain(MailboxVisitor& visitor) {
+        wake_.clear();
+        PackedMessage note = 0;
+        while (notes_.pop(note)) visitor.onMidiNote(note);
+        LongMessageToken token = 0;
+        while (completions_.pop(token)) visitor.onLongMessageDone(token);
+        if (serverLost_.exchange(false, std::memory_order_acq_rel)) visitor.onServerLost();
+    }
+
+    const WakeSignal& wakeSignal() const { return wake_; }
+
+    std::uint64_t droppedNotes() const { return droppedNotes_.load(std::memory_order_relaxed); }
+    std::uint64_t droppedCompletions() const {
+        return droppedCompletions_.load(std::memory_order_relaxed);
+    }
+
+private:
+    SpscRing<PackedMessage, kNoteCapacity> notes_;
+    SpscRing<LongMessageToken, kCompletionCapacity> completions_;
+    std::atomic<bool> serverLost_{false};
+    std::atomic<std::uint64_t> droppedNotes_{0};
+    std::atomic<std::uint64_t> droppedCompletions_{0};
+    WakeSignal wake_;
+};
+
+}  // namespace tarvelo

@@ -1,0 +1,141 @@
+#include "model/part_list.h"
+
+#include <array>
+
+namespace tarvelo {
+
+PartList::PartList(MidiBackend& backend) : devices_(backend) { devices_.setInputHandler(&router_); }
+
+PartList::~PartList() {
+    // The input closes before the router it calls goes away.
+    devices_.closeAll();
+}
+
+void PartList::checkIndex(int index) const {
+    if (index < 0 || index >= partCount()) {
+        throw InvalidArgumentError("Part index " + std::to_string(index) + " is outside 0.." +
+                                   std::to_string(partCount() - 1));
+    }
+}
+
+Part& PartList::partAt(int index) {
+    checkIndex(index);
+    return parts_[static_cast<std::size_t>(index)];
+}
+
+const Part& PartList::partAt(int index) const {
+    checkIndex(index);
+    return parts_[static_cast<std::size_t>(index)];
+}
+
+InitialMessageList& PartList::messageListAt(int index) {
+    checkIndex(index);
+    return messageLists_[static_cast<std::size_t>(index)];
+}
+
+const InitialMessageList& PartList::messageListAt(int index) const {
+    checkIndex(index);
+    return messageLists_[static_cast<std::size_t>(index)];
+}
+
+void PartList::createDefault(OwnerMailbox* owner, int lowKey, int highKey) {
+    owner_ = owner;
+    devices_.initialize(owner);
+    parts_.clear();
+    messageLists_.clear();
+    lowestKey_ = lowKey;
+    highestKey_ = highKey;
+
+    Part first;
+    first.name = "Part1";
+    first.lowKey = static_cast<std::uint8_t>(lowKey);
+    first.highKey = static_cast<std::uint8_t>(highKey);
+    parts_.push_back(first);
+    devices_.acquireOutput(0);
+    messageLists_.emplace_back();
+}
+
+bool PartList::setTarget(int index) {
+    if (index < 0 || index >= partCount()) {
+        target_.set(-1, -1, 255);
+        return false;
+    }
+    const Part& p = parts_[static_cast<std::size_t>(index)];
+    target_.set(index, p.outputDevice, p.channel);
+    return true;
+}
+
+int PartList::splitPart(int index, int key) {
+    checkIndex(index);
+    Part lower = parts_[static_cast<std::size_t>(index)];
+    lower.highKey = static_cast<std::uint8_t>(key - 1);
+
+    // The lowest channel no Part on the same device uses; 0 when all sixteen are taken.
+    std::array<bool, 16> used{};
+    for (const Part& p : parts_) {
+        if (p.outputDevice == lower.outputDevice) used[p.channel & 0x0F] = true;
+    }
+    std::uint8_t freeChannel = 0;
+    for (std::uint8_t c = 0; c < 16; ++c) {
+        if (!used[c]) {
+            freeChannel = c;
+            break;
+        }
+    }
+
+    parts_.insert(parts_.begin() + index, lower);
+    messageLists_.insert(messageLists_.begin() + index + 1, InitialMessageList{});
+    Part& upper = parts_[static_cast<std::size_t>(index + 1)];
+    upper.channel = freeChannel;
+    upper.lowKey = static_cast<std::uint8_t>(key);
+    ++nextPartNumber_;
+    upper.name = "Part" + std::to_string(nextPartNumber_);
+    devices_.acquireOutput(upper.outputDevice);
+    return index + 1;
+}
+
+int PartList::joinParts(int first, int last, int keep) {
+    checkIndex(first);
+    checkIndex(last);
+    checkIndex(keep);
+    Part& kept = parts_[static_cast<std::size_t>(keep)];
+    kept.lowKey = parts_[static_cast<std::size_t>(first)].lowKey;
+    kept.highKey = parts_[static_cast<std::size_t>(last)].highKey;
+    for (int i = first; i <= last; ++i) {
+        if (i < keep) {
+            removePartAt(first);
+        } else if (i > keep) {
+            removePartAt(first + 1);
+        }
+    }
+    return first;
+}
+
+void PartList::removePartAt(int index) {
+    checkIndex(index);
+    devices_.releaseOutput(parts_[static_cast<std::size_t>(index)].outputDevice);
+    parts_.erase(parts_.begin() + index);
+    messageLists_.erase(messageLists_.begin() + index);
+}
+
+void PartList::rebuildRoutes() {
+    for (const Part& p : parts_) {
+        const RouteEntry entry{p.outputDevice, p.channel, p.noteShift};
+        for (int k = p.lowKey; k <= p.highKey; ++k) routes_.set(k, entry);
+    }
+}
+
+void PartList::adopt(ArrangementContent content) {
+    devices_.closeAll();
+    parts_ = std::move(content.parts);
+    messageLists_ = std::move(content.messageLists);
+    messageLists_.resize(parts_.size());
+    highestKey_ = content.highestKey;
+    lowestKey_ = content.lowestKey;
+    nextPartNumber_ = content.nextPartNumber;
+    devices_.openInput(content.inputDevice);
+    for (const Part& p : parts_) devices_.acquireOutput(p.outputDevice);
+    target_.set(content.targetPart, content.targetDevice, content.targetChannel);
+}
+
+}  // namespace tarvelo
