@@ -1,0 +1,184 @@
+#include "reference/midi_reference.h"
+
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <stdexcept>
+#include <system_error>
+
+#include "reference/reference_text.h"
+
+namespace tarvelo {
+
+namespace {
+
+namespace rt = reference_text;
+
+constexpr std::size_t kMessageFieldCount = 5;
+constexpr std::size_t kControllerFieldCount = 4;
+constexpr int kControlChangeStatus = 0xB0;
+constexpr int kSingleControllerType = 1;
+
+std::optional<std::string> readFileBytes(const std::filesystem::path& path) {
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) {
+        return std::nullopt;
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (in.bad()) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+// The character at `index` of a field, or NUL past its end, as a NUL-terminated field reads.
+char charAt(std::string_view field, std::size_t index) {
+    return index < field.size() ? field[index] : '\0';
+}
+
+std::int32_t statusFromField(std::string_view field) {
+    // A trailing 'n' holds the place of the channel, which is added when the message is used.
+    std::string text(field);
+    if (!text.empty() && text.back() == 'n') {
+        text.back() = '0';
+    }
+    return rt::parseHexPair(charAt(text, 0), charAt(text, 1));
+}
+
+std::int32_t dataByteFromField(std::string_view field) {
+    if (charAt(field, 0) == '-') {
+        return MidiReference::kNoDataByte;
+    }
+    return rt::parseHexPair(charAt(field, 0), charAt(field, 1));
+}
+
+}  // namespace
+
+bool MidiReference::LoadMidiMessageReference(const std::filesystem::path& path) {
+    messages_.clear();
+    const std::optional<std::string> bytes = readFileBytes(path);
+    if (!bytes) {
+        return false;
+    }
+    return LoadMidiMessageReferenceFromText(*bytes);
+}
+
+bool MidiReference::LoadControlChangeReference(const std::filesystem::path& path) {
+    controllers_.clear();
+    const std::optional<std::string> bytes = readFileBytes(path);
+    if (!bytes) {
+        return false;
+    }
+    return LoadControlChangeReferenceFromText(*bytes);
+}
+
+bool MidiReference::LoadMidiMessageReferenceFromText(std::string_view fileBytes) {
+    messages_.clear();
+    const rt::PreparedText text = rt::prepare(fileBytes);
+    rt::LineReader reader(text.bytes);
+
+    std::string_view line;
+    do {
+        if (!reader.next(line)) {
+            return false;
+        }
+    } while (!line.empty() && line.front() == '#');
+
+    // The count only bounds the entries; the table never grows past the lines the file has, so a
+    // wild count cannot make it allocate.
+    const std::int32_t count = rt::leadingInteger(line);
+    for (std::int32_t i = 0; i < count && reader.next(line); ++i) {
+        const std::vector<std::string_view> fields =
+            rt::splitFields(line, kMessageFieldCount, /*hashEndsScan=*/true);
+        MessageReferenceEntry& entry = messages_.emplace_back();
+        if (fields.size() > 0) {
+            entry.name = rt::decodeName(fields[0], text.encoding, kMaxNameBytes);
+        }
+        if (fields.size() > 1) {
+            entry.type = rt::leadingInteger(fields[1]);
+        }
+        if (fields.size() > 2) {
+            entry.status = statusFromField(fields[2]);
+        }
+        if (fields.size() > 3) {
+            entry.data1 = dataByteFromField(fields[3]);
+        }
+        if (fields.size() > 4) {
+            entry.data2 = dataByteFromField(fields[4]);
+        }
+    }
+    return true;
+}
+
+bool MidiReference::LoadControlChangeReferenceFromText(std::string_view fileBytes) {
+    controllers_.clear();
+    const rt::PreparedText text = rt::prepare(fileBytes);
+    rt::LineReader reader(text.bytes);
+
+    controllers_.resize(kControllerCount);
+    std::string_view line;
+    for (ControllerReferenceEntry& entry : controllers_) {
+        if (!reader.next(line)) {
+            break;
+        }
+        const std::vector<std::string_view> fields =
+            rt::splitFields(line, kControllerFieldCount, /*hashEndsScan=*/false);
+        if (fields.size() > 0) {
+            entry.name = rt::decodeName(fields[0], text.encoding, kMaxNameBytes);
+        }
+        if (fields.size() > 1) {
+            entry.extraNumber1 = rt::leadingInteger(fields[1]);
+        }
+        if (fields.size() > 2) {
+            entry.extraNumber2 = rt::leadingInteger(fields[2]);
+        }
+        if (fields.size() > 3) {
+            entry.extraText = rt::decodeName(fields[3], text.encoding, kMaxExtraTextBytes);
+        }
+    }
+    return true;
+}
+
+const MessageReferenceEntry& MidiReference::message(int index) const {
+    if (index < 0) {
+        throw std::out_of_range("message reference index out of range");
+    }
+    return messages_.at(static_cast<std::size_t>(index));
+}
+
+const ControllerReferenceEntry& MidiReference::controller(int number) const {
+    if (number < 0) {
+        throw std::out_of_range("controller number out of range");
+    }
+    return controllers_.at(static_cast<std::size_t>(number));
+}
+
+std::string MidiReference::GetMessageName(int type, int status, int data1) const {
+    const bool singleController = type == kSingleControllerType && status == kControlChangeStatus;
+    for (const MessageReferenceEntry& entry : messages_) {
+        if (entry.type == type && entry.status == status &&
+            (!singleController || entry.data1 == data1)) {
+            return entry.name;
+        }
+    }
+    return std::string(kUnknownMessageName);
+}
+
+std::filesystem::path findReferenceFile(std::string_view fileName) {
+    std::error_code error;
+    const std::filesystem::path local(fileName);
+    if (std::filesystem::is_regular_file(local, error)) {
+        return local;
+    }
+    const std::filesystem::path installed = std::filesystem::path(TARVELO_DATA_DIR) / local;
+    if (std::filesystem::is_regular_file(installed, error)) {
+        return installed;
+    }
+    return local;
+}
+
+}  // namespace tarvelo
