@@ -16,7 +16,7 @@ using LongMessageToken = std::uint64_t;
 
 // Receives the short messages of an open input device.
 class InputHandler {
-public:
+  public:
     virtual ~InputHandler() = default;
     // Thread: the backend's MIDI input thread (for JACK, inside the process callback), one call at
     // a time. Must not block, lock or allocate. Outputs may be written from here through
@@ -30,7 +30,7 @@ public:
 
 // Learns when a device has finished with the bytes of a long message.
 class LongMessageListener {
-public:
+  public:
     virtual ~LongMessageListener() = default;
     // Thread: chosen by the backend, but always the same one thread for one backend instance
     // (JACK: the process thread; virtual: the thread that sends or releases). Must not block.
@@ -39,7 +39,7 @@ public:
 
 // Hears that the backend lost its server (JACK shutdown).
 class ServerLostListener {
-public:
+  public:
     virtual ~ServerLostListener() = default;
     // Thread: any (JACK's shutdown thread). Must not block.
     virtual void serverLost() noexcept = 0;
@@ -48,7 +48,7 @@ public:
 // An open input device. Destroying it stops and closes the device; once the destructor returns
 // the handler is not called any more and is not referenced.
 class MidiInputPort {
-public:
+  public:
     virtual ~MidiInputPort() = default;
     // User-interface thread.
     virtual void start() = 0;
@@ -58,7 +58,7 @@ public:
 // Destroying it closes the device; every long message still pending is reported done first
 // (or from the destructor), so no token is left without its completion.
 class MidiOutputPort {
-public:
+  public:
     virtual ~MidiOutputPort() = default;
 
     // Thread: the MIDI input thread, only from inside InputHandler::onShortMessage. Lock-free,
@@ -82,7 +82,7 @@ public:
 // The system's MIDI services: one implementation per API (virtual, JACK, ALSA sequencer).
 // All functions run on the user-interface thread.
 class MidiBackend {
-public:
+  public:
     virtual ~MidiBackend() = default;
 
     // "virtual", "jack", "alsa", ...

@@ -13,7 +13,7 @@ namespace tarvelo {
 // of the store, the entry bump and the callback's seq_cst load guarantees that a callback that
 // entered after the wait began sees the unpublished value.
 class CallbackGate {
-public:
+  public:
     // MIDI input thread.
     void enter() noexcept { phase_.fetch_add(1, std::memory_order_seq_cst); }
     void leave() noexcept { phase_.fetch_add(1, std::memory_order_release); }
@@ -21,11 +21,13 @@ public:
     // User-interface thread: returns once any callback that was running at the call has left.
     void waitForQuiescence() const noexcept {
         const std::uint64_t seen = phase_.load(std::memory_order_seq_cst);
-        if ((seen & 1U) == 0) return;
-        while (phase_.load(std::memory_order_acquire) == seen) std::this_thread::yield();
+        if ((seen & 1U) == 0)
+            return;
+        while (phase_.load(std::memory_order_acquire) == seen)
+            std::this_thread::yield();
     }
 
-private:
+  private:
     std::atomic<std::uint64_t> phase_{0};
 };
 

@@ -13,12 +13,14 @@ void LiveRouter::onShortMessage(PackedMessage message) noexcept {
     }
     if (isNoteMessage(status)) {
         // Posted before the send, as received: the display shows the played key.
-        if (OwnerMailbox* owner = devices_.owner()) owner->postNote(packMessage(status, data1, data2));
+        if (OwnerMailbox* owner = devices_.owner())
+            owner->postNote(packMessage(status, data1, data2));
         routeNote(status, data1, data2);
         return;
     }
     const ChannelTarget::Snapshot target = target_.load();
-    if (target.part < 0) return;
+    if (target.part < 0)
+        return;
     const auto outStatus = static_cast<std::uint8_t>((status & 0xF0) | (target.channel & 0x0F));
     devices_.sendToSlotFromInput(target.device, packMessage(outStatus, data1, data2));
 }
@@ -28,37 +30,41 @@ void LiveRouter::routeNote(std::uint8_t status, std::uint8_t key, std::uint8_t v
     const bool press = kind == 0x90 && velocity != 0;
     SentNote& held = sent_[static_cast<std::size_t>((status & 0x0F) * 256 + key)];
 
-    if (!press) {
-        // A release follows its note on; one with no remembered note on (played before the input
-        // opened, or out of range) takes the table's route like any note.
-        if (held.sounding) {
-            held.sounding = false;
-            devices_.sendToSlotFromInput(
-                held.device, packMessage(static_cast<std::uint8_t>(kind | held.channel), held.note, velocity));
-            return;
+    if (!press && held.state != NoteState::Unknown) {
+        // A release follows its note on.
+        const bool wasSent = held.state == NoteState::Sent;
+        held.state = NoteState::Unknown;
+        if (wasSent) {
+            devices_.sendToIncarnationFromInput(
+                held.device, held.incarnation,
+                packMessage(static_cast<std::uint8_t>(kind | held.channel), held.note, velocity));
         }
+        return;
     }
 
     const RouteEntry e = routes_.at(key);
     const int note = key + e.noteShift;
+    const auto channel = static_cast<std::uint8_t>(e.channel & 0x0F);
+    if (press && held.state == NoteState::Sent &&
+        (held.device != e.device || held.channel != channel || held.note != note)) {
+        // A key struck again without a release while its Part moved elsewhere: end the old
+        // note, which would otherwise never get its release.
+        devices_.sendToIncarnationFromInput(
+            held.device, held.incarnation,
+            packMessage(static_cast<std::uint8_t>(0x80 | held.channel), held.note, 0));
+    }
     if (note < 0 || note > 127) {
-        if (press) held.sounding = false;
+        if (press)
+            held.state = NoteState::Dropped;
         return;
     }
-    const auto outStatus = static_cast<std::uint8_t>(kind | (e.channel & 0x0F));
     const auto outNote = static_cast<std::uint8_t>(note);
+    const std::uint64_t incarnation = devices_.sendToSlotFromInput(
+        e.device, packMessage(static_cast<std::uint8_t>(kind | channel), outNote, velocity));
     if (press) {
-        const SentNote next{e.device, static_cast<std::uint8_t>(e.channel & 0x0F), outNote, true};
-        // A key struck again without a release while its Part moved elsewhere: end the old note,
-        // which would otherwise never get its release.
-        if (held.sounding && (held.device != next.device || held.channel != next.channel ||
-                              held.note != next.note)) {
-            devices_.sendToSlotFromInput(
-                held.device, packMessage(static_cast<std::uint8_t>(0x80 | held.channel), held.note, 0));
-        }
-        held = next;
+        held = SentNote{incarnation, e.device, channel, outNote,
+                        incarnation != 0 ? NoteState::Sent : NoteState::Dropped};
     }
-    devices_.sendToSlotFromInput(e.device, packMessage(outStatus, outNote, velocity));
 }
 
 }  // namespace tarvelo

@@ -23,8 +23,9 @@ namespace tarvelo {
 //
 // Runs on the MIDI input thread: no lock, no allocation, no wait.
 class LiveRouter final : public InputHandler {
-public:
-    LiveRouter(const RoutingTable& routes, const ChannelTarget& target, const MidiDeviceSet& devices)
+  public:
+    LiveRouter(const RoutingTable& routes, const ChannelTarget& target,
+               const MidiDeviceSet& devices)
         : routes_(routes), target_(target), devices_(devices) {}
 
     void onShortMessage(PackedMessage message) noexcept override;
@@ -33,12 +34,19 @@ public:
     // release through routing (the outputs are reset when they close).
     void inputClosed() override { sent_.fill(SentNote{}); }
 
-private:
+  private:
+    // What became of the last note on of one input channel and key.
+    enum class NoteState : std::uint8_t {
+        Unknown,  // no note on seen since the input opened: a release takes the table's route
+        Sent,     // sounding at device/channel/note of that device opening
+        Dropped,  // not sent (out of range, or no open device): its release is not sent either
+    };
     struct SentNote {
+        std::uint64_t incarnation = 0;  // of the device opening the note on went to
         std::int32_t device = 0;
         std::uint8_t channel = 0;
         std::uint8_t note = 0;
-        bool sounding = false;
+        NoteState state = NoteState::Unknown;
     };
 
     void routeNote(std::uint8_t status, std::uint8_t key, std::uint8_t velocity) noexcept;

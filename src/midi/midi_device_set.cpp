@@ -6,14 +6,15 @@ namespace {
 
 // Completions of devices opened without an owner go nowhere.
 class NullListener final : public LongMessageListener {
-public:
+  public:
     void longMessageDone(LongMessageToken) noexcept override {}
 };
 NullListener nullListener;
 
 int findByName(const std::vector<std::string>& names, std::string_view text) {
     for (std::size_t i = 0; i < names.size(); ++i) {
-        if (names[i] == text) return static_cast<int>(i);
+        if (names[i] == text)
+            return static_cast<int>(i);
     }
     return -1;
 }
@@ -29,12 +30,14 @@ MidiDeviceSet::~MidiDeviceSet() {
 
 void MidiDeviceSet::GatedHandler::onShortMessage(PackedMessage message) noexcept {
     set_.gate_.enter();
-    if (set_.handler_) set_.handler_->onShortMessage(message);
+    if (set_.handler_)
+        set_.handler_->onShortMessage(message);
     set_.gate_.leave();
 }
 
 void MidiDeviceSet::GatedHandler::inputClosed() {
-    if (set_.handler_) set_.handler_->inputClosed();
+    if (set_.handler_)
+        set_.handler_->inputClosed();
 }
 
 bool MidiDeviceSet::initialize(OwnerMailbox* owner) {
@@ -59,13 +62,15 @@ void MidiDeviceSet::freeSlots() {
 }
 
 bool MidiDeviceSet::acquireOutput(int index) {
-    if (index < 0 || index >= outputCount()) return false;
+    if (index < 0 || index >= outputCount())
+        return false;
     OutputSlot& slot = slots_[static_cast<std::size_t>(index)];
     if (slot.useCount == 0) {
-        LongMessageListener& listener = owner() ? static_cast<LongMessageListener&>(*owner())
-                                                : nullListener;
-        if (auto port = backend_.openOutput(outputNames_[static_cast<std::size_t>(index)], listener)) {
-            slot.device = std::make_unique<OutputDevice>(std::move(port));
+        LongMessageListener& listener =
+            owner() ? static_cast<LongMessageListener&>(*owner()) : nullListener;
+        if (auto port =
+                backend_.openOutput(outputNames_[static_cast<std::size_t>(index)], listener)) {
+            slot.device = std::make_unique<OutputDevice>(std::move(port), nextIncarnation_++);
             slot.handle.store(slot.device.get(), std::memory_order_seq_cst);
         }
     }
@@ -75,10 +80,13 @@ bool MidiDeviceSet::acquireOutput(int index) {
 }
 
 bool MidiDeviceSet::releaseOutput(int index) {
-    if (index < 0 || index >= outputCount()) return false;
+    if (index < 0 || index >= outputCount())
+        return false;
     OutputSlot& slot = slots_[static_cast<std::size_t>(index)];
-    if (slot.useCount == 1) closeSlot(slot);
-    if (slot.useCount > 0) --slot.useCount;
+    if (slot.useCount == 1)
+        closeSlot(slot);
+    if (slot.useCount > 0)
+        --slot.useCount;
     return true;
 }
 
@@ -97,13 +105,15 @@ bool MidiDeviceSet::openInput(int index) {
     inputDevice_ = index;
     if (index >= 0 && index < inputCount()) {
         input_ = backend_.openInput(inputNames_[static_cast<std::size_t>(index)], gatedHandler_);
-        if (input_) input_->start();
+        if (input_)
+            input_->start();
     }
     return true;
 }
 
 void MidiDeviceSet::closeInput() {
-    if (inputDevice_ == NO_INPUT) return;
+    if (inputDevice_ == NO_INPUT)
+        return;
     // The port's destructor returns only once no callback runs any more.
     input_.reset();
     gatedHandler_.inputClosed();
@@ -124,22 +134,29 @@ bool MidiDeviceSet::closeAll() {
 }
 
 OutputDevice* MidiDeviceSet::outputHandle(int index) const {
-    if (index < 0 || index >= outputCount()) return nullptr;
+    if (index < 0 || index >= outputCount())
+        return nullptr;
     return slots_[static_cast<std::size_t>(index)].device.get();
 }
 
 int MidiDeviceSet::useCount(int index) const {
-    if (index < 0 || index >= outputCount()) return 0;
+    if (index < 0 || index >= outputCount())
+        return 0;
     return slots_[static_cast<std::size_t>(index)].useCount;
 }
 
 std::string MidiDeviceSet::deviceName(bool isOutput, int index) const {
     const auto& names = isOutput ? outputNames_ : inputNames_;
-    if (index < 0 || index >= static_cast<int>(names.size())) return {};
+    if (index < 0 || index >= static_cast<int>(names.size()))
+        return {};
     return names[static_cast<std::size_t>(index)];
 }
 
-int MidiDeviceSet::findOutputByName(std::string_view text) const { return findByName(outputNames_, text); }
-int MidiDeviceSet::findInputByName(std::string_view text) const { return findByName(inputNames_, text); }
+int MidiDeviceSet::findOutputByName(std::string_view text) const {
+    return findByName(outputNames_, text);
+}
+int MidiDeviceSet::findInputByName(std::string_view text) const {
+    return findByName(inputNames_, text);
+}
 
 }  // namespace tarvelo

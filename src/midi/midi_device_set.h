@@ -38,7 +38,7 @@ struct OutputSlot {
 // Every function runs on the user-interface thread except sendToSlotFromInput, which is the
 // input callback's way out.
 class MidiDeviceSet {
-public:
+  public:
     explicit MidiDeviceSet(MidiBackend& backend);
     virtual ~MidiDeviceSet();
     MidiDeviceSet(const MidiDeviceSet&) = delete;
@@ -61,12 +61,23 @@ public:
 
     // Thread: the MIDI input thread, inside the callback. A send to a slot that is not open or
     // does not exist does nothing.
-    void sendToSlotFromInput(int index, PackedMessage message) const noexcept {
-        if (index < 0 || index >= slotCount_.load(std::memory_order_acquire)) return;
-        OutputSlot* table = slotTable_.load(std::memory_order_acquire);
-        if (OutputDevice* device = table[index].handle.load(std::memory_order_seq_cst)) {
+    // Returns the incarnation of the opening it sent to, 0 when nothing was sent.
+    std::uint64_t sendToSlotFromInput(int index, PackedMessage message) const noexcept {
+        OutputDevice* device = openDeviceForInput(index);
+        if (device == nullptr)
+            return 0;
+        device->sendFromInput(message);
+        return device->incarnation();
+    }
+
+    // Thread: the MIDI input thread. Sends only when slot index still holds the opening that
+    // incarnation names: a release must not reach a device that was closed (and so silenced)
+    // and opened again since its note on.
+    void sendToIncarnationFromInput(int index, std::uint64_t incarnation,
+                                    PackedMessage message) const noexcept {
+        OutputDevice* device = openDeviceForInput(index);
+        if (device != nullptr && device->incarnation() == incarnation)
             device->sendFromInput(message);
-        }
     }
 
     // Product name of a device; empty for an index outside the lists.
@@ -87,17 +98,24 @@ public:
     OwnerMailbox* owner() const noexcept { return owner_.load(std::memory_order_acquire); }
     MidiBackend& backend() const { return backend_; }
 
-private:
+  private:
     // Wraps the routing callback so that closing an output can wait for a running callback.
     class GatedHandler final : public InputHandler {
-    public:
+      public:
         explicit GatedHandler(MidiDeviceSet& set) : set_(set) {}
         void onShortMessage(PackedMessage message) noexcept override;
         void inputClosed() override;
 
-    private:
+      private:
         MidiDeviceSet& set_;
     };
+
+    OutputDevice* openDeviceForInput(int index) const noexcept {
+        if (index < 0 || index >= slotCount_.load(std::memory_order_acquire))
+            return nullptr;
+        OutputSlot* table = slotTable_.load(std::memory_order_acquire);
+        return table[index].handle.load(std::memory_order_seq_cst);
+    }
 
     void closeInput();
     void closeSlot(OutputSlot& slot);
@@ -117,6 +135,7 @@ private:
     // input is closed.
     std::atomic<OutputSlot*> slotTable_{nullptr};
     std::atomic<int> slotCount_{0};
+    std::uint64_t nextIncarnation_ = 1;  // user-interface thread only
 };
 
 }  // namespace tarvelo

@@ -9,7 +9,8 @@ constexpr std::uint8_t kSustain = 64;
 
 void OutputDevice::track(PackedMessage message) noexcept {
     const std::uint8_t kind = statusOf(message) & 0xF0;
-    if (kind != 0x80 && kind != 0x90) return;
+    if (kind != 0x80 && kind != 0x90)
+        return;
     const int channel = statusOf(message) & 0x0F;
     const int note = data1Of(message);
     const std::uint64_t bit = std::uint64_t{1} << (note & 63);
@@ -22,16 +23,19 @@ void OutputDevice::track(PackedMessage message) noexcept {
 }
 
 bool OutputDevice::isSounding(int channel, int note) const noexcept {
-    if (channel < 0 || channel > 15 || note < 0 || note > 127) return false;
-    const auto word = sounding_[static_cast<std::size_t>(channel)][static_cast<std::size_t>(note >> 6)]
-                          .load(std::memory_order_relaxed);
+    if (channel < 0 || channel > 15 || note < 0 || note > 127)
+        return false;
+    const auto word =
+        sounding_[static_cast<std::size_t>(channel)][static_cast<std::size_t>(note >> 6)].load(
+            std::memory_order_relaxed);
     return (word >> (note & 63)) & 1U;
 }
 
 void OutputDevice::reset() {
     for (int channel = 0; channel < 16; ++channel) {
         for (int half = 0; half < 2; ++half) {
-            auto& word = sounding_[static_cast<std::size_t>(channel)][static_cast<std::size_t>(half)];
+            auto& word =
+                sounding_[static_cast<std::size_t>(channel)][static_cast<std::size_t>(half)];
             std::uint64_t bits = word.exchange(0, std::memory_order_relaxed);
             while (bits != 0) {
                 const int bit = __builtin_ctzll(bits);
@@ -40,7 +44,8 @@ void OutputDevice::reset() {
                                              static_cast<std::uint8_t>(half * 64 + bit), 0));
             }
         }
-        port_->sendShort(packMessage(static_cast<std::uint8_t>(kControlChange | channel), kSustain, 0));
+        port_->sendShort(
+            packMessage(static_cast<std::uint8_t>(kControlChange | channel), kSustain, 0));
     }
     port_->flush();
 }

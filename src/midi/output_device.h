@@ -14,12 +14,18 @@ namespace tarvelo {
 // One open output device as the device layer holds it: the backend's port, plus the notes this
 // program has left sounding on it, so that a reset can silence exactly those.
 class OutputDevice {
-public:
-    explicit OutputDevice(std::unique_ptr<MidiOutputPort> port) : port_(std::move(port)) {}
+  public:
+    // incarnation: a number no other opening of any device in this device set had, so that a
+    // message meant for one opening is never sent to a later one.
+    OutputDevice(std::unique_ptr<MidiOutputPort> port, std::uint64_t incarnation)
+        : port_(std::move(port)), incarnation_(incarnation) {}
+
+    std::uint64_t incarnation() const noexcept { return incarnation_; }
 
     // Thread: the MIDI input thread, inside the input callback. Drops a malformed message.
     void sendFromInput(PackedMessage message) noexcept {
-        if (!isWellFormedShortMessage(message)) return;
+        if (!isWellFormedShortMessage(message))
+            return;
         track(message);
         port_->sendFromInput(message);
     }
@@ -27,7 +33,8 @@ public:
     // User-interface thread. Drops a malformed message (a data byte of 0x80 or more would be
     // taken by the receiver for a status byte).
     void sendShort(PackedMessage message) {
-        if (!isWellFormedShortMessage(message)) return;
+        if (!isWellFormedShortMessage(message))
+            return;
         track(message);
         port_->sendShort(message);
     }
@@ -46,10 +53,11 @@ public:
 
     MidiOutputPort& port() { return *port_; }
 
-private:
+  private:
     void track(PackedMessage message) noexcept;
 
     std::unique_ptr<MidiOutputPort> port_;
+    const std::uint64_t incarnation_;
     // One bit per channel and note; set by a note on, cleared by a note off, from either thread
     // (atomic read-modify-write, relaxed: the bits publish nothing else).
     std::array<std::array<std::atomic<std::uint64_t>, 2>, 16> sounding_{};

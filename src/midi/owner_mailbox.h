@@ -12,7 +12,7 @@ namespace tarvelo {
 
 // What the user-interface thread learns from the device threads, in arrival order per kind.
 class MailboxVisitor {
-public:
+  public:
     virtual ~MailboxVisitor() = default;
     // A note off or note on as received, untransposed (drives the keyboard picture).
     virtual void onMidiNote(PackedMessage message) = 0;
@@ -26,7 +26,7 @@ public:
 // completion notices of long messages and the lost-server notice. Producers never block or
 // allocate; the owner drains everything on its own thread when wakeSignal() fires.
 class OwnerMailbox final : public LongMessageListener, public ServerLostListener {
-public:
+  public:
     static constexpr std::size_t kNoteCapacity = 4096;
     static constexpr std::size_t kCompletionCapacity = 1024;
 
@@ -62,10 +62,13 @@ public:
     void drain(MailboxVisitor& visitor) {
         wake_.clear();
         PackedMessage note = 0;
-        while (notes_.pop(note)) visitor.onMidiNote(note);
+        while (notes_.pop(note))
+            visitor.onMidiNote(note);
         LongMessageToken token = 0;
-        while (completions_.pop(token)) visitor.onLongMessageDone(token);
-        if (serverLost_.exchange(false, std::memory_order_acq_rel)) visitor.onServerLost();
+        while (completions_.pop(token))
+            visitor.onLongMessageDone(token);
+        if (serverLost_.exchange(false, std::memory_order_acq_rel))
+            visitor.onServerLost();
     }
 
     const WakeSignal& wakeSignal() const { return wake_; }
@@ -75,7 +78,7 @@ public:
         return droppedCompletions_.load(std::memory_order_relaxed);
     }
 
-private:
+  private:
     SpscRing<PackedMessage, kNoteCapacity> notes_;
     SpscRing<LongMessageToken, kCompletionCapacity> completions_;
     std::atomic<bool> serverLost_{false};

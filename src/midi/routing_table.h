@@ -9,40 +9,42 @@ namespace tarvelo {
 
 // Where a note of one key goes.
 struct RouteEntry {
-    int device = 0;           // output device index
-    std::uint8_t channel = 0; // 0..15
-    int noteShift = 0;        // semitones added to the note number
+    int device = 0;            // output device index
+    std::uint8_t channel = 0;  // 0..15
+    int noteShift = 0;         // semitones added to the note number
 };
 
 // 256 route entries indexed by the note byte of an incoming note message. Written by the
 // user-interface thread (rebuildRoutes), read by the MIDI input thread. Each entry is one 64-bit
 // atomic, so the reader sees a whole old or a whole new entry, never a mix.
 class RoutingTable {
-public:
+  public:
     static constexpr int kSize = 256;
 
     // Every entry starts as device 0, channel 0, no shift: entries no Part covers stay valid.
     RoutingTable() {
-        for (auto& e : entries_) e.store(pack(RouteEntry{}), std::memory_order_relaxed);
+        for (auto& e : entries_)
+            e.store(pack(RouteEntry{}), std::memory_order_relaxed);
     }
 
     // Any thread. Relaxed: an entry carries plain values, nothing is published through it.
     RouteEntry at(int noteByte) const noexcept {
-        return unpack(entries_[static_cast<std::size_t>(noteByte & 0xFF)].load(std::memory_order_relaxed));
+        return unpack(
+            entries_[static_cast<std::size_t>(noteByte & 0xFF)].load(std::memory_order_relaxed));
     }
 
     // User-interface thread: one single store per entry.
     void set(int noteByte, const RouteEntry& e) noexcept {
-        entries_[static_cast<std::size_t>(noteByte & 0xFF)].store(pack(e), std::memory_order_relaxed);
+        entries_[static_cast<std::size_t>(noteByte & 0xFF)].store(pack(e),
+                                                                  std::memory_order_relaxed);
     }
 
-private:
+  private:
     // device: 32 bits; channel: 8 bits; shift: 16 bits, saturated (a shift beyond +-32767 moves
     // every note out of range either way).
     static std::uint64_t pack(const RouteEntry& e) {
         const auto shift = static_cast<std::int16_t>(std::clamp(e.noteShift, -32768, 32767));
-        return static_cast<std::uint32_t>(e.device) |
-               (std::uint64_t{e.channel} << 32) |
+        return static_cast<std::uint32_t>(e.device) | (std::uint64_t{e.channel} << 32) |
                (std::uint64_t{static_cast<std::uint16_t>(shift)} << 40);
     }
     static RouteEntry unpack(std::uint64_t v) {
@@ -57,7 +59,7 @@ private:
 // The channel-message target: a snapshot of one Part's device and channel. Written by the
 // user-interface thread, read by the MIDI input thread.
 class ChannelTarget {
-public:
+  public:
     struct Snapshot {
         int part = -1;
         int device = -1;
@@ -85,7 +87,7 @@ public:
     int device() const noexcept { return device_.load(std::memory_order_relaxed); }
     std::uint8_t channel() const noexcept { return channel_.load(std::memory_order_relaxed); }
 
-private:
+  private:
     std::atomic<int> part_{-1};
     std::atomic<int> device_{-1};
     std::atomic<std::uint8_t> channel_{255};

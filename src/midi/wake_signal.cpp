@@ -11,12 +11,15 @@ namespace tarvelo {
 WakeSignal::WakeSignal() : fd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
 
 WakeSignal::~WakeSignal() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0)
+        ::close(fd_);
 }
 
 void WakeSignal::notify() noexcept {
-    if (pending_.exchange(true, std::memory_order_acq_rel)) return;
-    if (fd_ < 0) return;
+    if (pending_.exchange(true, std::memory_order_acq_rel))
+        return;
+    if (fd_ < 0)
+        return;
     const std::uint64_t one = 1;
     // Non-blocking: a full counter (never reached here) would only drop a redundant wake-up.
     [[maybe_unused]] const auto written = ::write(fd_, &one, sizeof one);
@@ -33,7 +36,8 @@ void WakeSignal::clear() noexcept {
 }
 
 bool WakeSignal::wait(int timeoutMs) const noexcept {
-    if (fd_ < 0) return pending_.load(std::memory_order_acquire);
+    if (fd_ < 0)
+        return pending_.load(std::memory_order_acquire);
     pollfd p{fd_, POLLIN, 0};
     return ::poll(&p, 1, timeoutMs) > 0;
 }

@@ -8,7 +8,7 @@ namespace tarvelo {
 // drain makes the descriptor readable; further notifies until the next clear() cost one atomic
 // exchange each. The user-interface thread watches fd() (a QSocketNotifier, or poll()).
 class WakeSignal {
-public:
+  public:
     WakeSignal();
     ~WakeSignal();
     WakeSignal(const WakeSignal&) = delete;
@@ -28,7 +28,7 @@ public:
     // one is pending. Used by the headless runner and tests.
     bool wait(int timeoutMs) const noexcept;
 
-private:
+  private:
     int fd_ = -1;
     std::atomic<bool> pending_{false};  // set by notify (acq_rel exchange), reset by clear
 };

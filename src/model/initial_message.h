@@ -29,11 +29,15 @@ enum class MessageKind { Channel, SystemExclusive, Plain, Unknown };
 constexpr MessageKind kindOfType(std::int32_t type) {
     switch (type) {
         case 0:
-        case 1: return MessageKind::Channel;
-        case 5: return MessageKind::SystemExclusive;
+        case 1:
+            return MessageKind::Channel;
+        case 5:
+            return MessageKind::SystemExclusive;
         case 6:
-        case 7: return MessageKind::Plain;
-        default: return MessageKind::Unknown;
+        case 7:
+            return MessageKind::Plain;
+        default:
+            return MessageKind::Unknown;
     }
 }
 

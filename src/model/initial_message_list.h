@@ -10,7 +10,7 @@ namespace tarvelo {
 // A Part's initial messages in sending order (also the order of the editor's rows). Messages are
 // values: replacing or removing one frees its exclusive bytes, swapping moves them along.
 class InitialMessageList {
-public:
+  public:
     int count() const { return static_cast<int>(messages_.size()); }
     bool empty() const { return messages_.empty(); }
 
@@ -35,16 +35,20 @@ public:
 
     // Overwrites the message at index; an index outside the list changes nothing.
     void replace(int index, InitialMessage message) {
-        if (inRange(index)) messages_[static_cast<std::size_t>(index)] = std::move(message);
+        if (inRange(index))
+            messages_[static_cast<std::size_t>(index)] = std::move(message);
     }
 
     // Exchanges two messages whole; indices outside the list change nothing.
     void swap(int i, int j) {
-        if (inRange(i) && inRange(j)) std::swap(messages_[static_cast<std::size_t>(i)], messages_[static_cast<std::size_t>(j)]);
+        if (inRange(i) && inRange(j))
+            std::swap(messages_[static_cast<std::size_t>(i)],
+                      messages_[static_cast<std::size_t>(j)]);
     }
 
     void remove(int index) {
-        if (inRange(index)) messages_.erase(messages_.begin() + index);
+        if (inRange(index))
+            messages_.erase(messages_.begin() + index);
     }
 
     void clear() { messages_.clear(); }
@@ -53,7 +57,7 @@ public:
 
     bool operator==(const InitialMessageList&) const = default;
 
-private:
+  private:
     bool inRange(int index) const { return index >= 0 && index < count(); }
 
     std::vector<InitialMessage> messages_;

@@ -4,7 +4,9 @@
 
 namespace tarvelo {
 
-PartList::PartList(MidiBackend& backend) : devices_(backend) { devices_.setInputHandler(&router_); }
+PartList::PartList(MidiBackend& backend) : devices_(backend) {
+    devices_.setInputHandler(&router_);
+}
 
 PartList::~PartList() {
     // The input closes before the router it calls goes away.
@@ -73,7 +75,8 @@ int PartList::splitPart(int index, int key) {
     // The lowest channel no Part on the same device uses; 0 when all sixteen are taken.
     std::array<bool, 16> used{};
     for (const Part& p : parts_) {
-        if (p.outputDevice == lower.outputDevice) used[p.channel & 0x0F] = true;
+        if (p.outputDevice == lower.outputDevice)
+            used[p.channel & 0x0F] = true;
     }
     std::uint8_t freeChannel = 0;
     for (std::uint8_t c = 0; c < 16; ++c) {
@@ -121,7 +124,8 @@ void PartList::removePartAt(int index) {
 void PartList::rebuildRoutes() {
     for (const Part& p : parts_) {
         const RouteEntry entry{p.outputDevice, p.channel, p.noteShift};
-        for (int k = p.lowKey; k <= p.highKey; ++k) routes_.set(k, entry);
+        for (int k = p.lowKey; k <= p.highKey; ++k)
+            routes_.set(k, entry);
     }
 }
 
@@ -134,7 +138,8 @@ void PartList::adopt(ArrangementContent content) {
     lowestKey_ = content.lowestKey;
     nextPartNumber_ = content.nextPartNumber;
     devices_.openInput(content.inputDevice);
-    for (const Part& p : parts_) devices_.acquireOutput(p.outputDevice);
+    for (const Part& p : parts_)
+        devices_.acquireOutput(p.outputDevice);
     target_.set(content.targetPart, content.targetDevice, content.targetChannel);
 }
 

@@ -15,7 +15,7 @@ namespace tarvelo {
 
 // An index outside the Parts or lists.
 class InvalidArgumentError : public std::out_of_range {
-public:
+  public:
     using std::out_of_range::out_of_range;
 };
 
@@ -41,7 +41,7 @@ struct ArrangementContent {
 // handles are read concurrently by the MIDI input thread through the router this list owns.
 // The model does not rebuild routes by itself: callers call rebuildRoutes() after each change.
 class PartList {
-public:
+  public:
     explicit PartList(MidiBackend& backend);
     ~PartList();
     PartList(const PartList&) = delete;
@@ -90,7 +90,7 @@ public:
     const RoutingTable& routes() const { return routes_; }
     OwnerMailbox* owner() const { return owner_; }
 
-private:
+  private:
     void removePartAt(int index);
     void checkIndex(int index) const;
 

@@ -137,6 +137,23 @@ TEST_F(RouterTest, ReleaseFollowsItsNoteOnAfterThePartChanged) {
     EXPECT_EQ(rig.sent(2), (Messages{packMessage(0x94, 62, 100), packMessage(0x94, 62, 0)}));
 }
 
+TEST_F(RouterTest, ReleaseIsNotSentToADeviceReopenedSinceItsNoteOn) {
+    rig.play(packMessage(0x90, 61, 100));  // device 1
+    moveToDevice(1, 2);                    // device 1 closes: its reset ends the note
+    moveToDevice(1, 1);                    // and opens again
+    rig.backend.clearRecords();
+    rig.play(packMessage(0x80, 61, 0));
+    EXPECT_TRUE(rig.backend.events().empty());
+}
+
+TEST_F(RouterTest, ReleaseOfANoteThatWasNeverSentIsNotSentEither) {
+    rig.play(packMessage(0x90, 120, 100));  // out of range on Part 1
+    rig.parts.partAt(1).noteShift = 0;
+    rig.parts.rebuildRoutes();
+    rig.play(packMessage(0x80, 120, 0));  // in range now, but its note on never sounded
+    EXPECT_TRUE(rig.backend.events().empty());
+}
+
 TEST_F(RouterTest, KeyStruckAgainAfterItsPartMovedEndsTheOldNote) {
     rig.play(packMessage(0x90, 10, 100));
     rig.parts.partAt(0).noteShift = 2;
@@ -148,15 +165,17 @@ TEST_F(RouterTest, KeyStruckAgainAfterItsPartMovedEndsTheOldNote) {
 }
 
 TEST_F(RouterTest, EveryNoteMessagePostsExactlyOnce) {
-    const Messages in{packMessage(0x90, 1, 1), packMessage(0x80, 1, 1), packMessage(0xB0, 1, 1),
+    const Messages in{packMessage(0x90, 1, 1), packMessage(0x80, 1, 1),   packMessage(0xB0, 1, 1),
                       packMessage(0xF8, 0, 0), packMessage(0x9F, 100, 0), packMessage(0xE0, 0, 0)};
-    for (PackedMessage m : in) rig.play(m);
+    for (PackedMessage m : in)
+        rig.play(m);
     EXPECT_EQ(rig.drain().notes, (Messages{in[0], in[1], in[4]}));
 }
 
 TEST_F(RouterTest, DisplayQueueOverflowLosesTheDisplayNotTheMidi) {
     const int total = static_cast<int>(OwnerMailbox::kNoteCapacity) + 10;
-    for (int i = 0; i < total; ++i) rig.play(packMessage(0x90, 10, 1));
+    for (int i = 0; i < total; ++i)
+        rig.play(packMessage(0x90, 10, 1));
     EXPECT_EQ(rig.sent(0).size(), static_cast<std::size_t>(total));
     EXPECT_EQ(rig.mailbox.droppedNotes(), 10u);
     EXPECT_EQ(rig.drain().notes.size(), OwnerMailbox::kNoteCapacity);

@@ -19,7 +19,8 @@ struct DeviceSetTest : ::testing::Test {
     }
     int count(const std::string& output, Kind kind) {
         int n = 0;
-        for (const auto& e : backend.events(output)) n += e.kind == kind;
+        for (const auto& e : backend.events(output))
+            n += e.kind == kind;
         return n;
     }
 
@@ -56,15 +57,17 @@ TEST_F(DeviceSetTest, ReleaseSilencesNotesLeftSoundingThenSustainOffOnEveryChann
     ASSERT_NE(out, nullptr);
     out->sendShort(packMessage(0x93, 60, 100));
     out->sendShort(packMessage(0x93, 64, 100));
-    out->sendShort(packMessage(0x83, 64, 0));     // released already
+    out->sendShort(packMessage(0x83, 64, 0));  // released already
     out->sendShort(packMessage(0x9F, 127, 1));
     backend.clearRecords();
     devices.releaseOutput(0);
 
     std::vector<PackedMessage> expected;
     for (int ch = 0; ch < 16; ++ch) {
-        if (ch == 3) expected.push_back(packMessage(0x83, 60, 0));
-        if (ch == 15) expected.push_back(packMessage(0x8F, 127, 0));
+        if (ch == 3)
+            expected.push_back(packMessage(0x83, 60, 0));
+        if (ch == 15)
+            expected.push_back(packMessage(0x8F, 127, 0));
         expected.push_back(packMessage(static_cast<std::uint8_t>(0xB0 | ch), 64, 0));
     }
     EXPECT_EQ(backend.shortMessages("Synth A"), expected);
@@ -99,9 +102,10 @@ TEST_F(DeviceSetTest, MalformedMessagesNeverReachTheDevice) {
     out->sendShort(packMessage(0xC0, 5, 0xFF));   // program change: second byte ignored
     out->sendShort(packMessage(0x90, 0xFF, 64));  // data byte with the top bit set
     out->sendShort(packMessage(0xB0, 7, 0x80));
-    out->sendShort(packMessage(0x40, 1, 1));      // no status byte
-    out->sendShort(packMessage(0xF0, 0, 0));      // exclusive only as a long message
-    EXPECT_EQ(backend.shortMessages("Synth A"), (std::vector<PackedMessage>{packMessage(0xC0, 5, 0xFF)}));
+    out->sendShort(packMessage(0x40, 1, 1));  // no status byte
+    out->sendShort(packMessage(0xF0, 0, 0));  // exclusive only as a long message
+    EXPECT_EQ(backend.shortMessages("Synth A"),
+              (std::vector<PackedMessage>{packMessage(0xC0, 5, 0xFF)}));
 }
 
 TEST_F(DeviceSetTest, InputSwitchClosesTheOldDeviceBeforeOpeningTheNew) {

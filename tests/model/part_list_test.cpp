@@ -11,7 +11,8 @@ using testing::VirtualRig;
 
 // Splits the default Part into bands starting at the given keys, in ascending order.
 void splitAt(PartList& parts, std::initializer_list<int> keys) {
-    for (int key : keys) parts.splitPart(parts.partCount() - 1, key);
+    for (int key : keys)
+        parts.splitPart(parts.partCount() - 1, key);
     parts.rebuildRoutes();
 }
 
@@ -78,8 +79,10 @@ TEST(PartListSplit, NewPartTakesLowestChannelFreeOnItsDevice) {
 TEST(PartListSplit, AllSixteenChannelsTakenGivesChannelZero) {
     VirtualRig rig;
     PartList& parts = rig.parts;
-    for (int i = 1; i < 16; ++i) parts.splitPart(parts.partCount() - 1, i * 8);
-    for (int i = 0; i < 16; ++i) ASSERT_EQ(parts.partAt(i).channel, i);
+    for (int i = 1; i < 16; ++i)
+        parts.splitPart(parts.partCount() - 1, i * 8);
+    for (int i = 0; i < 16; ++i)
+        ASSERT_EQ(parts.partAt(i).channel, i);
     EXPECT_EQ(parts.partAt(parts.splitPart(15, 125)).channel, 0);
 }
 

@@ -26,7 +26,8 @@ struct VirtualRig {
         : backend(logCapacity) {
         backend.addInput("In");
         backend.addInput("In2");
-        for (int i = 0; i < outputs; ++i) backend.addOutput("Out" + std::to_string(i));
+        for (int i = 0; i < outputs; ++i)
+            backend.addOutput("Out" + std::to_string(i));
         parts.createDefault(&mailbox, 0, 127);
         parts.setTarget(0);
         parts.devices().openInput(0);

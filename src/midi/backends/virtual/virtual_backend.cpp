@@ -25,7 +25,7 @@ struct VirtualBackend::OutputDevice {
 };
 
 class VirtualBackend::InputPort final : public MidiInputPort {
-public:
+  public:
     InputPort(InputDevice& device, InputHandler& handler) : device_(device) {
         device_.handler.store(&handler, std::memory_order_seq_cst);
     }
@@ -36,21 +36,23 @@ public:
     }
     void start() override { device_.started.store(true, std::memory_order_seq_cst); }
 
-private:
+  private:
     InputDevice& device_;
 };
 
 class VirtualBackend::OutputPort final : public MidiOutputPort {
-public:
+  public:
     OutputPort(VirtualBackend& backend, int index, LongMessageListener& listener)
         : backend_(backend), index_(index), listener_(listener) {
-        backend_.outputs_[static_cast<std::size_t>(index_)]->open.store(true, std::memory_order_release);
+        backend_.outputs_[static_cast<std::size_t>(index_)]->open.store(true,
+                                                                        std::memory_order_release);
         backend_.record(RecordedEvent{RecordedEvent::Kind::Open, index_, 0, -1, false});
     }
     ~OutputPort() override {
         backend_.completeHeldOf(this);
         backend_.record(RecordedEvent{RecordedEvent::Kind::Close, index_, 0, -1, false});
-        backend_.outputs_[static_cast<std::size_t>(index_)]->open.store(false, std::memory_order_release);
+        backend_.outputs_[static_cast<std::size_t>(index_)]->open.store(false,
+                                                                        std::memory_order_release);
     }
     void sendFromInput(PackedMessage message) noexcept override {
         backend_.record(RecordedEvent{RecordedEvent::Kind::Short, index_, message, -1, true});
@@ -64,7 +66,7 @@ public:
         backend_.completeLong(listener_, token, this);
     }
 
-private:
+  private:
     VirtualBackend& backend_;
     int index_;
     LongMessageListener& listener_;
@@ -91,43 +93,53 @@ int VirtualBackend::addOutput(std::string name) {
 
 void VirtualBackend::setRefuseOpen(const std::string& name, bool refuse) {
     for (auto& d : inputs_) {
-        if (d->name == name) d->refuseOpen = refuse;
+        if (d->name == name)
+            d->refuseOpen = refuse;
     }
     for (auto& d : outputs_) {
-        if (d->name == name) d->refuseOpen = refuse;
+        if (d->name == name)
+            d->refuseOpen = refuse;
     }
 }
 
 std::vector<std::string> VirtualBackend::inputNames() {
     std::vector<std::string> names;
-    for (const auto& d : inputs_) names.push_back(d->name);
+    for (const auto& d : inputs_)
+        names.push_back(d->name);
     return names;
 }
 
 std::vector<std::string> VirtualBackend::outputNames() {
     std::vector<std::string> names;
-    for (const auto& d : outputs_) names.push_back(d->name);
+    for (const auto& d : outputs_)
+        names.push_back(d->name);
     return names;
 }
 
-std::unique_ptr<MidiInputPort> VirtualBackend::openInput(const std::string& name, InputHandler& handler) {
+std::unique_ptr<MidiInputPort> VirtualBackend::openInput(const std::string& name,
+                                                         InputHandler& handler) {
     const int index = inputIndex(name);
-    if (index < 0) return nullptr;
+    if (index < 0)
+        return nullptr;
     InputDevice& device = *inputs_[static_cast<std::size_t>(index)];
-    if (device.refuseOpen || device.handler.load(std::memory_order_seq_cst) != nullptr) return nullptr;
+    if (device.refuseOpen || device.handler.load(std::memory_order_seq_cst) != nullptr)
+        return nullptr;
     return std::make_unique<InputPort>(device, handler);
 }
 
 std::unique_ptr<MidiOutputPort> VirtualBackend::openOutput(const std::string& name,
                                                            LongMessageListener& listener) {
     const int index = outputIndex(name);
-    if (index < 0) return nullptr;
-    if (outputs_[static_cast<std::size_t>(index)]->refuseOpen) return nullptr;
+    if (index < 0)
+        return nullptr;
+    if (outputs_[static_cast<std::size_t>(index)]->refuseOpen)
+        return nullptr;
     return std::make_unique<OutputPort>(*this, index, listener);
 }
 
 bool VirtualBackend::inject(int inputIndex, PackedMessage message) {
-    if (inputIndex < 0 || inputIndex >= static_cast<int>(inputs_.size())) return false;
+    if (inputIndex < 0 || inputIndex >= static_cast<int>(inputs_.size()))
+        return false;
     InputDevice& device = *inputs_[static_cast<std::size_t>(inputIndex)];
     device.gate.enter();
     bool delivered = false;
@@ -158,7 +170,8 @@ std::vector<RecordedEvent> VirtualBackend::events() const {
     std::vector<RecordedEvent> out;
     const std::size_t end = std::min(logNext_.load(std::memory_order_acquire), logCapacity_);
     for (std::size_t i = 0; i < end; ++i) {
-        if (log_[i].ready.load(std::memory_order_acquire)) out.push_back(log_[i].event);
+        if (log_[i].ready.load(std::memory_order_acquire))
+            out.push_back(log_[i].event);
     }
     return out;
 }
@@ -167,7 +180,8 @@ std::vector<RecordedEvent> VirtualBackend::events(const std::string& outputName)
     const int index = outputIndex(outputName);
     std::vector<RecordedEvent> out;
     for (const RecordedEvent& e : events()) {
-        if (e.device == index) out.push_back(e);
+        if (e.device == index)
+            out.push_back(e);
     }
     return out;
 }
@@ -175,28 +189,33 @@ std::vector<RecordedEvent> VirtualBackend::events(const std::string& outputName)
 std::vector<PackedMessage> VirtualBackend::shortMessages(const std::string& outputName) const {
     std::vector<PackedMessage> out;
     for (const RecordedEvent& e : events(outputName)) {
-        if (e.kind == RecordedEvent::Kind::Short) out.push_back(e.message);
+        if (e.kind == RecordedEvent::Kind::Short)
+            out.push_back(e.message);
     }
     return out;
 }
 
 std::vector<std::uint8_t> VirtualBackend::longMessage(int longIndex) const {
     std::lock_guard lock(longMutex_);
-    if (longIndex < 0 || longIndex >= static_cast<int>(longData_.size())) return {};
+    if (longIndex < 0 || longIndex >= static_cast<int>(longData_.size()))
+        return {};
     return longData_[static_cast<std::size_t>(longIndex)];
 }
 
-std::vector<std::vector<std::uint8_t>> VirtualBackend::longMessages(const std::string& outputName) const {
+std::vector<std::vector<std::uint8_t>> VirtualBackend::longMessages(
+    const std::string& outputName) const {
     std::vector<std::vector<std::uint8_t>> out;
     for (const RecordedEvent& e : events(outputName)) {
-        if (e.kind == RecordedEvent::Kind::Long) out.push_back(longMessage(e.longIndex));
+        if (e.kind == RecordedEvent::Kind::Long)
+            out.push_back(longMessage(e.longIndex));
     }
     return out;
 }
 
 void VirtualBackend::clearRecords() {
     const std::size_t end = std::min(logNext_.load(std::memory_order_acquire), logCapacity_);
-    for (std::size_t i = 0; i < end; ++i) log_[i].ready.store(false, std::memory_order_relaxed);
+    for (std::size_t i = 0; i < end; ++i)
+        log_[i].ready.store(false, std::memory_order_relaxed);
     logNext_.store(0, std::memory_order_release);
     overflow_.store(0, std::memory_order_relaxed);
     std::lock_guard lock(longMutex_);
@@ -211,25 +230,28 @@ int VirtualBackend::storeLong(std::vector<std::uint8_t> bytes) {
 
 bool VirtualBackend::isOutputOpen(const std::string& name) const {
     const int index = outputIndex(name);
-    return index >= 0 && outputs_[static_cast<std::size_t>(index)]->open.load(std::memory_order_acquire);
+    return index >= 0 &&
+           outputs_[static_cast<std::size_t>(index)]->open.load(std::memory_order_acquire);
 }
 
 bool VirtualBackend::isInputOpen(const std::string& name) const {
     const int index = inputIndex(name);
-    return index >= 0 &&
-           inputs_[static_cast<std::size_t>(index)]->handler.load(std::memory_order_acquire) != nullptr;
+    return index >= 0 && inputs_[static_cast<std::size_t>(index)]->handler.load(
+                             std::memory_order_acquire) != nullptr;
 }
 
 int VirtualBackend::outputIndex(const std::string& name) const {
     for (std::size_t i = 0; i < outputs_.size(); ++i) {
-        if (outputs_[i]->name == name) return static_cast<int>(i);
+        if (outputs_[i]->name == name)
+            return static_cast<int>(i);
     }
     return -1;
 }
 
 int VirtualBackend::inputIndex(const std::string& name) const {
     for (std::size_t i = 0; i < inputs_.size(); ++i) {
-        if (inputs_[i]->name == name) return static_cast<int>(i);
+        if (inputs_[i]->name == name)
+            return static_cast<int>(i);
     }
     return -1;
 }
@@ -244,7 +266,8 @@ std::size_t VirtualBackend::heldCompletionCount() const {
     return held_.size();
 }
 
-void VirtualBackend::completeLong(LongMessageListener& listener, LongMessageToken token, const OutputPort* port) {
+void VirtualBackend::completeLong(LongMessageListener& listener, LongMessageToken token,
+                                  const OutputPort* port) {
     {
         std::lock_guard lock(longMutex_);
         if (holding_) {
@@ -263,7 +286,8 @@ void VirtualBackend::releaseCompletions(std::size_t n) {
         due.assign(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(count));
         held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(count));
     }
-    for (const HeldCompletion& c : due) c.listener->longMessageDone(c.token);
+    for (const HeldCompletion& c : due)
+        c.listener->longMessageDone(c.token);
 }
 
 void VirtualBackend::completeHeldOf(const OutputPort* port) {
@@ -276,7 +300,8 @@ void VirtualBackend::completeHeldOf(const OutputPort* port) {
         due.assign(it, held_.end());
         held_.erase(it, held_.end());
     }
-    for (const HeldCompletion& c : due) c.listener->longMessageDone(c.token);
+    for (const HeldCompletion& c : due)
+        c.listener->longMessageDone(c.token);
 }
 
 }  // namespace tarvelo

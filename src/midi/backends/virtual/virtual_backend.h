@@ -29,7 +29,7 @@ struct RecordedEvent {
 // Recording is lock-free and allocation-free (a fixed log claimed with one atomic increment), so
 // the routing path stays real-time safe under test. Define devices before opening any.
 class VirtualBackend final : public MidiBackend {
-public:
+  public:
     explicit VirtualBackend(std::size_t logCapacity = std::size_t{1} << 18);
     ~VirtualBackend() override;
 
@@ -43,7 +43,8 @@ public:
     std::string_view apiName() const override { return "virtual"; }
     std::vector<std::string> inputNames() override;
     std::vector<std::string> outputNames() override;
-    std::unique_ptr<MidiInputPort> openInput(const std::string& name, InputHandler& handler) override;
+    std::unique_ptr<MidiInputPort> openInput(const std::string& name,
+                                             InputHandler& handler) override;
     std::unique_ptr<MidiOutputPort> openOutput(const std::string& name,
                                                LongMessageListener& listener) override;
 
@@ -76,7 +77,7 @@ public:
     // Reports the oldest n held completions (all when n is 0).
     void releaseCompletions(std::size_t n = 0);
 
-private:
+  private:
     class InputPort;
     class OutputPort;
     struct InputDevice;
@@ -89,7 +90,8 @@ private:
     };
 
     void record(const RecordedEvent& event) noexcept;
-    void completeLong(LongMessageListener& listener, LongMessageToken token, const OutputPort* port);
+    void completeLong(LongMessageListener& listener, LongMessageToken token,
+                      const OutputPort* port);
     void completeHeldOf(const OutputPort* port);
     int storeLong(std::vector<std::uint8_t> bytes);
 

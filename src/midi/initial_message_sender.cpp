@@ -1,0 +1,152 @@
+#include "midi/initial_message_sender.h"
+
+#include <algorithm>
+
+#include "model/message_boxes.h"
+#include "model/part_list.h"
+
+namespace tarvelo {
+
+namespace {
+
+// Each data field contributes its low 8 bits; a field of -1 becomes 0xFF, which the output
+// device drops for messages that need that byte and leaves off for those that do not.
+PackedMessage packFields(std::int32_t status, std::int32_t data1, std::int32_t data2) {
+    return packMessage(static_cast<std::uint8_t>(status & 0xFF),
+                       static_cast<std::uint8_t>(data1 & 0xFF),
+                       static_cast<std::uint8_t>(data2 & 0xFF));
+}
+
+}  // namespace
+
+bool InitialMessageSender::sendInitialMessages(int part) {
+    return request(part, 0);
+}
+
+void InitialMessageSender::sendAllInitialMessages() {
+    const std::uint64_t sequence = nextSequence_++;
+    if (host_.partList().partCount() <= 0) {
+        sequence_.reset();
+        return;
+    }
+    sequence_ = sequence;
+    request(0, sequence);
+}
+
+bool InitialMessageSender::request(int part, std::uint64_t sequence) {
+    PartList& parts = host_.partList();
+    const Part& p = parts.partAt(part);
+    Request r;
+    r.part = part;
+    r.device = p.outputDevice;
+    r.channel = p.channel;
+    r.messages = parts.messageListAt(part).messages();
+    r.sequence = sequence;
+    r.id = nextRequestId_++;
+    const std::uint64_t id = r.id;
+    queue_.push_back(std::move(r));
+    pump();
+    return finishedUpTo_ >= id;
+}
+
+void InitialMessageSender::pump() {
+    // A message box shown while a list is sent may run a nested event loop that delivers
+    // notices and requests; those only queue, and the outermost pump serves them.
+    if (pumping_)
+        return;
+    struct Guard {
+        bool& flag;
+        explicit Guard(bool& f) : flag(f) { flag = true; }
+        ~Guard() { flag = false; }
+    } guard(pumping_);
+
+    for (;;) {
+        if (!current_) {
+            if (queue_.empty())
+                return;
+            current_.emplace(Run{std::move(queue_.front()), 0, std::nullopt});
+            queue_.pop_front();
+        } else if (current_->inFlight) {
+            return;
+        }
+        if (!continueRun(*current_))
+            return;
+        const Run done = std::move(*current_);
+        current_.reset();
+        finishRun(done);
+    }
+}
+
+bool InitialMessageSender::continueRun(Run& run) {
+    const std::vector<InitialMessage>& messages = run.request.messages;
+    while (run.next < messages.size()) {
+        const InitialMessage& m = messages[run.next++];
+        // Looked up per message: the device may have been closed since the list started.
+        OutputDevice* out = host_.partList().devices().outputHandle(run.request.device);
+        switch (kindOfType(m.type)) {
+            case MessageKind::Channel:
+                if (out)
+                    out->sendShort(packFields(m.status + run.request.channel, m.data1, m.data2));
+                break;
+            case MessageKind::Plain:
+                if (out)
+                    out->sendShort(packFields(m.status, m.data1, m.data2));
+                break;
+            case MessageKind::SystemExclusive:
+                // A closed device, or a message without bytes, yields no completion: such a
+                // message counts as done at once instead of stalling the list forever.
+                if (out && !m.sysexData.empty()) {
+                    const LongMessageToken token = nextToken_++;
+                    run.inFlight = token;
+                    // The bytes live in run.request.messages, which stays put until the
+                    // completion of this token.
+                    out->sendLong(m.sysexData, token);
+                    return false;
+                }
+                break;
+            case MessageKind::Unknown:
+                host_.messageBoxes().show(kUnknownMessageText, "", MessageButtons::Ok,
+                                          MessageIcon::None);
+                break;
+        }
+    }
+    return true;
+}
+
+void InitialMessageSender::finishRun(const Run& run) {
+    finishedUpTo_ = run.request.id;
+    posted_.push_back(PostedNotice{run.request.part, run.request.sequence});
+    host_.postInitSent(run.request.part);
+}
+
+void InitialMessageSender::onLongMessageDone(LongMessageToken token) {
+    if (!current_ || current_->inFlight != token)
+        return;
+    current_->inFlight.reset();
+    pump();
+}
+
+void InitialMessageSender::onInitSent(int part) {
+    const auto it = std::find_if(posted_.begin(), posted_.end(),
+                                 [part](const PostedNotice& n) { return n.part == part; });
+    if (it == posted_.end())
+        return;
+    const PostedNotice notice = *it;
+    posted_.erase(it);
+    if (notice.sequence == 0 || sequence_ != notice.sequence)
+        return;
+    const int next = notice.part + 1;
+    if (next < host_.partList().partCount()) {
+        request(next, notice.sequence);
+    } else {
+        sequence_.reset();
+    }
+}
+
+std::optional<LongMessageToken> InitialMessageSender::tokenInFlight() const {
+    if (!current_)
+        return std::nullopt;
+    return current_->inFlight;
+}
+
+}  // namespace tarvelo

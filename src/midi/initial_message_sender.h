@@ -1,0 +1,116 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <vector>
+
+#include "midi/backend.h"
+#include "model/initial_message.h"
+
+namespace tarvelo {
+
+class MessageBoxes;
+class PartList;
+
+// What the sender needs of the window that owns it.
+class InitialMessageHost {
+  public:
+    virtual ~InitialMessageHost() = default;
+
+    // User-interface thread. Tells the host that Part part's list has been sent completely. The
+    // host must hand the notice back to InitialMessageSender::onInitSent later, from its own event
+    // loop, never from inside this call; notices come back in the order they were posted.
+    virtual void postInitSent(int part) = 0;
+
+    virtual PartList& partList() = 0;
+    virtual MessageBoxes& messageBoxes() = 0;
+};
+
+// Sends Parts' initial-message lists to their output devices: short messages back to back, each
+// system-exclusive message as a long message whose completion the rest of the list waits for.
+// A finished list is reported through InitialMessageHost::postInitSent.
+//
+// One list is sent at a time. A request made while another list is under way (a long message in
+// flight, or requests already waiting) waits its turn: requests are served in arrival order.
+// A request copies the Part's list, device index and channel when it is made, so editing the
+// list, joining Parts, New or loading never touches what is being sent; the bytes of the long
+// message in flight stay owned here until its completion arrives.
+//
+// Everything runs on the user-interface thread. Completions must reach onLongMessageDone: the
+// device set's owner mailbox delivers them (MailboxVisitor::onLongMessageDone). Without an owner
+// a device's completions are lost and a list that reaches an exclusive message on it never ends.
+class InitialMessageSender {
+  public:
+    static constexpr const char* kUnknownMessageText = "Unkown Message";
+
+    explicit InitialMessageSender(InitialMessageHost& host) : host_(host) {}
+    InitialMessageSender(const InitialMessageSender&) = delete;
+    InitialMessageSender& operator=(const InitialMessageSender&) = delete;
+
+    // Sends Part part's list, or queues it behind the list under way. True when the list was
+    // finished within this call (its notice posted); false when it now waits for a long message
+    // or for its turn. Throws InvalidArgumentError for a Part index outside the arrangement.
+    bool sendInitialMessages(int part);
+
+    // Sends every Part's list, Part 0 first, each one after the previous Part's notice has come
+    // back through onInitSent. Starting again abandons the walk over the Parts that was under
+    // way (lists already requested are still sent).
+    void sendAllInitialMessages();
+
+    // The host delivers a notice posted through postInitSent.
+    void onInitSent(int part);
+
+    // A long message has completed on some device. Tokens this sender is not waiting for are
+    // ignored.
+    void onLongMessageDone(LongMessageToken token);
+
+    // Set from sendAllInitialMessages until the last Part's list has been reported.
+    bool sending() const { return sequence_.has_value(); }
+    // A list is under way or waiting.
+    bool busy() const { return current_.has_value() || !queue_.empty(); }
+    // Waiting for the completion of this token, if any.
+    std::optional<LongMessageToken> tokenInFlight() const;
+
+  private:
+    struct Request {
+        int part = 0;
+        int device = 0;
+        std::uint8_t channel = 0;
+        std::vector<InitialMessage> messages;
+        std::uint64_t sequence = 0;  // the walk over all Parts it belongs to; 0 for none
+        std::uint64_t id = 0;        // arrival number
+    };
+    struct Run {
+        Request request;
+        std::size_t next = 0;  // the message to send next
+        std::optional<LongMessageToken> inFlight;
+    };
+    struct PostedNotice {
+        int part = 0;
+        std::uint64_t sequence = 0;
+    };
+
+    // Queues a copy of Part part's list and serves the queue. True when it has been sent.
+    bool request(int part, std::uint64_t sequence);
+    // Runs the current list and then the queued ones until one waits for a completion.
+    void pump();
+    // Sends the current run's messages up to the next long message. True when the list is done.
+    bool continueRun(Run& run);
+    void finishRun(const Run& run);
+
+    InitialMessageHost& host_;
+    std::optional<Run> current_;
+    std::deque<Request> queue_;
+    std::deque<PostedNotice> posted_;
+    // The walk over all Parts: its id while under way.
+    std::optional<std::uint64_t> sequence_;
+    std::uint64_t nextSequence_ = 1;
+    std::uint64_t nextRequestId_ = 1;
+    std::uint64_t finishedUpTo_ = 0;  // requests are finished in arrival order
+    LongMessageToken nextToken_ = 1;
+    bool pumping_ = false;  // guards against re-entry from inside a message box
+};
+
+}  // namespace tarvelo
