@@ -67,7 +67,9 @@ std::string systemReason(int error) {
     return std::system_category().message(error);
 }
 
-FileError osError(FileErrorKind kind, int error) { return FileError{kind, systemReason(error)}; }
+FileError osError(FileErrorKind kind, int error) {
+    return FileError{kind, systemReason(error)};
+}
 
 }  // namespace
 

@@ -22,7 +22,7 @@ struct FileDialogOptions {
 
 // The Open and Save As dialogs. User-interface thread.
 class FileDialogs {
-public:
+  public:
     virtual ~FileDialogs() = default;
     // The chosen file's full path, or nullopt when the user cancelled.
     virtual std::optional<std::string> openFile(const FileDialogOptions& options) = 0;
@@ -31,7 +31,7 @@ public:
 
 // What the file commands ask of the main window. User-interface thread.
 class FileWindowHooks {
-public:
+  public:
     virtual ~FileWindowHooks() = default;
     virtual void setTitle(std::string_view title) = 0;
     // After New or a load: show the arrangement's input device, select Part 0 alone (the band
@@ -48,7 +48,7 @@ public:
 // arrangement stays marked modified (a New, Open or Close waiting for that save does not go on),
 // and a failed open is reported and changes nothing (not even the file name).
 class FileCommands {
-public:
+  public:
     static constexpr std::string_view kNewFileName = "NewFile.trv";
     static constexpr std::string_view kTitleSuffix = " - Tarvelo 1.0";
     static constexpr std::string_view kPromptCaption = "Tarvelo";
@@ -80,17 +80,18 @@ public:
     const std::string& fileName() const { return fileName_; }
     std::string title() const;
 
-private:
+  private:
     enum class SaveOutcome { Saved, Cancelled, Failed };
     enum class PromptOutcome { GoOn, Stop };
+    enum class SaveWith { Save, SaveAs };
 
-    // The save-changes prompt and its save, for New (always Save As) and Open and Close (Save).
-    PromptOutcome promptToSave(bool alwaysAsk);
+    // The save-changes prompt and, on Yes, the save: New always asks for a file name, Open and
+    // Close save to the current path when there is one.
+    PromptOutcome promptToSave(SaveWith how);
     SaveOutcome saveTo(const std::string& path);
     SaveOutcome runSave();
     SaveOutcome runSaveAs();
     void resetToNew();
-    void reportReadError(const std::string& path, const FileError& error);
 
     PartList& parts_;
     OwnerMailbox* owner_;
