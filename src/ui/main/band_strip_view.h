@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QFont>
+#include <QPixmap>
+#include <QWidget>
+#include <optional>
+#include <vector>
+
+#include "model/part.h"
+#include "ui/main/band_selection.h"
+
+namespace tarvelo::ui {
+
+// The band strip: one labelled rectangle per Part over the keys it covers, selected bands
+// highlighted. The strip is composed off screen whenever the bands change and copied in one
+// piece when painted, so dragging a boundary does not flicker.
+// User-interface thread only.
+class BandStripView : public QWidget {
+    Q_OBJECT
+
+  public:
+    static const QColor kBackground;
+    static const QColor kBandFill;
+    static const QColor kSelectedFill;
+    static const QColor kSelectedOutline;
+
+    explicit BandStripView(QWidget* parent = nullptr);
+
+    void setBandFont(const QFont& font) { bandFont_ = font; }
+
+    // Composes the strip from the Parts (in list order), the selection and the view origin.
+    // stripWidth is the width of the off-screen picture (the keyboard picture's client width).
+    // Removes the guide line.
+    void drawBands(const std::vector<Part>& parts, const BandSelection& selection, int originX,
+                   int stripWidth);
+
+    // The black guide line of a split preview at strip x, until the next drawBands.
+    void drawGuideLine(int x);
+    std::optional<int> guideLine() const { return guideX_; }
+
+    // The composed strip as last drawn (stripWidth x 34).
+    const QPixmap& composed() const { return strip_; }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    QFont bandFont_;
+    QPixmap strip_;
+    std::optional<int> guideX_;
+};
+
+}  // namespace tarvelo::ui

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QWidget>
+#include <array>
+#include <vector>
+
+#include "midi/packed_message.h"
+#include "ui/main/keyboard_geometry.h"
+
+namespace tarvelo::ui {
+
+// The keyboard picture: eleven octave pictures side by side from the view origin, with the keys
+// that notes have shown pressed and the boundary markers of band editing on top.
+//
+// Views paint, handlers decide: the draw and show functions only record what to show and
+// schedule a repaint; several changes before the next event-loop pass cost one paint of the
+// changed keys. User-interface thread only.
+class KeyboardView : public QWidget {
+    Q_OBJECT
+
+  public:
+    static constexpr int kKeyCount = kOctaveCount * 12;  // 132 keys drawn
+
+    explicit KeyboardView(QWidget* parent = nullptr);
+
+    void setViewOrigin(int originX) { originX_ = originX; }
+    int viewOriginX() const { return originX_; }
+
+    // The whole picture again with every key released and no marker.
+    void drawKeyboard();
+
+    // Shows one note message: a status of 90h or above with a velocity above 0 presses the key in
+    // the first data byte; anything else (a note off, a note on with velocity 0) releases it.
+    void showKey(PackedMessage message);
+
+    // Draws (visible) or removes (not visible) the marker of one band boundary: a red line that
+    // follows the outline of the black key between the two keys.
+    void drawBoundaryMarker(int x, int shape, bool visible);
+
+    bool keyPressed(int key) const;
+    struct Marker {
+        int x;
+        int shape;
+        bool operator==(const Marker&) const = default;
+    };
+    const std::vector<Marker>& markers() const { return markers_; }
+    // Paints completed since construction (a measure of how well repaints coalesce).
+    int paintCount() const { return paints_; }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    QRect keyRect(int key) const;
+
+    int originX_ = viewOriginXForPosition(7);
+    std::array<bool, kKeyCount> pressed_{};
+    std::vector<Marker> markers_;
+    int paints_ = 0;
+};
+
+}  // namespace tarvelo::ui

@@ -1,0 +1,331 @@
+#include "ui/main/main_dialog.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QShortcut>
+
+#include "ui/controls/stylish_button.h"
+#include "ui/controls/stylish_check_button.h"
+#include "ui/main/about_box.h"
+#include "ui/main/band_strip_view.h"
+#include "ui/main/dialog_layout.h"
+#include "ui/main/keyboard_view.h"
+#include "ui/main/midi_note_pump.h"
+#include "ui/main/property_panel.h"
+#include "ui/main/qt_file_dialogs.h"
+#include "ui/main/qt_message_boxes.h"
+
+namespace tarvelo::ui {
+
+namespace id = control_id;
+
+namespace {
+
+template <typename Owned, typename Interface>
+Interface& chooseService(Interface* given, std::unique_ptr<Interface>& own, QWidget* window) {
+    if (given)
+        return *given;
+    own = std::make_unique<Owned>(window);
+    return *own;
+}
+
+ScrollCode scrollCodeForAction(int action) {
+    switch (action) {
+        case QAbstractSlider::SliderSingleStepSub:
+            return ScrollCode::LineLeft;
+        case QAbstractSlider::SliderSingleStepAdd:
+            return ScrollCode::LineRight;
+        case QAbstractSlider::SliderPageStepSub:
+            return ScrollCode::PageLeft;
+        case QAbstractSlider::SliderPageStepAdd:
+            return ScrollCode::PageRight;
+        case QAbstractSlider::SliderToMinimum:
+            return ScrollCode::Left;
+        case QAbstractSlider::SliderToMaximum:
+            return ScrollCode::Right;
+        case QAbstractSlider::SliderMove:
+            return ScrollCode::ThumbTrack;
+        default:
+            return ScrollCode::EndScroll;
+    }
+}
+
+}  // namespace
+
+CMainDialog::CMainDialog(MidiBackend& backend, Services services, QWidget* parent)
+    : QDialog(parent),
+      services_(std::move(services)),
+      boxes_(chooseService<QtMessageBoxes>(services_.messageBoxes, ownBoxes_, this)),
+      dialogs_(chooseService<QtFileDialogs>(services_.fileDialogs, ownDialogs_, this)),
+      parts_(backend),
+      files_(parts_, &mailbox_, boxes_, dialogs_, *this),
+      pump_(std::make_unique<MidiNotePump>(mailbox_, static_cast<MailboxVisitor&>(*this))) {
+    setWindowTitle(QStringLiteral("Tarvelo"));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setFixedSize(dluToPixels(463), dluToPixels(166));
+    setMouseTracking(true);
+    // A Japanese UI face at 9 points (12 pixels at 96 dpi); the controls inherit it.
+    QFont uiFont(QStringLiteral("IPAPGothic"));
+    uiFont.setPixelSize(12);
+    setFont(uiFont);
+    createControls();
+    connectControls();
+}
+
+CMainDialog::~CMainDialog() {
+    // The pump goes first: nothing may drain into a half-destroyed window.
+    pump_.reset();
+}
+
+void CMainDialog::createControls() {
+    // In the window's tab order.
+    new_ = new CStylishButton(this);
+    placeControl(new_, dluRect(7, 7, 13, 16), id::kNew);
+    open_ = new CStylishButton(this);
+    placeControl(open_, dluRect(19, 7, 13, 16), id::kOpen);
+    save_ = new CStylishButton(this);
+    placeControl(save_, dluRect(32, 7, 13, 16), id::kSave);
+    saveAs_ = new CStylishButton(this);
+    placeControl(saveAs_, dluRect(45, 7, 13, 16), id::kSaveAs);
+    for (CStylishButton* b : {new_, open_, save_, saveAs_})
+        b->setAutoDefault(false);
+
+    addLabel(this, QStringLiteral("入力デバイス :"), dluRect(273, 12, 41, 10));
+    inputBox_ = new QComboBox(this);
+    QRect inputRect = dluRect(319, 10, 101, 33);
+    inputRect.setHeight(std::min(inputRect.height(), inputBox_->sizeHint().height()));
+    placeControl(inputBox_, inputRect, id::kInputDevice);
+
+    exit_ = new QPushButton(QStringLiteral("終了(&X)"), this);
+    exit_->setDefault(true);
+    placeControl(exit_, dluRect(427, 29, 29, 16), id::kExit);
+
+    panel_ = new PropertyPanel(this);
+
+    join_ = new CStylishButton(this);
+    join_->setAutoDefault(false);
+    placeControl(join_, dluRect(429, 61, 13, 16), id::kJoin);
+    split_ = new CStylishCheckButton(this);
+    split_->setAutoDefault(false);
+    placeControl(split_, dluRect(443, 61, 13, 16), id::kSplit);
+
+    strip_ = new BandStripView(this);
+    placeControl(strip_, dluRect(7, 80, 449, 24), id::kBandStrip);
+    keyboard_ = new KeyboardView(this);
+    placeControl(keyboard_, dluRect(7, 104, 449, 44), id::kKeyboard);
+
+    hook_ = new QCheckBox(QStringLiteral("キーボードフック"), this);
+    placeControl(hook_, dluRect(7, 148, 56, 10), id::kKeyboardHook);
+    hook_->resize(std::max(hook_->width(), hook_->sizeHint().width()), hook_->height());
+
+    scrollBar_ = new QScrollBar(Qt::Horizontal, this);
+    placeControl(scrollBar_, dluRect(410, 148, 46, 10), id::kKeyboardScroll);
+    // One step is one white key; the track and the ends change nothing.
+    scrollBar_->setSingleStep(1);
+    scrollBar_->setPageStep(1);
+
+    strip_->installEventFilter(this);
+    keyboard_->installEventFilter(this);
+}
+
+void CMainDialog::connectControls() {
+    connect(new_, &QPushButton::clicked, this, [this] { files_.newArrangement(); });
+    connect(open_, &QPushButton::clicked, this, [this] { files_.open(); });
+    connect(save_, &QPushButton::clicked, this, [this] { files_.save(); });
+    connect(saveAs_, &QPushButton::clicked, this, [this] { files_.saveAs(); });
+    // The exit button only asks the window to close, exactly as the close box does.
+    connect(exit_, &QPushButton::clicked, this,
+            [this] { QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection); });
+    connect(scrollBar_, &QScrollBar::actionTriggered, this, [this](int action) {
+        // The slider already shows where the action would go; the view decides where it goes.
+        scrollKeyboard(scrollCodeForAction(action), scrollBar_->sliderPosition());
+        scrollBar_->setSliderPosition(scroll_.position);
+    });
+    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(help, &QShortcut::activated, this, &CMainDialog::openAboutBox);
+}
+
+PictureArea CMainDialog::areaAt(QPoint windowPos, QPoint* local) const {
+    const QPoint inStrip = windowPos - strip_->pos();
+    const QPoint inKeyboard = windowPos - keyboard_->pos();
+    const PictureArea area =
+        tarvelo::ui::areaAt(inStrip.x(), inStrip.y(), inKeyboard.x(), inKeyboard.y(), stripWidth_);
+    if (local) {
+        *local = area == PictureArea::BandStrip  ? inStrip
+                 : area == PictureArea::Keyboard ? inKeyboard
+                                                 : windowPos;
+    }
+    return area;
+}
+
+void CMainDialog::drawKeyboard() {
+    keyboard_->setViewOrigin(scroll_.originX);
+    keyboard_->drawKeyboard();
+}
+
+void CMainDialog::drawBands() {
+    strip_->drawBands(parts_.parts(), selection_, scroll_.originX, stripWidth_);
+}
+
+void CMainDialog::showKey(PackedMessage message) {
+    keyboard_->showKey(message);
+}
+
+void CMainDialog::drawBoundaryMarker(int x, int shape, bool visible) {
+    keyboard_->drawBoundaryMarker(x, shape, visible);
+}
+
+void CMainDialog::showBand(int index) {
+    panel_->showBand(parts_, index, inputBox_);
+}
+
+void CMainDialog::setModified(bool modified) {
+    files_.setModified(modified);
+}
+
+void CMainDialog::scrollKeyboard(ScrollCode code, int target) {
+    scroll_ = scroll_.scrolled(code, target);
+    drawKeyboard();
+    drawBands();
+    const QSignalBlocker block(scrollBar_);
+    scrollBar_->setValue(scroll_.position);
+}
+
+void CMainDialog::openAboutBox() {
+    AboutBox about(this);
+    about.exec();
+}
+
+void CMainDialog::closeEvent(QCloseEvent* event) {
+    if (!files_.close()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    QDialog::done(QDialog::Rejected);
+}
+
+void CMainDialog::reject() {
+    // Escape closes as the close box does, through the save prompt, so no change is lost.
+    close();
+}
+
+void CMainDialog::contextMenuEvent(QContextMenuEvent* event) {
+    // Window managers own the system menu; the About entry lives in the window's own menu.
+    QMenu menu(this);
+    menu.addAction(AboutBox::kMenuText, this, &CMainDialog::openAboutBox);
+    menu.exec(event->globalPos());
+}
+
+bool CMainDialog::forwardMouse(QWidget* source, QEvent* event) {
+    switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::MouseButtonRelease:
+            break;
+        default:
+            return false;
+    }
+    if (!mouseHandler_)
+        return false;
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    PictureMouseEvent e;
+    e.pos = source == this ? mouse->position().toPoint()
+                           : source->mapTo(this, mouse->position().toPoint());
+    e.button = mouse->button();
+    e.buttons = mouse->buttons();
+    e.modifiers = mouse->modifiers();
+    switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+            mouseHandler_->mousePressed(e);
+            break;
+        case QEvent::MouseButtonRelease:
+            mouseHandler_->mouseReleased(e);
+            break;
+        default: {
+            mouseHandler_->mouseMoved(e);
+            const std::optional<Qt::CursorShape> cursor = mouseHandler_->cursorAt(e.pos);
+            if (cursor) {
+                strip_->setCursor(*cursor);
+            } else {
+                strip_->unsetCursor();
+            }
+            break;
+        }
+    }
+    return true;
+}
+
+bool CMainDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == strip_ || watched == keyboard_) {
+        if (forwardMouse(static_cast<QWidget*>(watched), event))
+            return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void CMainDialog::mousePressEvent(QMouseEvent* event) {
+    if (!forwardMouse(this, event))
+        QDialog::mousePressEvent(event);
+}
+
+void CMainDialog::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (!forwardMouse(this, event))
+        QDialog::mouseDoubleClickEvent(event);
+}
+
+void CMainDialog::mouseMoveEvent(QMouseEvent* event) {
+    if (!forwardMouse(this, event))
+        QDialog::mouseMoveEvent(event);
+}
+
+void CMainDialog::mouseReleaseEvent(QMouseEvent* event) {
+    if (!forwardMouse(this, event))
+        QDialog::mouseReleaseEvent(event);
+}
+
+void CMainDialog::onMidiNote(PackedMessage message) {
+    showKey(message);
+}
+
+void CMainDialog::onLongMessageDone(LongMessageToken token) {
+    sender_.onLongMessageDone(token);
+}
+
+void CMainDialog::onServerLost() {
+    boxes_.show("MIDI サーバーとの接続が切れました。デバイスは音を出せません。", "警告",
+                MessageButtons::Ok, MessageIcon::Warning);
+}
+
+void CMainDialog::setTitle(std::string_view title) {
+    setWindowTitle(QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())));
+}
+
+void CMainDialog::showNewArrangement() {
+    selection_.clear();
+    selection_.toggle(0);
+    join_->setEnabled(false);
+    showBand(0);
+    drawBands();
+}
+
+void CMainDialog::sendAllInitialMessages() {
+    sender_.sendAllInitialMessages();
+}
+
+void CMainDialog::postInitSent(int part) {
+    QMetaObject::invokeMethod(
+        this, [this, part] { sender_.onInitSent(part); }, Qt::QueuedConnection);
+}
+
+}  // namespace tarvelo::ui

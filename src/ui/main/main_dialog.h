@@ -1,0 +1,189 @@
+#pragma once
+
+#include <QDialog>
+#include <QFont>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string_view>
+
+#include "midi/initial_message_sender.h"
+#include "midi/owner_mailbox.h"
+#include "model/file_commands.h"
+#include "model/part_list.h"
+#include "reference/midi_reference.h"
+#include "ui/main/band_selection.h"
+#include "ui/main/keyboard_geometry.h"
+#include "ui/main/picture_mouse.h"
+
+class QCheckBox;
+class QComboBox;
+class QPushButton;
+class QScrollBar;
+
+namespace tarvelo::ui {
+
+class BandStripView;
+class CStylishButton;
+class CStylishCheckButton;
+class KeyboardView;
+class MidiNotePump;
+class PropertyPanel;
+
+// What the main window uses from outside; tests answer the boxes and dialogs themselves.
+struct MainDialogServices {
+    MessageBoxes* messageBoxes = nullptr;  // null: real message boxes over the window
+    FileDialogs* fileDialogs = nullptr;    // null: real file dialogs
+    // Where a reference file is read from; null: findReferenceFile.
+    std::function<std::filesystem::path(std::string_view)> referenceFile;
+};
+
+// The main window: one fixed-size dialog with the file buttons, the input device box, the part
+// property panel, the band strip over the keyboard picture and the keyboard scroll bar. It owns
+// the arrangement (PartList, and through it the MIDI devices), the reference tables, the file
+// commands and the hand-off from the MIDI threads, which it drains on the user-interface thread.
+//
+// The window only wires pieces together: drawing lives in the two picture views, the panel in
+// PropertyPanel, the file commands in FileCommands, mouse editing behind PictureMouseHandler.
+// User-interface thread only.
+class CMainDialog : public QDialog,
+                    private MailboxVisitor,
+                    private FileWindowHooks,
+                    private InitialMessageHost {
+    Q_OBJECT
+
+  public:
+    using Services = MainDialogServices;
+
+    explicit CMainDialog(MidiBackend& backend, Services services = {}, QWidget* parent = nullptr);
+    ~CMainDialog() override;
+
+    // The start-up: reference files, controls, the device check, the device boxes and a new
+    // arrangement, in that order. False when start-up ended by closing the window (no MIDI
+    // input or output device); the window is then not to be shown.
+    bool initialize();
+
+    // The arrangement and the window's state.
+    PartList& partList() override { return parts_; }
+    const MidiReference& reference() const { return reference_; }
+    BandSelection& selection() { return selection_; }
+    FileCommands& fileCommands() { return files_; }
+    MessageBoxes& messageBoxes() override { return boxes_; }
+    InitialMessageSender& initialMessageSender() { return sender_; }
+    OwnerMailbox& mailbox() { return mailbox_; }
+    MidiNotePump& notePump() { return *pump_; }
+    const QFont& bandFont() const { return bandFont_; }
+
+    // Controls.
+    KeyboardView* keyboardView() const { return keyboard_; }
+    BandStripView* bandStrip() const { return strip_; }
+    PropertyPanel* panel() const { return panel_; }
+    QComboBox* inputDeviceBox() const { return inputBox_; }
+    QScrollBar* keyboardScrollBar() const { return scrollBar_; }
+    CStylishButton* joinButton() const { return join_; }
+    CStylishCheckButton* splitButton() const { return split_; }
+    CStylishButton* newButton() const { return new_; }
+    CStylishButton* openButton() const { return open_; }
+    CStylishButton* saveButton() const { return save_; }
+    CStylishButton* saveAsButton() const { return saveAs_; }
+    QCheckBox* keyboardHookBox() const { return hook_; }
+    QPushButton* exitButton() const { return exit_; }
+
+    // The view: the keyboard picture's client width, the scroll position and the view origin.
+    int stripWidth() const { return stripWidth_; }
+    const KeyboardScroll& keyboardScroll() const { return scroll_; }
+    int viewOriginX() const { return scroll_.originX; }
+    int viewOriginY() const { return kViewOriginY; }
+
+    // Which picture a point of the window lies on, with the point in that picture's client
+    // coordinates in *local when it is given.
+    PictureArea areaAt(QPoint windowPos, QPoint* local = nullptr) const;
+
+    // Drawing: the whole keyboard released; the band strip from the model and the selection;
+    // one key from a note message; one boundary marker on the keyboard.
+    void drawKeyboard();
+    void drawBands();
+    void showKey(PackedMessage message);
+    void drawBoundaryMarker(int x, int shape, bool visible);
+
+    // Fills the property panel from Part index.
+    void showBand(int index);
+
+    // Every change the user makes to the arrangement calls this with true.
+    void setModified(bool modified);
+
+    // A keyboard scroll bar action; target is the thumb position for the thumb codes.
+    void scrollKeyboard(ScrollCode code, int target = 0);
+
+    // Band editing and mouse play; null for none. Not owned.
+    void setPictureMouseHandler(PictureMouseHandler* handler) { mouseHandler_ = handler; }
+
+    // Shows the About box modally.
+    void openAboutBox();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+  private:
+    // MailboxVisitor: the device threads' notices, drained on this thread.
+    void onMidiNote(PackedMessage message) override;
+    void onLongMessageDone(LongMessageToken token) override;
+    void onServerLost() override;
+    // FileWindowHooks
+    void setTitle(std::string_view title) override;
+    void showNewArrangement() override;
+    void sendAllInitialMessages() override;
+    // InitialMessageHost
+    void postInitSent(int part) override;
+
+    void createControls();
+    void connectControls();
+    void loadReferenceFiles();
+    void checkDevices();
+    void fillDeviceBoxes();
+    void setUpToolTips();
+    bool forwardMouse(QWidget* source, QEvent* event);
+
+    Services services_;
+    std::unique_ptr<MessageBoxes> ownBoxes_;
+    MessageBoxes& boxes_;
+    std::unique_ptr<FileDialogs> ownDialogs_;
+    FileDialogs& dialogs_;
+    // Declared before the PartList: devices post into it until they are closed.
+    OwnerMailbox mailbox_;
+    PartList parts_;
+    MidiReference reference_;
+    InitialMessageSender sender_{*this};
+    BandSelection selection_;
+    KeyboardScroll scroll_;
+    int stripWidth_ = 0;
+    int startKey_ = 0;
+    FileCommands files_;
+    std::unique_ptr<MidiNotePump> pump_;
+    QFont bandFont_;
+    PictureMouseHandler* mouseHandler_ = nullptr;
+    bool closedAtStartUp_ = false;
+
+    CStylishButton* new_ = nullptr;
+    CStylishButton* open_ = nullptr;
+    CStylishButton* save_ = nullptr;
+    CStylishButton* saveAs_ = nullptr;
+    QComboBox* inputBox_ = nullptr;
+    QPushButton* exit_ = nullptr;
+    PropertyPanel* panel_ = nullptr;
+    CStylishButton* join_ = nullptr;
+    CStylishCheckButton* split_ = nullptr;
+    BandStripView* strip_ = nullptr;
+    KeyboardView* keyboard_ = nullptr;
+    QCheckBox* hook_ = nullptr;
+    QScrollBar* scrollBar_ = nullptr;
+};
+
+}  // namespace tarvelo::ui

@@ -1,0 +1,137 @@
+// The main window's start-up, step by step in its fixed order.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QScrollBar>
+
+#include "ui/controls/stylish_button.h"
+#include "ui/controls/stylish_check_button.h"
+#include "ui/main/band_strip_view.h"
+#include "ui/main/keyboard_view.h"
+#include "ui/main/main_dialog.h"
+#include "ui/main/property_panel.h"
+#include "ui/resources/bitmaps.h"
+
+namespace tarvelo::ui {
+
+namespace {
+
+// The fixed-pitch Japanese face the band names are written in, 15 pixels from top of the
+// ascent to the bottom of the descent.
+QFont makeBandFont() {
+    QFont font(QStringLiteral("IPAGothic"));
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
+    font.setPixelSize(15);
+    font.setWeight(QFont::Normal);
+    font.setStyleStrategy(QFont::PreferQuality);
+    return font;
+}
+
+}  // namespace
+
+bool CMainDialog::initialize() {
+    loadReferenceFiles();
+
+    // Button images in the order normal, pressed, hover, disabled (the split toggle: unchecked,
+    // checked, unchecked with hover, checked with hover, disabled).
+    join_->setup(156, 157, 155, 154);
+    new_->setup(160, 161, 159, 160);
+    open_->setup(163, 164, 162, 164);
+    save_->setup(167, 158, 166, 158);
+    saveAs_->setup(170, 171, 169, 171);
+    split_->setup(149, 151, 150, 152, 153);
+
+    // The first transfer of the members to the controls.
+    panel_->hexBox()->setChecked(true);
+    panel_->channelMessageBox()->setChecked(false);
+    hook_->setChecked(false);
+
+    bandFont_ = makeBandFont();
+    strip_->setBandFont(bandFont_);
+
+    // The About entry is offered by the context menu and F1 (set up with the controls).
+    setWindowIcon(applicationIcon());
+
+    stripWidth_ = keyboard_->width();
+    startKey_ = kStartKey;
+
+    checkDevices();
+    fillDeviceBoxes();
+    setUpToolTips();
+
+    scrollBar_->setRange(0, kScrollMaximum);
+    scroll_.originX = 1 - (startKey_ / 12) * kOctaveWidth;
+    scroll_.position = startKey_ * 7 / 12;
+    scrollBar_->setValue(scroll_.position);
+    keyboard_->setViewOrigin(scroll_.originX);
+
+    panel_->channelSpin()->setRange(1, 16);
+    panel_->channelSpin()->setValue(1);
+    panel_->noteShiftSpin()->setRange(-128, 128);
+    panel_->noteShiftSpin()->setValue(0);
+    panel_->rangeLowSpin()->setRange(0, 127);
+    panel_->rangeHighSpin()->setRange(0, 127);
+
+    // Computer-keyboard play starts switched off.
+    hook_->setChecked(false);
+
+    files_.initialize();
+    drawKeyboard();
+    return !closedAtStartUp_;
+}
+
+void CMainDialog::loadReferenceFiles() {
+    auto locate = [this](std::string_view name) {
+        return services_.referenceFile ? services_.referenceFile(name) : findReferenceFile(name);
+    };
+    if (!reference_.LoadMidiMessageReference(locate("midi_msg.mdr"))) {
+        boxes_.show("Error : LoadMidiMessageReference", "", MessageButtons::Ok, MessageIcon::None);
+    }
+    if (!reference_.LoadControlChangeReference(locate("cc.mdr"))) {
+        boxes_.show("Error : LoadControlChangeReference", "", MessageButtons::Ok,
+                    MessageIcon::None);
+    }
+}
+
+void CMainDialog::checkDevices() {
+    // Lists the devices once; the lists stay as they are until the next new arrangement or load.
+    parts_.devices().initialize(&mailbox_);
+    // Each warning asks the window to close; closing does not prompt, as nothing was changed
+    // yet, and start-up still runs to its end.
+    if (parts_.devices().inputCount() == 0) {
+        boxes_.show("有効なMIDI INデバイスが一つもありません", "警告", MessageButtons::Ok,
+                    MessageIcon::None);
+        if (files_.close())
+            closedAtStartUp_ = true;
+    }
+    if (parts_.devices().outputCount() == 0) {
+        boxes_.show("有効なMIDI OUTデバイスが一つもありません", "警告", MessageButtons::Ok,
+                    MessageIcon::None);
+        if (files_.close())
+            closedAtStartUp_ = true;
+    }
+}
+
+void CMainDialog::fillDeviceBoxes() {
+    {
+        const QSignalBlocker block(inputBox_);
+        inputBox_->clear();
+        for (const std::string& name : parts_.devices().inputNames())
+            inputBox_->addItem(QString::fromStdString(name));
+        inputBox_->setCurrentIndex(inputBox_->count() > 0 ? 0 : -1);
+    }
+    panel_->setOutputDevices(parts_.devices().outputNames());
+}
+
+void CMainDialog::setUpToolTips() {
+    strip_->setToolTip(QStringLiteral("分割帯"));
+    join_->setToolTip(QStringLiteral("結合"));
+    split_->setToolTip(QStringLiteral("分割"));
+    new_->setToolTip(QStringLiteral("新規作成"));
+    open_->setToolTip(QStringLiteral("開く"));
+    save_->setToolTip(QStringLiteral("保存"));
+    saveAs_->setToolTip(QStringLiteral("名前をつけて保存"));
+}
+
+}  // namespace tarvelo::ui

@@ -1,0 +1,42 @@
+#include "ui/main/midi_note_pump.h"
+
+#include <QSocketNotifier>
+#include <QTimer>
+
+namespace tarvelo::ui {
+
+MidiNotePump::MidiNotePump(OwnerMailbox& mailbox, MailboxVisitor& visitor, QObject* parent)
+    : QObject(parent), mailbox_(mailbox), counter_(visitor, stats_) {
+    const int fd = mailbox_.wakeSignal().fd();
+    if (fd >= 0) {
+        notifier_ = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+        connect(notifier_, &QSocketNotifier::activated, this, &MidiNotePump::drain);
+    } else {
+        poll_ = new QTimer(this);
+        connect(poll_, &QTimer::timeout, this, &MidiNotePump::drain);
+        poll_->start(5);
+    }
+}
+
+MidiNotePump::~MidiNotePump() = default;
+
+void MidiNotePump::drain() {
+    // A visitor may open a message box, whose event loop must not drain again underneath it.
+    if (draining_)
+        return;
+    draining_ = true;
+    if (notifier_)
+        notifier_->setEnabled(false);
+    const auto start = std::chrono::steady_clock::now();
+    mailbox_.drain(counter_);
+    const auto took = std::chrono::steady_clock::now() - start;
+    if (notifier_)
+        notifier_->setEnabled(true);
+    draining_ = false;
+    ++stats_.drains;
+    stats_.totalDrain += took;
+    if (took > stats_.longestDrain)
+        stats_.longestDrain = took;
+}
+
+}  // namespace tarvelo::ui

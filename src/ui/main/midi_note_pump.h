@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QObject>
+#include <chrono>
+#include <cstdint>
+
+#include "midi/owner_mailbox.h"
+
+class QSocketNotifier;
+class QTimer;
+
+namespace tarvelo::ui {
+
+// Brings the device threads' hand-off onto the user-interface thread: when the mailbox's wake
+// descriptor becomes readable, everything queued is drained into the visitor in one go, so a
+// burst of notes costs one event-loop wake-up and one drain, not one event per note.
+// User-interface thread only; the mailbox and the visitor outlive the pump.
+class MidiNotePump : public QObject {
+    Q_OBJECT
+
+  public:
+    struct Stats {
+        std::uint64_t drains = 0;
+        std::uint64_t notes = 0;
+        std::chrono::nanoseconds longestDrain{0};
+        std::chrono::nanoseconds totalDrain{0};
+    };
+
+    MidiNotePump(OwnerMailbox& mailbox, MailboxVisitor& visitor, QObject* parent = nullptr);
+    ~MidiNotePump() override;
+
+    // Drains now, whether or not a wake-up is pending. Does nothing when called from inside a
+    // drain (a message box opened by the visitor runs the event loop).
+    void drain();
+
+    const Stats& stats() const { return stats_; }
+
+  private:
+    // Counts what passes on its way to the real visitor.
+    class Counter final : public MailboxVisitor {
+      public:
+        Counter(MailboxVisitor& target, Stats& stats) : target_(target), stats_(stats) {}
+        void onMidiNote(PackedMessage message) override {
+            ++stats_.notes;
+            target_.onMidiNote(message);
+        }
+        void onLongMessageDone(LongMessageToken token) override {
+            target_.onLongMessageDone(token);
+        }
+        void onServerLost() override { target_.onServerLost(); }
+
+      private:
+        MailboxVisitor& target_;
+        Stats& stats_;
+    };
+
+    OwnerMailbox& mailbox_;
+    Stats stats_;
+    Counter counter_;
+    QSocketNotifier* notifier_ = nullptr;
+    QTimer* poll_ = nullptr;  // only when the platform gave no wake descriptor
+    bool draining_ = false;
+};
+
+}  // namespace tarvelo::ui

@@ -1,0 +1,131 @@
+#include "ui/main/property_panel.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <cstdio>
+
+#include "model/part_list.h"
+#include "ui/controls/in_edit.h"
+#include "ui/main/dialog_layout.h"
+
+namespace tarvelo::ui {
+
+namespace id = control_id;
+
+std::string formatNumber(int value, bool hex) {
+    char text[16];
+    if (hex) {
+        std::snprintf(text, sizeof text, "%Xh", static_cast<unsigned>(value));
+    } else {
+        std::snprintf(text, sizeof text, "%d", value);
+    }
+    return text;
+}
+
+namespace {
+
+QScrollBar* makeSpin(QWidget* window, QRect rect, int controlId) {
+    auto* spin = new QScrollBar(Qt::Vertical, window);
+    placeControl(spin, rect, controlId);
+    return spin;
+}
+
+CInEdit* makeEdit(QWidget* window, QRect rect, int controlId) {
+    auto* edit = new CInEdit(window);
+    placeControl(edit, rect, controlId);
+    return edit;
+}
+
+// Sets an edit's text without it counting as typed, and only when it differs, so the cursor
+// stays put in an edit that already shows the value.
+void showText(QLineEdit* edit, const std::string& text) {
+    const QString value = QString::fromStdString(text);
+    if (edit->text() != value)
+        edit->setText(value);
+}
+
+}  // namespace
+
+PropertyPanel::PropertyPanel(QWidget* window) : QObject(window) {
+    // Created in the window's tab order.
+    group_ = new QGroupBox(QStringLiteral("ﾊﾟｰﾄプロパティ"), window);
+    placeControl(group_, dluRect(7, 25, 415, 52));
+    addLabel(window, QStringLiteral("名前 :"), dluRect(19, 40, 19, 8));
+    name_ = new QLineEdit(window);
+    name_->setMaxLength(256);
+    placeControl(name_, dluRect(67, 38, 85, 12), id::kNameEdit);
+    addLabel(window, QStringLiteral("範囲 :"), dluRect(187, 39, 19, 8));
+    rangeLow_ = makeEdit(window, dluRect(215, 37, 19, 12), id::kRangeLowEdit);
+    rangeLowSpin_ = makeSpin(window, dluRect(234, 37, 8, 12), id::kRangeLowSpin);
+    addLabel(window, QStringLiteral("～"), dluRect(248, 39, 8, 8));
+    rangeHigh_ = makeEdit(window, dluRect(261, 37, 19, 12), id::kRangeHighEdit);
+    rangeHighSpin_ = makeSpin(window, dluRect(280, 37, 8, 12), id::kRangeHighSpin);
+    hex_ = new QCheckBox(QStringLiteral("16進表示"), window);
+    placeControl(hex_, dluRect(295, 39, 40, 10), id::kHexDisplay);
+    hex_->setChecked(true);
+    channelMessage_ = new QCheckBox(QStringLiteral("ﾁｬﾝﾈﾙﾒｯｾｰｼﾞ"), window);
+    placeControl(channelMessage_, dluRect(363, 41, 56, 10), id::kChannelMessage);
+    addLabel(window, QStringLiteral("出力デバイス :"), dluRect(19, 57, 41, 8), id::kOutputLabel);
+    output_ = new QComboBox(window);
+    placeControl(output_, dluRect(67, 53, 110, 12), id::kOutputDevice);
+    addLabel(window, QStringLiteral("ﾁｬﾝﾈﾙ :"), dluRect(187, 57, 25, 8));
+    channel_ = makeEdit(window, dluRect(215, 56, 19, 12), id::kChannelEdit);
+    channelSpin_ = makeSpin(window, dluRect(234, 56, 8, 12), id::kChannelSpin);
+    addLabel(window, QStringLiteral("ﾉｰﾄｼﾌﾄ :"), dluRect(249, 57, 27, 8));
+    noteShift_ = makeEdit(window, dluRect(279, 56, 24, 12), id::kNoteShiftEdit);
+    noteShiftSpin_ = makeSpin(window, dluRect(303, 56, 8, 12), id::kNoteShiftSpin);
+    initialMessages_ = new QPushButton(QStringLiteral("ﾊﾟｰﾄ初期情報"), window);
+    initialMessages_->setAutoDefault(false);
+    placeControl(initialMessages_, dluRect(366, 55, 50, 15), id::kInitialMessages);
+}
+
+bool PropertyPanel::hexDisplay() const {
+    return hex_->isChecked();
+}
+
+void PropertyPanel::setOutputDevices(const std::vector<std::string>& names) {
+    const QSignalBlocker block(output_);
+    output_->clear();
+    for (const std::string& name : names)
+        output_->addItem(QString::fromStdString(name));
+}
+
+void PropertyPanel::showBand(const PartList& parts, int index, QComboBox* inputBox) {
+    {
+        const QSignalBlocker block(inputBox);
+        const int input = parts.devices().inputDevice();
+        inputBox->setCurrentIndex(input >= 0 && input < inputBox->count() ? input : -1);
+    }
+    const Part& part = parts.partAt(index);
+    const bool hex = hexDisplay();
+    showText(channel_, std::to_string(part.channel + 1));
+    showText(rangeLow_, formatNumber(part.lowKey, hex));
+    showText(rangeHigh_, formatNumber(part.highKey, hex));
+    showText(noteShift_, std::to_string(part.noteShift));
+    showText(name_, part.name);
+    rangeLow_->setEnabled(part.lowKey != parts.lowestKey());
+    rangeHigh_->setEnabled(part.highKey != parts.highestKey());
+    {
+        const QSignalBlocker b1(channelSpin_), b2(noteShiftSpin_), b3(rangeLowSpin_),
+            b4(rangeHighSpin_);
+        channelSpin_->setValue(part.channel + 1);
+        noteShiftSpin_->setValue(part.noteShift);
+        rangeLowSpin_->setValue(part.lowKey);
+        rangeHighSpin_->setValue(part.highKey);
+    }
+    {
+        const QSignalBlocker block(output_);
+        output_->setCurrentIndex(part.outputDevice < output_->count() ? part.outputDevice : -1);
+    }
+    {
+        const QSignalBlocker block(channelMessage_);
+        channelMessage_->setChecked(index == parts.targetPart());
+    }
+}
+
+}  // namespace tarvelo::ui

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QObject>
+#include <string>
+#include <vector>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLineEdit;
+class QPushButton;
+class QScrollBar;
+class QWidget;
+
+namespace tarvelo {
+class PartList;
+}
+
+namespace tarvelo::ui {
+
+class CInEdit;
+
+// A key number or byte as the panel and the message lists show it: "3Ch" in hexadecimal
+// display (upper case, no leading zeros, then h), else "60".
+std::string formatNumber(int value, bool hex);
+
+// The part property panel: the group box with the current band's name, output device, channel,
+// note shift and key range, the hex display and channel-message boxes and the initial-message
+// button. It creates its controls on the main window at their dialog-unit places and fills them
+// from a Part; what the user does with them is handled by the window's panel handlers.
+// User-interface thread only.
+class PropertyPanel : public QObject {
+    Q_OBJECT
+
+  public:
+    explicit PropertyPanel(QWidget* window);
+
+    // Fills the panel from Part index of parts (which must exist), and selects the open input
+    // device in inputBox (none when no input is open). Filling is not a user change: no edit
+    // signal that marks the arrangement modified (textEdited) is emitted.
+    void showBand(const PartList& parts, int index, QComboBox* inputBox);
+
+    void setOutputDevices(const std::vector<std::string>& names);
+    bool hexDisplay() const;
+
+    QGroupBox* group() const { return group_; }
+    QLineEdit* nameEdit() const { return name_; }
+    CInEdit* rangeLowEdit() const { return rangeLow_; }
+    CInEdit* rangeHighEdit() const { return rangeHigh_; }
+    CInEdit* channelEdit() const { return channel_; }
+    CInEdit* noteShiftEdit() const { return noteShift_; }
+    QScrollBar* rangeLowSpin() const { return rangeLowSpin_; }
+    QScrollBar* rangeHighSpin() const { return rangeHighSpin_; }
+    QScrollBar* channelSpin() const { return channelSpin_; }
+    QScrollBar* noteShiftSpin() const { return noteShiftSpin_; }
+    QCheckBox* hexBox() const { return hex_; }
+    QCheckBox* channelMessageBox() const { return channelMessage_; }
+    QComboBox* outputBox() const { return output_; }
+    QPushButton* initialMessagesButton() const { return initialMessages_; }
+
+  private:
+    QGroupBox* group_;
+    QLineEdit* name_;
+    CInEdit* rangeLow_;
+    QScrollBar* rangeLowSpin_;
+    CInEdit* rangeHigh_;
+    QScrollBar* rangeHighSpin_;
+    QCheckBox* hex_;
+    QCheckBox* channelMessage_;
+    QComboBox* output_;
+    CInEdit* channel_;
+    QScrollBar* channelSpin_;
+    CInEdit* noteShift_;
+    QScrollBar* noteShiftSpin_;
+    QPushButton* initialMessages_;
+};
+
+}  // namespace tarvelo::ui

@@ -1,0 +1,428 @@
+#include "ui/resources/bitmaps.h"
+
+#include <QHash>
+#include <QImage>
+#include <QPainter>
+#include <QPainterPath>
+#include <array>
+
+namespace tarvelo::ui {
+namespace {
+
+// The key images are drawn on pure green, which then becomes transparent: the images stay exact
+// pixel pictures with no blended edges.
+constexpr QRgb kKeyTransparent = qRgb(0, 255, 0);
+
+const QColor kOutline(0, 0, 0);
+const QColor kWhiteSurface(255, 255, 255);
+const QColor kWhiteShade(214, 214, 214);
+const QColor kWhiteKeyPressed(150, 190, 245);
+const QColor kWhitePressedShade(110, 155, 225);
+const QColor kBlackBody(48, 48, 48);
+const QColor kBlackTip(96, 96, 96);
+const QColor kBlackKeyPressed(40, 90, 200);
+const QColor kBlackKeyPressedTip(90, 140, 235);
+
+constexpr std::array<int, 7> kWhiteSemitones{0, 2, 4, 5, 7, 9, 11};
+constexpr std::array<int, 5> kBlackSemitones{1, 3, 6, 8, 10};
+constexpr std::array<int, 12> kSemitoneX{0, 10, 14, 24, 28, 42, 52, 56, 66, 70, 80, 84};
+
+// One octave, with the key of semitone `pressed` (or none, -1) drawn pressed.
+QImage drawOctave(int pressed) {
+    QImage image(98, 64, QImage::Format_ARGB32);
+    image.fill(kWhiteSurface);
+    QPainter p(&image);
+    for (int i = 0; i < 7; ++i) {
+        const bool down = kWhiteSemitones[static_cast<std::size_t>(i)] == pressed;
+        const int x = 14 * i;
+        p.fillRect(x, 0, 13, 63, down ? kWhiteKeyPressed : kWhiteSurface);
+        p.fillRect(x, 59, 13, 4, down ? kWhitePressedShade : kWhiteShade);
+        p.fillRect(x + 13, 0, 1, 64, kOutline);  // the line to the next white key
+        p.fillRect(x, 63, 14, 1, kOutline);
+    }
+    for (int s : kBlackSemitones) {
+        const bool down = s == pressed;
+        const int x = kSemitoneX[static_cast<std::size_t>(s)];
+        p.fillRect(x, 0, 7, 45, kOutline);
+        p.fillRect(x + 1, 0, 5, 42, down ? kBlackKeyPressed : kBlackBody);
+        p.fillRect(x + 2, 37, 3, 4, down ? kBlackKeyPressedTip : kBlackTip);
+    }
+    return image;
+}
+
+QImage colourKeyed(QImage image, QRgb key) {
+    image = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if ((line[x] & 0x00FFFFFF) == (key & 0x00FFFFFF))
+                line[x] = 0;
+        }
+    }
+    return image;
+}
+
+// The image of one key cut from a drawn octave: the black keys that overlap a white key's
+// columns are left out (transparent), so drawing it never covers a neighbour.
+QImage drawKey(int semitone, bool pressed) {
+    const QImage octave = drawOctave(pressed ? semitone : -1);
+    const int x = kSemitoneX[static_cast<std::size_t>(semitone)];
+    const bool black =
+        semitone == 1 || semitone == 3 || semitone == 6 || semitone == 8 || semitone == 10;
+    if (black)
+        return octave.copy(x, 0, 7, 45);
+    QImage key = octave.copy(x, 0, 14, 64);
+    QPainter p(&key);
+    for (int s : kBlackSemitones) {
+        p.fillRect(QRect(kSemitoneX[static_cast<std::size_t>(s)] - x, 0, 7, 45),
+                   QColor::fromRgb(kKeyTransparent));
+    }
+    p.end();
+    return colourKeyed(key, kKeyTransparent);
+}
+
+// Tool buttons.
+
+enum class Glyph { New, Open, Save, SaveAs, Join, Split };
+enum class Look { Normal, Hover, Pressed, Disabled, Checked, CheckedHover };
+
+struct ButtonImage {
+    Glyph glyph;
+    Look look;
+};
+
+bool buttonImageFor(int id, ButtonImage& out) {
+    switch (id) {
+        case 149:
+            out = {Glyph::Split, Look::Normal};
+            return true;
+        case 150:
+            out = {Glyph::Split, Look::Hover};
+            return true;
+        case 151:
+            out = {Glyph::Split, Look::Checked};
+            return true;
+        case 152:
+            out = {Glyph::Split, Look::CheckedHover};
+            return true;
+        case 153:
+            out = {Glyph::Split, Look::Disabled};
+            return true;
+        case 154:
+            out = {Glyph::Join, Look::Disabled};
+            return true;
+        case 155:
+            out = {Glyph::Join, Look::Hover};
+            return true;
+        case 156:
+            out = {Glyph::Join, Look::Normal};
+            return true;
+        case 157:
+            out = {Glyph::Join, Look::Pressed};
+            return true;
+        case 158:
+            out = {Glyph::Save, Look::Pressed};
+            return true;
+        case 159:
+            out = {Glyph::New, Look::Hover};
+            return true;
+        case 160:
+            out = {Glyph::New, Look::Normal};
+            return true;
+        case 161:
+            out = {Glyph::New, Look::Pressed};
+            return true;
+        case 162:
+            out = {Glyph::Open, Look::Hover};
+            return true;
+        case 163:
+            out = {Glyph::Open, Look::Normal};
+            return true;
+        case 164:
+            out = {Glyph::Open, Look::Pressed};
+            return true;
+        case 166:
+            out = {Glyph::Save, Look::Hover};
+            return true;
+        case 167:
+            out = {Glyph::Save, Look::Normal};
+            return true;
+        case 169:
+            out = {Glyph::SaveAs, Look::Hover};
+            return true;
+        case 170:
+            out = {Glyph::SaveAs, Look::Normal};
+            return true;
+        case 171:
+            out = {Glyph::SaveAs, Look::Pressed};
+            return true;
+        default:
+            return false;
+    }
+}
+
+const QColor kBandFill(214, 223, 247);
+const QColor kSelectedFill(190, 230, 255);
+const QColor kSelectedOutline(49, 106, 197);
+const QColor kMarkerRed(255, 0, 0);
+
+void drawBand(QPainter& p, const QRectF& r, const QColor& fill, const QColor& outline) {
+    p.setPen(QPen(outline, 1));
+    p.setBrush(fill);
+    p.drawRect(r);
+}
+
+// Glyphs are drawn inside x 2..19 so that they stay whole on buttons narrower than 24 pixels.
+void drawGlyph(QPainter& p, Glyph glyph) {
+    p.setRenderHint(QPainter::Antialiasing, true);
+    switch (glyph) {
+        case Glyph::New: {
+            QPainterPath page;
+            page.moveTo(5.5, 3.5);
+            page.lineTo(12.5, 3.5);
+            page.lineTo(16.5, 7.5);
+            page.lineTo(16.5, 19.5);
+            page.lineTo(5.5, 19.5);
+            page.closeSubpath();
+            p.setPen(QPen(QColor(80, 80, 80), 1));
+            p.setBrush(QColor(255, 255, 255));
+            p.drawPath(page);
+            QPainterPath fold;
+            fold.moveTo(12.5, 3.5);
+            fold.lineTo(12.5, 7.5);
+            fold.lineTo(16.5, 7.5);
+            p.setBrush(QColor(220, 220, 220));
+            p.drawPath(fold);
+            p.setPen(QPen(QColor(150, 170, 210), 1));
+            for (double y : {10.5, 13.0, 15.5})
+                p.drawLine(QPointF(7.5, y), QPointF(14.5, y));
+            break;
+        }
+        case Glyph::Open: {
+            p.setPen(QPen(QColor(150, 110, 30), 1));
+            p.setBrush(QColor(232, 190, 80));
+            QPainterPath back;
+            back.moveTo(2.5, 18.5);
+            back.lineTo(2.5, 5.5);
+            back.lineTo(7.5, 5.5);
+            back.lineTo(9.0, 7.5);
+            back.lineTo(16.5, 7.5);
+            back.lineTo(16.5, 18.5);
+            back.closeSubpath();
+            p.drawPath(back);
+            QPainterPath front;
+            front.moveTo(2.5, 18.5);
+            front.lineTo(5.5, 10.5);
+            front.lineTo(19.5, 10.5);
+            front.lineTo(16.5, 18.5);
+            front.closeSubpath();
+            p.setBrush(QColor(252, 222, 130));
+            p.drawPath(front);
+            break;
+        }
+        case Glyph::Save:
+        case Glyph::SaveAs: {
+            const double w = glyph == Glyph::Save ? 15 : 13;
+            p.setPen(QPen(QColor(30, 50, 110), 1));
+            p.setBrush(QColor(70, 110, 190));
+            p.drawRoundedRect(QRectF(3.5, 3.5, w, 15), 1.5, 1.5);
+            p.setPen(Qt::NoPen);
+            p.setBrush(QColor(255, 255, 255));
+            p.drawRect(QRectF(6, 4, w - 5, 6));
+            p.setBrush(QColor(200, 205, 215));
+            p.drawRect(QRectF(7, 13, w - 7, 5));
+            p.setBrush(QColor(70, 110, 190));
+            p.drawRect(QRectF(w - 1, 14, 2, 3));
+            if (glyph == Glyph::SaveAs) {
+                // A pencil across the lower right corner.
+                p.setPen(QPen(QColor(120, 80, 20), 1));
+                p.setBrush(QColor(240, 190, 70));
+                QPainterPath pencil;
+                pencil.moveTo(11.0, 20.5);
+                pencil.lineTo(12.0, 17.0);
+                pencil.lineTo(19.0, 10.0);
+                pencil.lineTo(21.0, 12.0);
+                pencil.lineTo(14.0, 19.0);
+                pencil.closeSubpath();
+                p.drawPath(pencil);
+            }
+            break;
+        }
+        case Glyph::Join: {
+            drawBand(p, QRectF(2.5, 3.5, 7, 6), kBandFill, kOutline);
+            drawBand(p, QRectF(11.5, 3.5, 7, 6), kBandFill, kOutline);
+            p.setPen(Qt::NoPen);
+            p.setBrush(kSelectedOutline);
+            QPainterPath arrow;
+            arrow.moveTo(7.5, 11.0);
+            arrow.lineTo(13.5, 11.0);
+            arrow.lineTo(10.5, 14.0);
+            arrow.closeSubpath();
+            p.drawPath(arrow);
+            drawBand(p, QRectF(2.5, 14.5, 16, 6), kSelectedFill, kSelectedOutline);
+            break;
+        }
+        case Glyph::Split: {
+            drawBand(p, QRectF(2.5, 3.5, 16, 6), kSelectedFill, kSelectedOutline);
+            p.setPen(Qt::NoPen);
+            p.setBrush(kSelectedOutline);
+            QPainterPath arrow;
+            arrow.moveTo(7.5, 11.0);
+            arrow.lineTo(13.5, 11.0);
+            arrow.lineTo(10.5, 14.0);
+            arrow.closeSubpath();
+            p.drawPath(arrow);
+            drawBand(p, QRectF(2.5, 14.5, 7, 6), kBandFill, kOutline);
+            drawBand(p, QRectF(11.5, 14.5, 7, 6), kBandFill, kOutline);
+            p.setRenderHint(QPainter::Antialiasing, false);
+            p.setPen(QPen(kMarkerRed, 1));
+            p.drawLine(10, 2, 10, 11);
+            break;
+        }
+    }
+}
+
+QImage greyed(QImage image) {
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const int g = 128 + qGray(line[x]) / 2;
+            line[x] = qRgba(g, g, g, qAlpha(line[x]));
+        }
+    }
+    return image;
+}
+
+QImage drawButton(const ButtonImage& spec) {
+    QImage image(24, 24, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    const QRectF frame(0.5, 0.5, 20, 22);
+    switch (spec.look) {
+        case Look::Hover:
+            p.setPen(QPen(kSelectedOutline, 1));
+            p.setBrush(QColor(193, 210, 238));
+            p.drawRoundedRect(frame, 2, 2);
+            break;
+        case Look::Pressed:
+        case Look::CheckedHover:
+            p.setPen(QPen(kSelectedOutline, 1));
+            p.setBrush(QColor(152, 181, 226));
+            p.drawRoundedRect(frame, 2, 2);
+            break;
+        case Look::Checked:
+            p.setPen(QPen(kSelectedOutline, 1));
+            p.setBrush(QColor(225, 230, 240));
+            p.drawRoundedRect(frame, 2, 2);
+            break;
+        case Look::Normal:
+        case Look::Disabled:
+            break;
+    }
+    if (spec.look == Look::Pressed || spec.look == Look::Checked ||
+        spec.look == Look::CheckedHover) {
+        p.translate(1, 1);  // a pushed-in glyph
+    }
+    if (spec.look == Look::Disabled) {
+        QImage glyph(24, 24, QImage::Format_ARGB32_Premultiplied);
+        glyph.fill(Qt::transparent);
+        QPainter g(&glyph);
+        drawGlyph(g, spec.glyph);
+        g.end();
+        p.drawImage(0, 0, greyed(glyph.convertToFormat(QImage::Format_ARGB32)));
+    } else {
+        drawGlyph(p, spec.glyph);
+    }
+    p.end();
+    return image;
+}
+
+QPixmap drawBitmap(int id) {
+    using namespace bitmap_id;
+    switch (id) {
+        case kOctave:
+            return QPixmap::fromImage(drawOctave(-1));
+        case kBlackReleased:
+            return QPixmap::fromImage(drawKey(1, false));
+        case kBlackPressed:
+            return QPixmap::fromImage(drawKey(1, true));
+        case kWhiteRightReleased:
+            return QPixmap::fromImage(drawKey(0, false));
+        case kWhiteRightPressed:
+            return QPixmap::fromImage(drawKey(0, true));
+        case kWhiteBothReleased:
+            return QPixmap::fromImage(drawKey(2, false));
+        case kWhiteBothPressed:
+            return QPixmap::fromImage(drawKey(2, true));
+        case kWhiteLeftReleased:
+            return QPixmap::fromImage(drawKey(4, false));
+        case kWhiteLeftPressed:
+            return QPixmap::fromImage(drawKey(4, true));
+        default:
+            break;
+    }
+    ButtonImage button{};
+    if (buttonImageFor(id, button))
+        return QPixmap::fromImage(drawButton(button));
+    return {};
+}
+
+QPixmap drawIcon(int size) {
+    QImage image(48, 48, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setPen(QPen(QColor(60, 90, 70), 2));
+    p.setBrush(QColor(190, 230, 200));
+    p.drawRoundedRect(QRectF(2, 2, 44, 44), 6, 6);
+    drawBand(p, QRectF(6.5, 7.5, 16, 11), kBandFill, kOutline);
+    p.setPen(QPen(kSelectedOutline, 2));
+    p.setBrush(kSelectedFill);
+    p.drawRect(QRectF(25, 8, 16, 10));
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setPen(QPen(kOutline, 1));
+    p.setBrush(kWhiteSurface);
+    p.drawRect(6, 21, 35, 20);
+    for (int i = 1; i < 6; ++i)
+        p.drawLine(6 + 7 * i, 21, 6 + 7 * i, 41);
+    p.setBrush(kOutline);
+    for (int i : {0, 1, 3, 4})
+        p.drawRect(10 + 7 * i, 21, 4, 11);
+    p.end();
+    return QPixmap::fromImage(
+        image.scaled(size, size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+}
+
+}  // namespace
+
+QPixmap resourceBitmap(int id) {
+    static QHash<int, QPixmap> cache;
+    auto it = cache.find(id);
+    if (it == cache.end())
+        it = cache.insert(id, drawBitmap(id));
+    return *it;
+}
+
+QPixmap keyImage(int shape, bool pressed) {
+    using namespace bitmap_id;
+    switch (shape) {
+        case 0:
+            return resourceBitmap(pressed ? kBlackPressed : kBlackReleased);
+        case 1:
+            return resourceBitmap(pressed ? kWhiteRightPressed : kWhiteRightReleased);
+        case 2:
+            return resourceBitmap(pressed ? kWhiteBothPressed : kWhiteBothReleased);
+        default:
+            return resourceBitmap(pressed ? kWhiteLeftPressed : kWhiteLeftReleased);
+    }
+}
+
+QIcon applicationIcon() {
+    QIcon icon;
+    for (int size : {16, 32, 48})
+        icon.addPixmap(drawIcon(size));
+    return icon;
+}
+
+}  // namespace tarvelo::ui

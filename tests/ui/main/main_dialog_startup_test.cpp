@@ -1,0 +1,204 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontInfo>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+
+#include "main_window_fixture.h"
+#include "ui/controls/in_edit.h"
+#include "ui/controls/stylish_button.h"
+#include "ui/controls/stylish_check_button.h"
+#include "ui/main/band_strip_view.h"
+#include "ui/main/dialog_layout.h"
+#include "ui/main/keyboard_view.h"
+#include "ui/main/property_panel.h"
+
+namespace tarvelo::ui {
+namespace {
+
+using testing::MainWindowRig;
+
+QStringList items(const QComboBox* box) {
+    QStringList out;
+    for (int i = 0; i < box->count(); ++i)
+        out << box->itemText(i);
+    return out;
+}
+
+TEST(MainWindowStartUp, OpensOnANewArrangementWithPartOneSelected) {
+    MainWindowRig rig;
+    ASSERT_TRUE(rig.start());
+    CMainDialog& w = *rig.window;
+
+    EXPECT_TRUE(rig.boxes.shown.empty());
+    EXPECT_EQ(rig.title(), "NewFile.trv - Tarvelo 1.0");
+    EXPECT_FALSE(w.fileCommands().modified());
+    EXPECT_TRUE(w.fileCommands().filePath().empty());
+
+    const PartList& parts = w.partList();
+    ASSERT_EQ(parts.partCount(), 1);
+    EXPECT_EQ(parts.partAt(0).name, "Part1");
+    EXPECT_EQ(parts.partAt(0).lowKey, 0);
+    EXPECT_EQ(parts.partAt(0).highKey, 127);
+    EXPECT_EQ(parts.targetPart(), 0);
+    EXPECT_EQ(parts.devices().inputDevice(), 0);
+    EXPECT_TRUE(rig.backend.isInputOpen("In0"));
+    EXPECT_TRUE(rig.backend.isOutputOpen("Out0"));
+
+    EXPECT_EQ(w.selection().entries(), std::vector<int>{0});
+    EXPECT_EQ(w.selection().current(), 0);
+    EXPECT_FALSE(w.joinButton()->isEnabled());
+    EXPECT_FALSE(w.splitButton()->checked());
+}
+
+TEST(MainWindowStartUp, FillsBothDeviceBoxesInDeviceOrder) {
+    MainWindowRig rig(2, 3);
+    ASSERT_TRUE(rig.start());
+    CMainDialog& w = *rig.window;
+    EXPECT_EQ(items(w.inputDeviceBox()), (QStringList{"In0", "In1"}));
+    EXPECT_EQ(w.inputDeviceBox()->currentIndex(), 0);
+    EXPECT_EQ(items(w.panel()->outputBox()), (QStringList{"Out0", "Out1", "Out2"}));
+    EXPECT_EQ(w.panel()->outputBox()->currentIndex(), 0);
+}
+
+TEST(MainWindowStartUp, PanelShowsPartOneWithHexDisplayOn) {
+    MainWindowRig rig;
+    ASSERT_TRUE(rig.start());
+    PropertyPanel& panel = *rig.window->panel();
+    EXPECT_TRUE(panel.hexBox()->isChecked());
+    EXPECT_EQ(panel.rangeLowEdit()->text(), "0h");
+    EXPECT_EQ(panel.rangeHighEdit()->text(), "7Fh");
+    EXPECT_EQ(panel.channelEdit()->text(), "1");
+    EXPECT_EQ(panel.noteShiftEdit()->text(), "0");
+    EXPECT_EQ(panel.nameEdit()->text(), "Part1");
+    // The only band holds both keyboard ends, so neither end can be typed.
+    EXPECT_FALSE(panel.rangeLowEdit()->isEnabled());
+    EXPECT_FALSE(panel.rangeHighEdit()->isEnabled());
+    EXPECT_TRUE(panel.channelMessageBox()->isChecked());
+    EXPECT_EQ(panel.channelSpin()->minimum(), 1);
+    EXPECT_EQ(panel.channelSpin()->maximum(), 16);
+    EXPECT_EQ(panel.noteShiftSpin()->minimum(), -128);
+    EXPECT_EQ(panel.noteShiftSpin()->maximum(), 128);
+    EXPECT_EQ(panel.rangeLowSpin()->maximum(), 127);
+    EXPECT_EQ(panel.rangeHighSpin()->value(), 127);
+    EXPECT_FALSE(rig.window->keyboardHookBox()->isChecked());
+}
+
+TEST(MainWindowStartUp, KeyboardShowsKeyTwelveAtTheLeftWithTheScrollBarAtSeven) {
+    MainWindowRig rig;
+    ASSERT_TRUE(rig.start());
+    CMainDialog& w = *rig.window;
+    EXPECT_EQ(w.keyboardScrollBar()->minimum(), 0);
+    EXPECT_EQ(w.keyboardScrollBar()->maximum(), 21);
+    EXPECT_EQ(w.keyboardScrollBar()->value(), 7);
+    EXPECT_EQ(w.viewOriginX(), -97);
+    EXPECT_EQ(w.keyboardView()->viewOriginX(), -97);
+    EXPECT_EQ(keyImageX(w.viewOriginX(), 12), 1);
+}
+
+TEST(MainWindowStartUp, LaysTheWindowOutAtOneAndThreeQuarterPixelsPerDialogUnit) {
+    MainWindowRig rig;
+    ASSERT_TRUE(rig.start());
+    CMainDialog& w = *rig.window;
+    EXPECT_EQ(w.size(), QSize(810, 290));
+    EXPECT_EQ(w.minimumSize(), w.maximumSize()) << "the window has a fixed size";
+    EXPECT_EQ(w.stripWidth(), 785);
+    EXPECT_EQ(w.keyboardView()->geometry(), QRect(12, 182, 785, 77));
+    EXPECT_EQ(w.bandStrip()->geometry(), QRect(12, 140, 785, 42));
+    EXPECT_EQ(w.bandStrip()->x(), w.keyboardView()->x());
+    // Every control of the window is there, found by its id.
+    for (int id : {1004, 1006, 1008, 1012, 1013, 1014, 1017, 1021, 1022, 1023, 1024, 1025, 1027,
+                   1028, 1033, 1034, 1035, 1036, 1037, 1038, 1039, 1040, 1041, 1055, 1062, 1063}) {
+        EXPECT_NE(findControl(&w, id), nullptr) << id;
+    }
+    EXPECT_EQ(findControl(&w, control_id::kExit), w.exitButton());
+    EXPECT_TRUE(w.exitButton()->isDefault());
+    EXPECT_EQ(w.exitButton()->text(), "終了(&X)");
+    // The four panel edits commit with Enter; the name edit is a plain edit.
+    for (int id : {1006, 1008, 1012, 1013})
+        EXPECT_NE(qobject_cast<CInEdit*>(findControl(&w, id)), nullptr) << id;
+    EXPECT_EQ(qobject_cast<CInEdit*>(findControl(&w, 1014)), nullptr);
+}
+
+TEST(MainWindowStartUp, GivesEveryToolButtonItsImagesAndTooltip) {
+    MainWindowRig rig;
+    ASSERT_TRUE(rig.start());
+    CMainDialog& w = *rig.window;
+    w.show();
+    EXPECT_EQ(w.newButton()->toolTip(), "新規作成");
+    EXPECT_EQ(w.openButton()->toolTip(), "開く");
+    EXPECT_EQ(w.saveButton()->toolTip(), "保存");
+    EXPECT_EQ(w.saveAsButton()->toolTip(), "名前をつけて保存");
+    EXPECT_EQ(w.joinButton()->toolTip(), "結合");
+    EXPECT_EQ(w.splitButton()->toolTip(), "分割");
+    EXPECT_EQ(w.bandStrip()->toolTip(), "分割帯");
+
+    w.grab();  // paints every button once
+    EXPECT_EQ(w.newButton()->paintedImages(), std::vector<int>{160});
+    EXPECT_EQ(w.openButton()->paintedImages(), std::vector<int>{163});
+    EXPECT_EQ(w.saveButton()->paintedImages(), std::vector<int>{167});
+    EXPECT_EQ(w.saveAsButton()->paintedImages(), std::vector<int>{170});
+    EXPECT_EQ(w.joinButton()->paintedImages(), (std::vector<int>{156, 154}));
+    EXPECT_EQ(w.splitButton()->paintedImage(), 149);
+}
+
+TEST(MainWindowStartUp, UsesJapaneseFacesForTheWindowAndTheBandNames) {
+    MainWindowRig rig;
+    ASSERT_TRUE(rig.start());
+    EXPECT_EQ(QFontInfo(rig.window->font()).family(), "IPAPGothic");
+    const QFontInfo band(rig.window->bandFont());
+    EXPECT_EQ(band.family(), "IPAGothic");
+    EXPECT_EQ(band.pixelSize(), 15);
+}
+
+TEST(MainWindowStartUp, WarnsAboutMissingInputThenOutputAndCloses) {
+    MainWindowRig rig(0, 0);
+    EXPECT_FALSE(rig.start());
+    ASSERT_EQ(rig.boxes.shown.size(), 2u);
+    EXPECT_EQ(rig.boxes.shown[0].text, "有効なMIDI INデバイスが一つもありません");
+    EXPECT_EQ(rig.boxes.shown[0].caption, "警告");
+    EXPECT_EQ(rig.boxes.shown[0].buttons, MessageButtons::Ok);
+    EXPECT_EQ(rig.boxes.shown[1].text, "有効なMIDI OUTデバイスが一つもありません");
+    EXPECT_EQ(rig.boxes.shown[1].caption, "警告");
+    // Start-up still ran to its end.
+    EXPECT_EQ(rig.title(), "NewFile.trv - Tarvelo 1.0");
+}
+
+TEST(MainWindowStartUp, WarnsOnlyAboutTheMissingKind) {
+    MainWindowRig noOutputs(1, 0);
+    EXPECT_FALSE(noOutputs.start());
+    EXPECT_EQ(noOutputs.boxes.texts(),
+              std::vector<std::string>{"有効なMIDI OUTデバイスが一つもありません"});
+
+    MainWindowRig noInputs(0, 1);
+    EXPECT_FALSE(noInputs.start());
+    EXPECT_EQ(noInputs.boxes.texts(),
+              std::vector<std::string>{"有効なMIDI INデバイスが一つもありません"});
+}
+
+TEST(MainWindowStartUp, AMissingControllerFileIsReportedAndTheWindowOpens) {
+    MainWindowRig rig(1, 1, false);
+    rig.copyReferenceFile("midi_msg.mdr");
+    ASSERT_TRUE(rig.start());
+    ASSERT_EQ(rig.boxes.shown.size(), 1u);
+    EXPECT_EQ(rig.boxes.shown[0].text, "Error : LoadControlChangeReference");
+    EXPECT_EQ(rig.boxes.shown[0].caption, "") << "the application title";
+    EXPECT_EQ(rig.boxes.shown[0].buttons, MessageButtons::Ok);
+    EXPECT_GT(rig.window->reference().messageCount(), 0);
+    EXPECT_EQ(rig.window->reference().controllerCount(), 0);
+}
+
+TEST(MainWindowStartUp, BothReferenceFilesMissingAreReportedInOrderBeforeTheDeviceCheck) {
+    MainWindowRig rig(0, 1, false);
+    EXPECT_FALSE(rig.start());
+    EXPECT_EQ(rig.boxes.texts(),
+              (std::vector<std::string>{"Error : LoadMidiMessageReference",
+                                        "Error : LoadControlChangeReference",
+                                        "有効なMIDI INデバイスが一つもありません"}));
+}
+
+}  // namespace
+}  // namespace tarvelo::ui
