@@ -1,0 +1,28 @@
+#include "ui/initmsg/cell_combo_box.h"
+
+#include <QAbstractItemView>
+#include <QEvent>
+#include <QWheelEvent>
+
+namespace tarvelo::ui {
+
+CCellComboBox::CCellComboBox(QWidget* parent) : QComboBox(parent) {
+    // The drop-down is hidden through hidePopup(), by Escape or by a click elsewhere; watching its
+    // window catches all of them. Qt hides it before it sets the chosen item, so the notice is
+    // queued to come after.
+    popup_ = view()->window();
+    popup_->installEventFilter(this);
+}
+
+bool CCellComboBox::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == popup_ && event->type() == QEvent::Hide) {
+        QMetaObject::invokeMethod(this, &CCellComboBox::closedUp, Qt::QueuedConnection);
+    }
+    return QComboBox::eventFilter(watched, event);
+}
+
+void CCellComboBox::wheelEvent(QWheelEvent* event) {
+    event->accept();
+}
+
+}  // namespace tarvelo::ui
