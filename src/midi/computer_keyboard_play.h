@@ -1,0 +1,66 @@
+#pragma once
+
+#include <array>
+#include <optional>
+
+#include "midi/key_note_map.h"
+#include "midi/ui_note_player.h"
+
+namespace tarvelo {
+
+class PartList;
+
+// Windows virtual-key codes the key-play rules single out.
+inline constexpr int kVirtualKeyReturn = 0x0D;
+inline constexpr int kVirtualKeyShift = 0x10;
+
+// One key event of the main window, as the key-play rules see it.
+struct KeyStroke {
+    int virtualKey = 0;        // by physical position on a Japanese keyboard; 0 for an unknown key
+    bool systemKey = false;    // the Alt key, or any key with Alt held: always left to the window
+    bool autoRepeat = false;   // produced by holding the key down
+    bool focusInEdit = false;  // the focused widget is one of the panel's commit-with-Enter edits
+};
+
+// Plays notes from the computer keyboard while the keyboard hook is on, and ends the mouse notes
+// held with Shift when Shift is released (hook on or off).
+//
+// The window hands it every key press and release before any widget sees them. While the hook is
+// on, every key is taken (no widget receives it), whether or not it plays a note, except keys
+// with Alt and Enter in a commit-with-Enter edit. A key plays through the first Part whose range
+// holds its note; holding it sends one note on, releasing it one note off, which goes where the
+// note on went (see UiNotePlayer).
+//
+// User-interface thread only.
+class ComputerKeyboardPlay {
+  public:
+    // Fills the default layout; the hook starts off. parts and player must outlive this.
+    ComputerKeyboardPlay(PartList& parts, UiNotePlayer& player);
+
+    // True when the key is taken: the window must not pass it on.
+    bool keyDown(const KeyStroke& key);
+    bool keyUp(const KeyStroke& key);
+
+    // Turning the hook off ends the notes its keys still hold: their releases would no longer be
+    // taken, and the notes would hang.
+    void setHook(bool on);
+    bool hook() const { return hook_; }
+
+    // Sends the release of every note the computer keyboard holds and forgets which keys are
+    // down. For when the window stops receiving keys (it lost the focus) while keys are held.
+    void endAllNotes();
+
+    const KeyNoteMap& keyMap() const { return map_; }
+
+  private:
+    int partOfNote(int note) const;
+
+    PartList& parts_;
+    UiNotePlayer& player_;
+    KeyNoteMap map_;
+    bool hook_ = false;
+    // The note each held key started, by slot.
+    std::array<std::optional<UiNote>, KeyNoteMap::kSlotCount> playing_{};
+};
+
+}  // namespace tarvelo

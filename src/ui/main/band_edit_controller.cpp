@@ -1,0 +1,257 @@
+#include "ui/main/band_edit_controller.h"
+
+#include "midi/ui_note_player.h"
+#include "model/message_boxes.h"
+#include "model/part_list.h"
+#include "ui/main/band_selection.h"
+
+namespace tarvelo::ui {
+
+namespace {
+
+// The strip shows a boundary at the black key's edge, where the two band areas meet.
+int stripXOfBoundary(const BoundaryHit& boundary) {
+    switch (boundary.shape) {
+        case 1:
+            return boundary.x - 4;
+        case 2:
+            return boundary.x + 4;
+        default:
+            return boundary.x;
+    }
+}
+
+}  // namespace
+
+BandEditController::BandEditController(PartList& parts, BandSelection& selection,
+                                       UiNotePlayer& player, MessageBoxes& boxes,
+                                       BandEditView& view, std::function<void()> markModified,
+                                       int stripWidth)
+    : parts_(parts),
+      selection_(selection),
+      player_(player),
+      boxes_(boxes),
+      view_(view),
+      markModified_(std::move(markModified)),
+      stripWidth_(stripWidth) {}
+
+void BandEditController::markModified() const {
+    if (markModified_)
+        markModified_();
+}
+
+int BandEditController::validBand(int band) const {
+    return band >= 0 && band < parts_.partCount() ? band : -1;
+}
+
+const std::vector<Part>& BandEditController::displayedParts() const {
+    return dragging_ ? preview_ : parts_.parts();
+}
+
+void BandEditController::drawKeyboard() {
+    view_.drawKeyboard();
+    lastMarker_.reset();
+}
+
+void BandEditController::pressStrip(const StripHit& hit, bool ctrl) {
+    // A drag whose release never arrived ends before anything else happens.
+    if (dragging_)
+        endDrag();
+    hovered_ = hit.hoveredBoundary;
+    if (hovered_ == -1) {
+        if (splitMode_) {
+            clickSplit(hit);
+        } else {
+            clickBand(hit, ctrl);
+        }
+    } else if (!splitMode_) {
+        startDrag(hovered_);
+    }
+}
+
+void BandEditController::clickBand(const StripHit& hit, bool ctrl) {
+    const int band = validBand(hit.band);
+    if (band < 0) {
+        boxes_.show(kPickBandText, {}, MessageButtons::Ok, MessageIcon::Warning);
+        return;
+    }
+    if (!ctrl)
+        selection_.clear();
+    selection_.toggle(band);
+    view_.setJoinEnabled(selection_.contiguous());
+    view_.drawBands(parts_.parts());
+    view_.showBand(selection_.current());
+}
+
+void BandEditController::clickSplit(const StripHit& hit) {
+    const int band = validBand(hit.band);
+    if (band < 0) {
+        boxes_.show(kPickBandText, {}, MessageButtons::Ok, MessageIcon::Warning);
+        return;
+    }
+    const Part& p = parts_.partAt(band);
+    const int key = hit.boundary.key;
+    // Both halves keep at least one key.
+    if (key <= p.lowKey || key > p.highKey)
+        return;
+    markModified();
+    parts_.splitPart(band, key);
+    view_.showBand(selection_.current());
+    view_.drawBands(parts_.parts());
+    parts_.rebuildRoutes();
+    // The strip was drawn without the guide line; the next move shows the preview again.
+    lastPreviewKey_ = -1;
+}
+
+void BandEditController::startDrag(int boundary) {
+    if (boundary < 0 || boundary + 1 >= parts_.partCount())
+        return;
+    dragging_ = true;
+    dragBoundary_ = boundary;
+    dragMoved_ = false;
+    preview_ = parts_.parts();
+}
+
+void BandEditController::dragTo(const StripHit& hit) {
+    Part& lower = preview_[static_cast<std::size_t>(dragBoundary_)];
+    Part& upper = preview_[static_cast<std::size_t>(dragBoundary_ + 1)];
+    const int key = hit.boundary.key;
+    // Past the point where either band would be empty, the boundary stays where it is.
+    if (key <= lower.lowKey || key > upper.highKey)
+        return;
+    dragMoved_ = true;
+    if (key == upper.lowKey && lastMarker_ == hit.boundary)
+        return;  // still within the same boundary column: nothing to redraw
+    lower.highKey = static_cast<std::uint8_t>(key - 1);
+    upper.lowKey = static_cast<std::uint8_t>(key);
+
+    view_.drawBands(preview_);
+    if (lastMarker_)
+        view_.drawBoundaryMarker(lastMarker_->x, lastMarker_->shape, false);
+    view_.drawBoundaryMarker(hit.boundary.x, hit.boundary.shape, true);
+    lastMarker_ = hit.boundary;
+
+    // The current band need not be one of the two; its range is shown as the preview has it.
+    const int current = selection_.current();
+    if (current >= 0 && current < static_cast<int>(preview_.size())) {
+        const Part& shown = preview_[static_cast<std::size_t>(current)];
+        view_.showBandRange(shown.lowKey, shown.highKey);
+    }
+}
+
+void BandEditController::endDrag() {
+    dragging_ = false;
+    if (dragMoved_) {
+        // The one commit of the drag.
+        parts_.partAt(dragBoundary_).highKey =
+            preview_[static_cast<std::size_t>(dragBoundary_)].highKey;
+        parts_.partAt(dragBoundary_ + 1).lowKey =
+            preview_[static_cast<std::size_t>(dragBoundary_ + 1)].lowKey;
+        markModified();
+    }
+    preview_.clear();
+    dragMoved_ = false;
+    view_.drawBands(parts_.parts());
+    drawKeyboard();
+    parts_.rebuildRoutes();
+}
+
+void BandEditController::previewSplit(const StripHit& hit) {
+    if (hit.boundary.key == lastPreviewKey_)
+        return;  // within the same boundary column
+    drawKeyboard();
+    view_.drawBands(parts_.parts());
+    view_.drawBoundaryMarker(hit.boundary.x, hit.boundary.shape, true);
+    lastMarker_ = hit.boundary;
+    view_.drawGuideLine(stripXOfBoundary(hit.boundary));
+    lastPreviewKey_ = hit.boundary.key;
+}
+
+void BandEditController::mouseMove(const StripHit& hit) {
+    // Beside the strip nothing follows the mouse.
+    if (hit.x < 0 || hit.x > stripWidth_)
+        return;
+    if (splitMode_) {
+        previewSplit(hit);
+    } else if (dragging_) {
+        dragTo(hit);
+    }
+}
+
+void BandEditController::pressKeyboard(int key, int band) {
+    if (dragging_)
+        endDrag();
+    // The picture's last octave runs past the MIDI keys.
+    if (key < 0 || key > 127)
+        return;
+    const int part = validBand(band);
+    player_.startMouseNote(key, part < 0 ? 0 : part);
+    pressPlayed_ = true;
+}
+
+void BandEditController::release(bool shift) {
+    const bool played = pressPlayed_;
+    pressPlayed_ = false;
+    if (dragging_) {
+        endDrag();
+        return;
+    }
+    // With Shift the note keeps sounding until Shift is released.
+    if (shift || !played)
+        return;
+    player_.stopNewestMouseNote();
+}
+
+StripCursor BandEditController::cursor(bool overStrip, const StripHit& hit) {
+    if (!overStrip)
+        return StripCursor::Default;
+    if (dragging_)
+        return StripCursor::ResizeHorizontal;
+    hovered_ = hit.hoveredBoundary;
+    if (hovered_ != -1)
+        return splitMode_ ? StripCursor::NotAllowed : StripCursor::ResizeHorizontal;
+    return splitMode_ ? StripCursor::UpArrow : StripCursor::Default;
+}
+
+void BandEditController::join() {
+    if (!selection_.contiguous())
+        return;
+    const int first = selection_.entry(0);
+    const int last = selection_.entry(selection_.count() - 1);
+    if (first < 0 || last >= parts_.partCount())
+        return;
+    const int current = selection_.current();
+    const int keep = current >= first && current <= last ? current : first;
+    markModified();
+    const int joined = parts_.joinParts(first, last, keep);
+    selection_.clear();
+    selection_.toggle(joined);
+    view_.drawBands(parts_.parts());
+    parts_.rebuildRoutes();
+    view_.setJoinEnabled(false);
+    view_.showBand(joined);
+}
+
+void BandEditController::setSplitMode(bool on) {
+    splitMode_ = on;
+    if (on)
+        return;
+    view_.drawBands(parts_.parts());
+    drawKeyboard();
+    lastPreviewKey_ = -1;
+}
+
+void BandEditController::resetSelection() {
+    dragging_ = false;
+    dragMoved_ = false;
+    preview_.clear();
+    hovered_ = -1;
+    pressPlayed_ = false;
+    selection_.clear();
+    selection_.toggle(0);
+    view_.setJoinEnabled(false);
+    view_.drawBands(parts_.parts());
+    view_.showBand(0);
+}
+
+}  // namespace tarvelo::ui

@@ -1,0 +1,188 @@
+#include "midi/ui_note_player.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "support/virtual_rig.h"
+
+namespace tarvelo {
+namespace {
+
+using testing::VirtualRig;
+using Messages = std::vector<PackedMessage>;
+
+// Part 0: keys 0..59 on device 0, channel 0. Part 1: keys 60..127 on device 1, channel 1, +12.
+struct UiNotePlayerTest : ::testing::Test {
+    UiNotePlayerTest() {
+        PartList& parts = rig.parts;
+        parts.splitPart(0, 60);
+        moveToDevice(1, 1);
+        parts.partAt(1).noteShift = 12;
+        parts.rebuildRoutes();
+        rig.backend.clearRecords();
+    }
+    void moveToDevice(int part, int device) {
+        PartList& parts = rig.parts;
+        parts.devices().releaseOutput(parts.partAt(part).outputDevice);
+        parts.devices().acquireOutput(device);
+        parts.partAt(part).outputDevice = device;
+    }
+
+    VirtualRig rig{3};
+    Messages shown;
+    UiNotePlayer player{rig.parts, [this](PackedMessage m) { shown.push_back(m); }};
+};
+
+TEST_F(UiNotePlayerTest, NoteGoesOutOnThePartsDeviceChannelAndShiftAtFullVelocity) {
+    const UiNote note = player.start(60, 1);
+    EXPECT_EQ(rig.sent(1), (Messages{packMessage(0x91, 72, 0x7F)}));
+    EXPECT_TRUE(rig.sent(0).empty());
+    // The picture shows the key as played, untransposed.
+    EXPECT_EQ(shown, (Messages{packMessage(0x91, 60, 0x7F)}));
+
+    player.stop(note);
+    EXPECT_EQ(rig.sent(1), (Messages{packMessage(0x91, 72, 0x7F), packMessage(0x81, 72, 0x7F)}));
+    EXPECT_EQ(shown.back(), packMessage(0x81, 60, 0x7F));
+}
+
+TEST_F(UiNotePlayerTest, PlayedNotesDoNotReachTheWindowsMailbox) {
+    player.stop(player.start(60, 1));
+    EXPECT_TRUE(rig.drain().notes.empty());
+}
+
+TEST_F(UiNotePlayerTest, ReleaseFollowsItsNoteOnAfterThePartMovedToAnotherDevice) {
+    rig.parts.devices().acquireOutput(1);  // another user keeps device 1 open
+    const UiNote note = player.start(60, 1);
+    rig.parts.partAt(1).channel = 5;
+    rig.parts.partAt(1).noteShift = -3;
+    moveToDevice(1, 2);
+    rig.backend.clearRecords();
+
+    player.stop(note);
+    EXPECT_EQ(rig.sent(1), (Messages{packMessage(0x81, 72, 0x7F)}));
+    EXPECT_TRUE(rig.sent(2).empty());
+    EXPECT_EQ(shown.back(), packMessage(0x81, 60, 0x7F));
+}
+
+TEST_F(UiNotePlayerTest, ReleaseIsDroppedWhenItsDeviceClosed) {
+    const UiNote note = player.start(60, 1);
+    moveToDevice(1, 2);  // device 1 loses its only user: closing silenced the note
+    rig.backend.clearRecords();
+    player.stop(note);
+    EXPECT_TRUE(rig.backend.events().empty());
+    EXPECT_EQ(shown.back(), packMessage(0x81, 60, 0x7F));
+}
+
+TEST_F(UiNotePlayerTest, ReleaseFollowsItsNoteOnWhenTheDeviceStaysOpen) {
+    const UiNote note = player.start(60, 1);
+    // Part 0 keeps device 0 open; Part 1 changes channel and shift but keeps its device.
+    rig.parts.partAt(1).channel = 9;
+    rig.parts.partAt(1).noteShift = 0;
+    rig.backend.clearRecords();
+    player.stop(note);
+    EXPECT_EQ(rig.sent(1), (Messages{packMessage(0x81, 72, 0x7F)}));
+}
+
+TEST_F(UiNotePlayerTest, ReleaseIsNotSentToADeviceReopenedSinceItsNoteOn) {
+    const UiNote note = player.start(60, 1);
+    moveToDevice(1, 2);  // device 1 closes: its reset ends the note
+    moveToDevice(1, 1);  // and opens again
+    rig.backend.clearRecords();
+    player.stop(note);
+    EXPECT_TRUE(rig.sent(1).empty());
+}
+
+TEST_F(UiNotePlayerTest, ClosingTheDeviceEndsANoteStillSounding) {
+    player.start(60, 1);
+    rig.backend.clearRecords();
+    moveToDevice(1, 2);
+    const Messages out1 = rig.sent(1);
+    EXPECT_NE(std::find(out1.begin(), out1.end(), packMessage(0x81, 72, 0)), out1.end());
+}
+
+TEST_F(UiNotePlayerTest, TransposedNoteOutsideTheMidiRangeIsNotSent) {
+    rig.parts.partAt(1).noteShift = 68;  // 60 + 68 = 128
+    UiNote note = player.start(60, 1);
+    player.stop(note);
+    rig.parts.partAt(0).noteShift = -11;  // 10 - 11 = -1
+    note = player.start(10, 0);
+    player.stop(note);
+    EXPECT_TRUE(rig.backend.events().empty());
+    // The picture still follows the keys.
+    EXPECT_EQ(shown, (Messages{packMessage(0x91, 60, 0x7F), packMessage(0x81, 60, 0x7F),
+                               packMessage(0x90, 10, 0x7F), packMessage(0x80, 10, 0x7F)}));
+}
+
+TEST_F(UiNotePlayerTest, HighestAndLowestTransposedNotesAreSent) {
+    rig.parts.partAt(1).noteShift = 0;
+    player.stop(player.start(127, 1));
+    rig.parts.partAt(0).noteShift = -5;
+    player.stop(player.start(5, 0));
+    EXPECT_EQ(rig.sent(1), (Messages{packMessage(0x91, 127, 0x7F), packMessage(0x81, 127, 0x7F)}));
+    EXPECT_EQ(rig.sent(0), (Messages{packMessage(0x90, 0, 0x7F), packMessage(0x80, 0, 0x7F)}));
+}
+
+TEST_F(UiNotePlayerTest, DeviceThatRefusedToOpenStaysSilent) {
+    rig.backend.setRefuseOpen("Out2", true);
+    moveToDevice(1, 2);
+    rig.backend.clearRecords();
+    const UiNote note = player.start(60, 1);
+    EXPECT_EQ(note.incarnation, 0u);
+    player.stop(note);
+    EXPECT_TRUE(rig.backend.events().empty());
+    EXPECT_EQ(shown.size(), 2u);
+}
+
+TEST_F(UiNotePlayerTest, InvalidPartIsRefused) {
+    EXPECT_THROW(player.start(60, 2), InvalidArgumentError);
+    EXPECT_TRUE(rig.backend.events().empty());
+    EXPECT_TRUE(shown.empty());
+}
+
+TEST_F(UiNotePlayerTest, ReleaseOfAnUnseenPressGoesThroughThePartAsItIsNow) {
+    rig.parts.partAt(1).channel = 3;
+    player.stopUnstarted(61, 1);
+    EXPECT_EQ(rig.sent(1), (Messages{packMessage(0x83, 73, 0x7F)}));
+    EXPECT_EQ(shown, (Messages{packMessage(0x83, 61, 0x7F)}));
+
+    rig.parts.partAt(1).noteShift = 100;
+    rig.backend.clearRecords();
+    player.stopUnstarted(61, 1);
+    EXPECT_TRUE(rig.backend.events().empty());
+}
+
+TEST_F(UiNotePlayerTest, MouseNotesStopNewestFirst) {
+    player.startMouseNote(60, 1);
+    player.startMouseNote(10, 0);
+    player.startMouseNote(62, 1);
+    ASSERT_EQ(player.soundingNotes().size(), 3u);
+    EXPECT_EQ(player.soundingNotes().back().key, 62);
+    rig.backend.clearRecords();
+
+    EXPECT_TRUE(player.stopNewestMouseNote());
+    EXPECT_EQ(rig.sent(1), (Messages{packMessage(0x81, 74, 0x7F)}));
+    ASSERT_EQ(player.soundingNotes().size(), 2u);
+
+    rig.backend.clearRecords();
+    player.stopAllMouseNotes();
+    EXPECT_TRUE(player.soundingNotes().empty());
+    const auto events = rig.backend.events();
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0].device, 0);
+    EXPECT_EQ(events[0].message, packMessage(0x80, 10, 0x7F));
+    EXPECT_EQ(events[1].device, 1);
+    EXPECT_EQ(events[1].message, packMessage(0x81, 72, 0x7F));
+    EXPECT_FALSE(player.stopNewestMouseNote());
+}
+
+TEST_F(UiNotePlayerTest, SameKeyClickedTwiceSoundsTwiceAndStopsTwice) {
+    player.startMouseNote(60, 1);
+    player.startMouseNote(60, 1);
+    player.stopAllMouseNotes();
+    EXPECT_EQ(rig.sent(1), (Messages{packMessage(0x91, 72, 0x7F), packMessage(0x91, 72, 0x7F),
+                                     packMessage(0x81, 72, 0x7F), packMessage(0x81, 72, 0x7F)}));
+}
+
+}  // namespace
+}  // namespace tarvelo
