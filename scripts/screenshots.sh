@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Builds the user-interface tests and writes pictures of the main window as PNG files: at start,
+# with a four-part arrangement loaded and one band selected, and with keys held on the input.
+# Usage: scripts/screenshots.sh [output directory, default <build>/screenshots]
+# TARVELO_BUILD_DIR picks another build directory than the default preset's build/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build="${TARVELO_BUILD_DIR:-build}"
+out="$(realpath -m "${1:-$build/screenshots}")"
+if [ -z "${TARVELO_BUILD_DIR:-}" ]; then
+    cmake --preset default >/dev/null
+else
+    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+fi
+cmake --build "$build" -j"$(nproc)" --target tarvelo_ui_tests
+mkdir -p "$out"
+TARVELO_SCREENSHOT_DIR="$out" QT_QPA_PLATFORM=offscreen \
+    "$build/tests/tarvelo_ui_tests" --gtest_filter='MainWindowScreenshot.*'
+ls "$out"/main_*.png
