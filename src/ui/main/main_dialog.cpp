@@ -172,7 +172,15 @@ void CMainDialog::drawKeyboard() {
 }
 
 void CMainDialog::drawBands() {
-    strip_->drawBands(parts_.parts(), selection_, scroll_.originX, stripWidth_);
+    drawBands(parts_.parts());
+}
+
+void CMainDialog::drawBands(const std::vector<Part>& parts) {
+    strip_->drawBands(parts, selection_, scroll_.originX, stripWidth_);
+}
+
+void CMainDialog::drawGuideLine(int stripX) {
+    strip_->drawGuideLine(stripX);
 }
 
 void CMainDialog::showKey(PackedMessage message) {
@@ -185,6 +193,10 @@ void CMainDialog::drawBoundaryMarker(int x, int shape, bool visible) {
 
 void CMainDialog::showBand(int index) {
     panel_->showBand(parts_, index, inputBox_);
+}
+
+void CMainDialog::showBandRange(int lowKey, int highKey) {
+    panel_->showRange(lowKey, highKey);
 }
 
 void CMainDialog::setModified(bool modified) {

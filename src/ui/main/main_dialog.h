@@ -99,15 +99,20 @@ class CMainDialog : public QDialog,
     // coordinates in *local when it is given.
     PictureArea areaAt(QPoint windowPos, QPoint* local = nullptr) const;
 
-    // Drawing: the whole keyboard released; the band strip from the model and the selection;
-    // one key from a note message; one boundary marker on the keyboard.
+    // Drawing: the whole keyboard released; the band strip from the model (or from Parts that
+    // preview a change) and the selection; the split preview's guide line; one key from a note
+    // message; one boundary marker on the keyboard.
     void drawKeyboard();
     void drawBands();
+    void drawBands(const std::vector<Part>& parts);
+    void drawGuideLine(int stripX);
     void showKey(PackedMessage message);
     void drawBoundaryMarker(int x, int shape, bool visible);
 
-    // Fills the property panel from Part index.
+    // Fills the property panel from Part index; or only its range fields, from keys that may
+    // not be in the model yet (a boundary drag).
     void showBand(int index);
+    void showBandRange(int lowKey, int highKey);
 
     // Every change the user makes to the arrangement calls this with true.
     void setModified(bool modified);

@@ -95,6 +95,15 @@ void PropertyPanel::setOutputDevices(const std::vector<std::string>& names) {
         output_->addItem(QString::fromStdString(name));
 }
 
+void PropertyPanel::showRange(int lowKey, int highKey) {
+    const bool hex = hexDisplay();
+    showText(rangeLow_, formatNumber(lowKey, hex));
+    showText(rangeHigh_, formatNumber(highKey, hex));
+    const QSignalBlocker b1(rangeLowSpin_), b2(rangeHighSpin_);
+    rangeLowSpin_->setValue(lowKey);
+    rangeHighSpin_->setValue(highKey);
+}
+
 void PropertyPanel::showBand(const PartList& parts, int index, QComboBox* inputBox) {
     {
         const QSignalBlocker block(inputBox);
@@ -102,21 +111,16 @@ void PropertyPanel::showBand(const PartList& parts, int index, QComboBox* inputB
         inputBox->setCurrentIndex(input >= 0 && input < inputBox->count() ? input : -1);
     }
     const Part& part = parts.partAt(index);
-    const bool hex = hexDisplay();
     showText(channel_, std::to_string(part.channel + 1));
-    showText(rangeLow_, formatNumber(part.lowKey, hex));
-    showText(rangeHigh_, formatNumber(part.highKey, hex));
     showText(noteShift_, std::to_string(part.noteShift));
     showText(name_, part.name);
     rangeLow_->setEnabled(part.lowKey != parts.lowestKey());
     rangeHigh_->setEnabled(part.highKey != parts.highestKey());
+    showRange(part.lowKey, part.highKey);
     {
-        const QSignalBlocker b1(channelSpin_), b2(noteShiftSpin_), b3(rangeLowSpin_),
-            b4(rangeHighSpin_);
+        const QSignalBlocker b1(channelSpin_), b2(noteShiftSpin_);
         channelSpin_->setValue(part.channel + 1);
         noteShiftSpin_->setValue(part.noteShift);
-        rangeLowSpin_->setValue(part.lowKey);
-        rangeHighSpin_->setValue(part.highKey);
     }
     {
         const QSignalBlocker block(output_);

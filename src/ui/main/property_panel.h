@@ -40,6 +40,9 @@ class PropertyPanel : public QObject {
     // signal that marks the arrangement modified (textEdited) is emitted.
     void showBand(const PartList& parts, int index, QComboBox* inputBox);
 
+    // Only the range texts and spins, from keys that may not be in the model yet.
+    void showRange(int lowKey, int highKey);
+
     void setOutputDevices(const std::vector<std::string>& names);
     bool hexDisplay() const;
 
