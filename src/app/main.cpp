@@ -1,6 +1,81 @@
+// The program's entry: reads the command line and hands over to one command, each in a file of
+// its own.
 #include <cstdio>
+#include <string>
+#include <string_view>
 
-int main() {
-    std::puts("Tarvelo " TARVELO_VERSION);
-    return 0;
+#include "app/help_command.h"
+#include "app/list_devices_command.h"
+#include "app/version_command.h"
+
+namespace {
+
+enum class Command { None, Help, Version, ListDevices };
+
+struct CommandLine {
+    Command command = Command::None;
+    std::string midiApi;  // "alsa", "jack", or empty for the automatic choice
+    std::string error;    // why the line cannot be used; empty when it can
+};
+
+// Options: one command at most, plus --midi-api API (also written --midi-api=API).
+CommandLine parse(int argc, char** argv) {
+    CommandLine line;
+    const auto setCommand = [&line](Command command, std::string_view option) {
+        if (line.command != Command::None && line.command != command) {
+            line.error = "'" + std::string(option) + "' cannot be combined with another command";
+        }
+        line.command = command;
+    };
+    constexpr std::string_view kApiOption = "--midi-api";
+    for (int i = 1; i < argc && line.error.empty(); ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "-h" || arg == "--help") {
+            setCommand(Command::Help, arg);
+        } else if (arg == "--version") {
+            setCommand(Command::Version, arg);
+        } else if (arg == "--list-devices") {
+            setCommand(Command::ListDevices, arg);
+        } else if (arg == kApiOption || arg.starts_with("--midi-api=")) {
+            std::string_view value;
+            if (arg == kApiOption) {
+                if (i + 1 == argc) {
+                    line.error = "option '--midi-api' needs a value: alsa or jack";
+                    break;
+                }
+                value = argv[++i];
+            } else {
+                value = arg.substr(kApiOption.size() + 1);
+            }
+            if (value != "alsa" && value != "jack") {
+                line.error = "unknown MIDI API '" + std::string(value) + "' (alsa or jack)";
+                break;
+            }
+            line.midiApi = value;
+        } else {
+            line.error = "unknown option '" + std::string(arg) + "'";
+        }
+    }
+    return line;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const CommandLine line = parse(argc, argv);
+    if (!line.error.empty()) {
+        std::fprintf(stderr, "tarvelo: %s\nTry 'tarvelo --help'.\n", line.error.c_str());
+        return 2;
+    }
+    switch (line.command) {
+        case Command::Help:
+            return tarvelo::app::runHelp();
+        case Command::Version:
+            return tarvelo::app::runVersion();
+        case Command::ListDevices:
+            return tarvelo::app::runListDevices(line.midiApi);
+        case Command::None:
+            break;
+    }
+    return tarvelo::app::runHelp();
 }

@@ -1,0 +1,22 @@
+#include "app/help_command.h"
+
+#include <cstdio>
+
+namespace tarvelo::app {
+
+int runHelp() {
+    std::fputs(
+        "Usage: tarvelo [OPTION]...\n"
+        "Live MIDI keyboard splitter.\n"
+        "\n"
+        "  -h, --help            show this help and exit\n"
+        "      --version         show the version and exit\n"
+        "      --list-devices    list the MIDI input and output devices and exit\n"
+        "      --midi-api API    the MIDI system to use: alsa or jack (default: the value of\n"
+        "                        TARVELO_MIDI_API, else ALSA when its sequencer is there,\n"
+        "                        else JACK)\n",
+        stdout);
+    return 0;
+}
+
+}  // namespace tarvelo::app

@@ -1,0 +1,43 @@
+#include "app/list_devices_command.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "midi/backends/backend_factory.h"
+
+namespace tarvelo::app {
+
+namespace {
+
+void printList(const char* title, const std::vector<std::string>& names) {
+    std::printf("%s:\n", title);
+    if (names.empty())
+        std::puts("  (none)");
+    for (std::size_t i = 0; i < names.size(); ++i)
+        std::printf("  %zu: %s\n", i, names[i].c_str());
+}
+
+}  // namespace
+
+int runListDevices(std::string_view api) {
+    const auto backend = createBackend(api);
+    if (!backend) {
+        // Only the environment can name an unknown one: the command line checks its own.
+        std::string requested(api);
+        if (requested.empty()) {
+            if (const char* fromEnvironment = std::getenv(kMidiApiVariable))
+                requested = fromEnvironment;
+        }
+        std::fprintf(stderr, "tarvelo: unknown MIDI API '%s'\n", requested.c_str());
+        return 2;
+    }
+    const std::string_view name = backend->apiName();
+    std::printf("MIDI API: %.*s\n", static_cast<int>(name.size()), name.data());
+    printList("Input devices", backend->inputNames());
+    printList("Output devices", backend->outputNames());
+    return 0;
+}
+
+}  // namespace tarvelo::app

@@ -1,0 +1,8 @@
+#pragma once
+
+namespace tarvelo::app {
+
+// Prints "Tarvelo <version>" on standard output. Returns the exit status, 0.
+int runVersion();
+
+}  // namespace tarvelo::app

@@ -1,0 +1,263 @@
+#include "midi/backends/jack/jack_backend.h"
+
+#include <jack/jack.h>
+#include <jack/midiport.h>
+
+#include <chrono>
+#include <thread>
+
+#include "midi/backends/jack/jack_session.h"
+
+namespace tarvelo {
+
+namespace {
+
+using namespace std::chrono_literals;
+using jack::InputState;
+using jack::OutputState;
+using jack::Session;
+
+// How long closing an output waits for its queued messages (the silencing note offs) to go out.
+constexpr auto kDrainTimeout = 1000ms;
+// How long a send waits for room when the queue is full.
+constexpr auto kQueueFullTimeout = 2000ms;
+
+class JackInputPort final : public MidiInputPort {
+  public:
+    JackInputPort(std::shared_ptr<Session> session, std::unique_ptr<InputState> state,
+                  std::string portName)
+        : session_(std::move(session)), state_(std::move(state)), portName_(std::move(portName)) {}
+
+    ~JackInputPort() override {
+        if (session_->usable()) {
+            const bool quiet = session_->retire(*state_);
+            jack_port_unregister(session_->client(), state_->port);
+            if (!quiet)
+                session_->keepUntilClosed(std::move(state_));
+        }
+        session_->releasePortName(portName_);
+    }
+
+    void start() override { state_->started.store(true, std::memory_order_release); }
+
+  private:
+    std::shared_ptr<Session> session_;
+    std::unique_ptr<InputState> state_;
+    std::string portName_;
+};
+
+class JackOutputPort final : public MidiOutputPort {
+  public:
+    JackOutputPort(std::shared_ptr<Session> session, std::unique_ptr<OutputState> state,
+                   std::string portName)
+        : session_(std::move(session)), state_(std::move(state)), portName_(std::move(portName)) {}
+
+    ~JackOutputPort() override {
+        if (session_->usable()) {
+            drain();
+            const bool quiet = session_->retire(*state_);
+            jack_port_unregister(session_->client(), state_->port());
+            if (!quiet) {
+                session_->keepUntilClosed(std::move(state_));
+            } else {
+                discardQueued();
+            }
+        } else {
+            discardQueued();
+        }
+        session_->releasePortName(portName_);
+    }
+
+    void sendFromInput(PackedMessage message) noexcept override { state_->sendFromInput(message); }
+
+    void sendShort(PackedMessage message) override {
+        if (!push(jack::QueuedMessage::shortMessage(message)))
+            session_->countDropped(1);
+    }
+
+    void sendLong(std::span<const std::uint8_t> bytes, LongMessageToken token) override {
+        if (push(jack::QueuedMessage::longMessage(bytes, token)))
+            return;
+        session_->countDropped(1);
+        session_->handOver(state_->listener(), token);
+    }
+
+  private:
+    bool push(const jack::QueuedMessage& message) {
+        const auto deadline = std::chrono::steady_clock::now() + kQueueFullTimeout;
+        while (session_->usable()) {
+            if (state_->queue().push(message))
+                return true;
+            if (std::chrono::steady_clock::now() >= deadline)
+                return false;
+            std::this_thread::sleep_for(1ms);
+        }
+        return false;
+    }
+
+    // Lets what is queued go out, then one more cycle so the port's buffer is left empty and its
+    // readers have taken the last of it before the port goes.
+    void drain() {
+        const auto giveUp = [this] { return session_->lost(); };
+        const auto deadline = std::chrono::steady_clock::now() + kDrainTimeout;
+        while (!state_->queue().idle()) {
+            if (giveUp() || std::chrono::steady_clock::now() >= deadline)
+                return;
+            std::this_thread::sleep_for(1ms);
+        }
+        session_->gate().waitForCycles(2, kDrainTimeout, giveUp);
+    }
+
+    // Only with the process thread no longer looking at the port.
+    void discardQueued() {
+        state_->queue().discard(
+            [this](LongMessageToken token) { session_->handOver(state_->listener(), token); });
+    }
+
+    std::shared_ptr<Session> session_;
+    std::unique_ptr<OutputState> state_;
+    std::string portName_;
+};
+
+}  // namespace
+
+JackBackend::JackBackend(std::string serverName, std::string clientName)
+    : serverName_(std::move(serverName)), clientName_(std::move(clientName)) {
+    session_ = Session::open(serverName_, clientName_, lostListener_);
+}
+
+JackBackend::~JackBackend() {
+    // Ports still open (they should not be) fall silent rather than touch a closed client.
+    if (session_)
+        session_->closeClient();
+}
+
+std::shared_ptr<Session> JackBackend::liveSession() {
+    if (session_ && !session_->usable()) {
+        // Reconnect only once nothing of the lost connection is in use, so that completions
+        // are never reported from two threads at once.
+        if (session_.use_count() > 1)
+            return nullptr;
+        session_.reset();
+        lostWithoutReconnect_ = true;
+    }
+    if (!session_) {
+        session_ = Session::open(serverName_, clientName_, lostListener_);
+        if (session_)
+            lostWithoutReconnect_ = false;
+    }
+    return session_;
+}
+
+bool JackBackend::serverLost() const {
+    return session_ ? session_->lost() : lostWithoutReconnect_;
+}
+
+void JackBackend::setServerLostListener(ServerLostListener* listener) {
+    lostListener_ = listener;
+    if (session_)
+        session_->setServerLostListener(listener);
+}
+
+bool JackBackend::connected() const {
+    return session_ && !session_->closed() && !session_->lost();
+}
+
+std::string JackBackend::clientName() const {
+    return connected() ? session_->clientName() : std::string();
+}
+
+std::uint64_t JackBackend::droppedMessages() const {
+    return session_ ? session_->dropped() : 0;
+}
+
+jack_native_thread_t JackBackend::processThread() const {
+    if (!connected())
+        return {};
+    return jack_client_thread_id(session_->client());
+}
+
+std::vector<std::string> JackBackend::listPorts(unsigned long flags) {
+    std::vector<std::string> names;
+    const std::shared_ptr<Session> session = liveSession();
+    if (!session)
+        return names;
+    jack_client_t* client = session->client();
+    const char** ports = jack_get_ports(client, nullptr, JACK_DEFAULT_MIDI_TYPE, flags);
+    if (ports == nullptr)
+        return names;
+    for (const char** p = ports; *p != nullptr; ++p) {
+        jack_port_t* port = jack_port_by_name(client, *p);
+        if (port != nullptr && jack_port_is_mine(client, port))
+            continue;
+        names.emplace_back(*p);
+    }
+    jack_free(static_cast<void*>(ports));
+    return names;
+}
+
+std::vector<std::string> JackBackend::inputNames() {
+    return listPorts(JackPortIsOutput);
+}
+
+std::vector<std::string> JackBackend::outputNames() {
+    return listPorts(JackPortIsInput);
+}
+
+std::unique_ptr<MidiInputPort> JackBackend::openInput(const std::string& name,
+                                                      InputHandler& handler) {
+    const std::shared_ptr<Session> session = liveSession();
+    if (!session)
+        return nullptr;
+    jack_client_t* client = session->client();
+    const std::string portName = session->reservePortName(true);
+    jack_port_t* port =
+        jack_port_register(client, portName.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+    if (port == nullptr) {
+        session->releasePortName(portName);
+        return nullptr;
+    }
+    auto state = std::make_unique<InputState>();
+    state->port = port;
+    state->handler = &handler;
+    if (!session->publish(*state) ||
+        jack_connect(client, name.c_str(), jack_port_name(port)) != 0) {
+        // Never started, so the handler was never called.
+        const bool quiet = session->retire(*state);
+        jack_port_unregister(client, port);
+        if (!quiet)
+            session->keepUntilClosed(std::move(state));
+        session->releasePortName(portName);
+        return nullptr;
+    }
+    return std::make_unique<JackInputPort>(session, std::move(state), portName);
+}
+
+std::unique_ptr<MidiOutputPort> JackBackend::openOutput(const std::string& name,
+                                                        LongMessageListener& listener) {
+    const std::shared_ptr<Session> session = liveSession();
+    if (!session)
+        return nullptr;
+    jack_client_t* client = session->client();
+    const std::string portName = session->reservePortName(false);
+    jack_port_t* port =
+        jack_port_register(client, portName.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+    if (port == nullptr) {
+        session->releasePortName(portName);
+        return nullptr;
+    }
+    auto state = std::make_unique<OutputState>(*session, port, listener);
+    // Published before it is connected: from then on every cycle clears its buffer.
+    if (!session->publish(*state) ||
+        jack_connect(client, jack_port_name(port), name.c_str()) != 0) {
+        const bool quiet = session->retire(*state);
+        jack_port_unregister(client, port);
+        if (!quiet)
+            session->keepUntilClosed(std::move(state));
+        session->releasePortName(portName);
+        return nullptr;
+    }
+    return std::make_unique<JackOutputPort>(session, std::move(state), portName);
+}
+
+}  // namespace tarvelo

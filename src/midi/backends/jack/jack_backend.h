@@ -1,0 +1,79 @@
+#pragma once
+
+#include <jack/types.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "midi/backend.h"
+
+namespace tarvelo {
+
+namespace jack {
+class Session;
+}
+
+// MIDI through a JACK server, as one client ("Tarvelo") with one MIDI input port per open input
+// device and one MIDI output port per open output device.
+//
+// Devices are the other clients' MIDI ports, by full port name, in the server's order: input
+// devices are their output ports, output devices their input ports. Our own ports are never
+// listed.
+//
+// Routing happens inside the process callback: each short message that arrives on an input port
+// is handed to the input's handler at once, and what the handler sends through
+// MidiOutputPort::sendFromInput is written to the output port in the same cycle at the same frame,
+// so routing adds no latency. Messages sent from the user-interface thread are queued and go out
+// at the start of the next cycle.
+//
+// A server that goes away is survived: the listener hears of it once, sends become no-ops, and
+// the next listing of devices, once every port of the lost connection has been closed, connects to
+// a server again if one runs. The server is never started by us.
+//
+// All functions run on the user-interface thread.
+class JackBackend final : public MidiBackend {
+  public:
+    // serverName: the server to use; empty for the default one (JACK_DEFAULT_SERVER, or
+    // "default"). Connects at once when that server runs.
+    explicit JackBackend(std::string serverName = {}, std::string clientName = "Tarvelo");
+    ~JackBackend() override;
+    JackBackend(const JackBackend&) = delete;
+    JackBackend& operator=(const JackBackend&) = delete;
+
+    std::string_view apiName() const override { return "jack"; }
+    std::vector<std::string> inputNames() override;
+    std::vector<std::string> outputNames() override;
+    std::unique_ptr<MidiInputPort> openInput(const std::string& name,
+                                             InputHandler& handler) override;
+    std::unique_ptr<MidiOutputPort> openOutput(const std::string& name,
+                                               LongMessageListener& listener) override;
+    bool serverLost() const override;
+    void setServerLostListener(ServerLostListener* listener) override;
+
+    // A client is open on a server that has not gone away.
+    bool connected() const;
+    // Our client's name on the server (it renames a second "Tarvelo"); empty when not connected.
+    std::string clientName() const;
+    // Messages lost since the connection was made: buffers full, a system-exclusive message
+    // bigger than a whole buffer, a send queue that stayed full. Any thread.
+    std::uint64_t droppedMessages() const;
+    // The thread that runs the process callback, for measurements; 0 when not connected.
+    jack_native_thread_t processThread() const;
+
+  private:
+    // The live connection, connecting when there is none and none of a lost one is still in use;
+    // null when no server answers.
+    std::shared_ptr<jack::Session> liveSession();
+    std::vector<std::string> listPorts(unsigned long flags);
+
+    std::string serverName_;
+    std::string clientName_;
+    ServerLostListener* lostListener_ = nullptr;
+    std::shared_ptr<jack::Session> session_;
+    bool lostWithoutReconnect_ = false;
+};
+
+}  // namespace tarvelo

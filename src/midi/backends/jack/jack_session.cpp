@@ -1,0 +1,326 @@
+#include "midi/backends/jack/jack_session.h"
+
+#include <jack/midiport.h>
+
+#include <algorithm>
+#include <chrono>
+#include <mutex>
+#include <span>
+#include <thread>
+
+#include "midi/backends/incoming_messages.h"
+#include "midi/backends/jack/frame_merge.h"
+
+namespace tarvelo::jack {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// A callback that is still inside after this long is stuck, not busy; its port is then kept
+// alive until the client closes rather than freed under it.
+constexpr auto kQuiescenceTimeout = 2000ms;
+// How long the user-interface thread waits for room in a full hand-off ring.
+constexpr auto kHandOverTimeout = 1000ms;
+
+// The program keeps no log; JACK's complaints (about a server that is not running, mostly)
+// would only clutter the command line.
+void quiet(const char*) {}
+
+void silenceJackMessages() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        jack_set_error_function(quiet);
+        jack_set_info_function(quiet);
+    });
+}
+
+// One output port's buffer for the current cycle, as OutgoingQueue writes to it.
+struct CycleBuffer {
+    void* buffer;
+    std::size_t room() const noexcept { return jack_midi_max_event_size(buffer); }
+    bool write(std::uint32_t frame, const std::uint8_t* data, std::size_t size) noexcept {
+        return jack_midi_event_write(buffer, frame, data, size) == 0;
+    }
+};
+
+// The events of one input port in this cycle, walked by visitInFrameOrder.
+struct InputCursor {
+    InputState* input = nullptr;
+    void* buffer = nullptr;
+    std::uint32_t count = 0;
+    std::uint32_t index = 0;
+    jack_midi_event_t event{};
+
+    bool hasEvent() const noexcept { return index < count; }
+    jack_nframes_t frame() const noexcept { return event.time; }
+    void advance() noexcept {
+        ++index;
+        settle();
+    }
+    // Moves onto the next event JACK hands out (skipping any it refuses).
+    void settle() noexcept {
+        while (index < count && jack_midi_event_get(&event, buffer, index) != 0)
+            ++index;
+    }
+};
+
+}  // namespace
+
+// ---- OutputState (process thread) ----
+
+void OutputState::beginCycle() noexcept {
+    if (preparedCycle_ == session_.cycle())
+        return;
+    finishCycle();  // nothing left over normally; never let a token slip
+    preparedCycle_ = session_.cycle();
+    lastFrame_ = 0;
+    buffer_ = jack_port_get_buffer(port_, session_.frames());
+    jack_midi_clear_buffer(buffer_);
+    CycleBuffer sink{buffer_};
+    const std::size_t capacity = sink.room();
+    // Half of the buffer stays free for what the input routes here later in the cycle.
+    const QueueWriteResult result =
+        queue_.writeInto(sink, capacity, capacity / 2, [this](LongMessageToken token) noexcept {
+            finished_[finishedCount_++] = token;
+            return finishedCount_ < finished_.size();
+        });
+    if (result.dropped > 0)
+        session_.countDropped(static_cast<std::uint64_t>(result.dropped));
+}
+
+void OutputState::sendFromInput(PackedMessage message) noexcept {
+    beginCycle();
+    const std::uint8_t bytes[3] = {statusOf(message), data1Of(message), data2Of(message)};
+    const auto size = static_cast<std::size_t>(shortMessageLength(bytes[0]));
+    const jack_nframes_t frame = std::max(session_.frame(), lastFrame_);
+    if (size == 0 || jack_midi_max_event_size(buffer_) < size ||
+        jack_midi_event_write(buffer_, frame, bytes, size) != 0) {
+        session_.countDropped(1);
+        return;
+    }
+    lastFrame_ = frame;
+}
+
+void OutputState::finishCycle() noexcept {
+    for (std::size_t i = 0; i < finishedCount_; ++i)
+        listener_.longMessageDone(finished_[i]);
+    finishedCount_ = 0;
+}
+
+// ---- Session ----
+
+std::shared_ptr<Session> Session::open(const std::string& serverName, const std::string& clientName,
+                                       ServerLostListener* listener) {
+    silenceJackMessages();
+    int options = JackNoStartServer;
+    if (!serverName.empty())
+        options |= JackServerName;
+    jack_status_t status{};
+    jack_client_t* client = jack_client_open(
+        clientName.c_str(), static_cast<jack_options_t>(options), &status, serverName.c_str());
+    if (client == nullptr)
+        return nullptr;
+
+    std::shared_ptr<Session> session(new Session());
+    session->client_ = client;
+    session->lostListener_.store(listener, std::memory_order_release);
+    jack_set_process_callback(client, &Session::processCallback, session.get());
+    jack_on_shutdown(client, &Session::shutdownCallback, session.get());
+    if (jack_activate(client) != 0) {
+        session->closeClient();
+        return nullptr;
+    }
+    return session;
+}
+
+Session::~Session() {
+    closeClient();
+}
+
+bool Session::usable() {
+    if (client_ != nullptr && lost())
+        closeClient();
+    return client_ != nullptr;
+}
+
+void Session::closeClient() {
+    if (client_ == nullptr)
+        return;
+    if (lost()) {
+        // Closing stops the thread the shutdown callback runs on; let it finish telling the
+        // listener first.
+        const auto deadline = std::chrono::steady_clock::now() + kQuiescenceTimeout;
+        while (!lossHandled_.load(std::memory_order_acquire) &&
+               std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(1ms);
+        }
+    }
+    // Once this returns no thread of the client runs any more, so this thread becomes the only
+    // one to touch the queues and report completions.
+    jack_client_close(client_);
+    client_ = nullptr;
+
+    Completion c{};
+    while (handedOver_.pop(c))
+        c.listener->longMessageDone(c.token);
+    for (auto& slot : outputs_) {
+        if (OutputState* output = slot.load(std::memory_order_seq_cst)) {
+            output->queue().discard(
+                [output](LongMessageToken token) { output->listener().longMessageDone(token); });
+        }
+    }
+    for (auto& output : retiredOutputs_) {
+        output->queue().discard(
+            [&output](LongMessageToken token) { output->listener().longMessageDone(token); });
+    }
+    retiredOutputs_.clear();
+    retiredInputs_.clear();
+}
+
+std::string Session::clientName() const {
+    if (client_ == nullptr)
+        return {};
+    return jack_get_client_name(client_);
+}
+
+bool Session::publish(InputState& input) {
+    for (auto& slot : inputs_) {
+        if (slot.load(std::memory_order_seq_cst) == nullptr) {
+            slot.store(&input, std::memory_order_seq_cst);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool Session::publish(OutputState& output) {
+    for (auto& slot : outputs_) {
+        if (slot.load(std::memory_order_seq_cst) == nullptr) {
+            slot.store(&output, std::memory_order_seq_cst);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool Session::retire(InputState& input) {
+    for (auto& slot : inputs_) {
+        if (slot.load(std::memory_order_seq_cst) == &input)
+            slot.store(nullptr, std::memory_order_seq_cst);
+    }
+    return gate_.waitForQuiescence(kQuiescenceTimeout);
+}
+
+bool Session::retire(OutputState& output) {
+    for (auto& slot : outputs_) {
+        if (slot.load(std::memory_order_seq_cst) == &output)
+            slot.store(nullptr, std::memory_order_seq_cst);
+    }
+    return gate_.waitForQuiescence(kQuiescenceTimeout);
+}
+
+void Session::keepUntilClosed(std::unique_ptr<InputState> input) {
+    if (client_ != nullptr)
+        retiredInputs_.push_back(std::move(input));
+}
+
+void Session::keepUntilClosed(std::unique_ptr<OutputState> output) {
+    if (client_ == nullptr) {
+        output->queue().discard(
+            [&output](LongMessageToken token) { output->listener().longMessageDone(token); });
+        return;
+    }
+    retiredOutputs_.push_back(std::move(output));
+}
+
+std::string Session::reservePortName(bool input) {
+    for (int n = 1;; ++n) {
+        std::string name =
+            input ? (n == 1 ? "in" : "in " + std::to_string(n)) : "out " + std::to_string(n);
+        if (portNames_.insert(name).second)
+            return name;
+    }
+}
+
+void Session::releasePortName(const std::string& name) {
+    portNames_.erase(name);
+}
+
+void Session::handOver(LongMessageListener& listener, LongMessageToken token) {
+    const auto deadline = std::chrono::steady_clock::now() + kHandOverTimeout;
+    while (usable()) {
+        if (handedOver_.push(Completion{&listener, token}))
+            return;
+        if (std::chrono::steady_clock::now() >= deadline) {
+            // The process thread has stopped taking them without the server being lost; there is
+            // no thread left that may report this one.
+            countDropped(1);
+            return;
+        }
+        std::this_thread::sleep_for(1ms);
+    }
+    listener.longMessageDone(token);
+}
+
+int Session::processCallback(jack_nframes_t frames, void* arg) noexcept {
+    return static_cast<Session*>(arg)->process(frames);
+}
+
+void Session::shutdownCallback(void* arg) noexcept {
+    auto* session = static_cast<Session*>(arg);
+    session->lost_.store(true, std::memory_order_release);
+    // JACK may call this from more than one of its threads; the first reports.
+    if (session->lostReported_.exchange(true, std::memory_order_acq_rel))
+        return;
+    if (ServerLostListener* listener = session->lostListener_.load(std::memory_order_acquire)) {
+        listener->serverLost();
+    }
+    session->lossHandled_.store(true, std::memory_order_release);
+}
+
+int Session::process(jack_nframes_t frames) noexcept {
+    gate_.enter();
+    ++cycle_;
+    frames_ = frames;
+    frame_ = 0;
+
+    Completion c{};
+    while (handedOver_.pop(c))
+        c.listener->longMessageDone(c.token);
+
+    // Every output buffer is cleared before any input is routed into it.
+    for (auto& slot : outputs_) {
+        if (OutputState* output = slot.load(std::memory_order_seq_cst))
+            output->beginCycle();
+    }
+
+    std::array<InputCursor, kMaxInputs> cursors;
+    std::size_t open = 0;
+    for (auto& slot : inputs_) {
+        InputState* input = slot.load(std::memory_order_seq_cst);
+        if (input == nullptr || !input->started.load(std::memory_order_acquire))
+            continue;
+        InputCursor& cursor = cursors[open++];
+        cursor.input = input;
+        cursor.buffer = jack_port_get_buffer(input->port, frames);
+        cursor.count = jack_midi_get_event_count(cursor.buffer);
+        cursor.index = 0;
+        cursor.settle();
+    }
+    visitInFrameOrder(std::span<InputCursor>(cursors.data(), open), [this](InputCursor& cursor) {
+        frame_ = cursor.event.time;
+        InputHandler& handler = *cursor.input->handler;
+        forEachShortMessage(std::span<const std::uint8_t>(cursor.event.buffer, cursor.event.size),
+                            [&handler](PackedMessage m) { handler.onShortMessage(m); });
+    });
+
+    for (auto& slot : outputs_) {
+        if (OutputState* output = slot.load(std::memory_order_seq_cst))
+            output->finishCycle();
+    }
+    gate_.leave();
+    return 0;
+}
+
+}  // namespace tarvelo::jack

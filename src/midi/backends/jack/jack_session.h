@@ -1,0 +1,175 @@
+#pragma once
+
+#include <jack/jack.h>
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "midi/backend.h"
+#include "midi/backends/jack/outgoing_queue.h"
+#include "midi/backends/jack/process_gate.h"
+#include "midi/spsc_ring.h"
+
+namespace tarvelo::jack {
+
+class Session;
+
+// One registered MIDI input port as the process callback sees it.
+struct InputState {
+    jack_port_t* port = nullptr;
+    InputHandler* handler = nullptr;
+    // Written by the user-interface thread (release), read by the process thread (acquire).
+    std::atomic<bool> started{false};
+};
+
+// One registered MIDI output port: the messages queued by the user-interface thread and the
+// port's buffer for the current cycle.
+class OutputState {
+  public:
+    OutputState(Session& session, jack_port_t* port, LongMessageListener& listener)
+        : session_(session), port_(port), listener_(listener) {}
+
+    // Process thread: clears the port's buffer for this cycle and writes what the user-interface
+    // thread queued. Runs once per cycle, at the start of the cycle or, for a port published
+    // while the cycle was under way, at its first routed message.
+    void beginCycle() noexcept;
+    // Process thread, inside the input walk: writes the message at the current input event's
+    // frame. Dropped (counted) when the buffer is full.
+    void sendFromInput(PackedMessage message) noexcept;
+    // Process thread, at the end of the cycle: reports the long messages written in it.
+    void finishCycle() noexcept;
+
+    OutgoingQueue& queue() noexcept { return queue_; }
+    jack_port_t* port() const noexcept { return port_; }
+    LongMessageListener& listener() const noexcept { return listener_; }
+
+  private:
+    Session& session_;
+    jack_port_t* const port_;
+    LongMessageListener& listener_;
+    OutgoingQueue queue_;
+
+    // Process thread only.
+    void* buffer_ = nullptr;
+    std::uint64_t preparedCycle_ = 0;  // the cycle buffer_ belongs to; cycles count from 1
+    jack_nframes_t lastFrame_ = 0;     // frame of the last event written, to keep frames ordered
+    std::array<LongMessageToken, 32> finished_{};
+    std::size_t finishedCount_ = 0;
+};
+
+// One connection to a JACK server: the client, its ports as the process callback sees them, and
+// the hand-offs between the user-interface thread and the process thread. When the server goes
+// away the session is marked lost and stays so; the backend then opens a new one.
+//
+// Threads: the process callback runs on JACK's process thread; the shutdown callback on a JACK
+// thread of its own; everything else on the user-interface thread.
+class Session {
+  public:
+    static constexpr std::size_t kMaxInputs = 8;
+    static constexpr std::size_t kMaxOutputs = 64;
+
+    // User-interface thread. Null when no server answers (none is ever started).
+    static std::shared_ptr<Session> open(const std::string& serverName,
+                                         const std::string& clientName,
+                                         ServerLostListener* listener);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // Any thread: the server has gone (shut down, crashed, or threw this client out).
+    bool lost() const noexcept { return lost_.load(std::memory_order_acquire); }
+    // User-interface thread: the client can still be used. After a loss the first call closes
+    // the client, so that no thread of it runs any more.
+    bool usable();
+    // User-interface thread: closes the client (if not yet) and reports, from this thread,
+    // every long message still waiting; later sends are no-ops.
+    void closeClient();
+    bool closed() const { return client_ == nullptr; }
+
+    jack_client_t* client() const { return client_; }
+    std::string clientName() const;
+    void setServerLostListener(ServerLostListener* listener) noexcept {
+        lostListener_.store(listener, std::memory_order_release);
+    }
+
+    // User-interface thread: makes a port visible to the process callback; false when every
+    // slot is taken.
+    bool publish(InputState& input);
+    bool publish(OutputState& output);
+    // User-interface thread: hides a port from the process callback and waits until no callback
+    // can still be using it. False when that wait timed out: the state must then stay alive until
+    // the client is closed (see keepUntilClosed).
+    bool retire(InputState& input);
+    bool retire(OutputState& output);
+    void keepUntilClosed(std::unique_ptr<InputState> input);
+    void keepUntilClosed(std::unique_ptr<OutputState> output);
+
+    // User-interface thread: a port name of ours not in use, "in", "in 2", ... or "out 1", ...
+    std::string reservePortName(bool input);
+    void releasePortName(const std::string& name);
+
+    // User-interface thread: reports a long message done on the thread that reports them (the
+    // process thread while the client runs, this one once it is closed).
+    void handOver(LongMessageListener& listener, LongMessageToken token);
+
+    const ProcessGate& gate() const noexcept { return gate_; }
+
+    // Process thread: where the callback stands.
+    std::uint64_t cycle() const noexcept { return cycle_; }
+    jack_nframes_t frames() const noexcept { return frames_; }
+    jack_nframes_t frame() const noexcept { return frame_; }
+
+    // Any thread: messages lost (buffers full, sysex bigger than a buffer, queue full).
+    void countDropped(std::uint64_t n) noexcept {
+        dropped_.fetch_add(n, std::memory_order_relaxed);
+    }
+    std::uint64_t dropped() const noexcept { return dropped_.load(std::memory_order_relaxed); }
+
+  private:
+    struct Completion {
+        LongMessageListener* listener;
+        LongMessageToken token;
+    };
+    static_assert(std::is_trivially_copyable_v<Completion>);
+
+    Session() = default;
+    static int processCallback(jack_nframes_t frames, void* arg) noexcept;
+    static void shutdownCallback(void* arg) noexcept;
+    int process(jack_nframes_t frames) noexcept;
+
+    jack_client_t* client_ = nullptr;        // user-interface thread; null once closed
+    std::atomic<bool> lost_{false};          // set by the shutdown callback (release)
+    std::atomic<bool> lostReported_{false};  // the listener hears of a loss once
+    std::atomic<bool> lossHandled_{false};   // the shutdown callback has finished (release)
+    std::atomic<ServerLostListener*> lostListener_{nullptr};
+    ProcessGate gate_;
+
+    // Published ports. Written by the user-interface thread, read by the process thread; both
+    // seq_cst (see ProcessGate).
+    std::array<std::atomic<InputState*>, kMaxInputs> inputs_{};
+    std::array<std::atomic<OutputState*>, kMaxOutputs> outputs_{};
+
+    // Completions the user-interface thread passes to the process thread to report. When full
+    // the user-interface thread waits (bounded).
+    SpscRing<Completion, 1024> handedOver_;
+
+    // Process thread only.
+    std::uint64_t cycle_ = 0;
+    jack_nframes_t frames_ = 0;
+    jack_nframes_t frame_ = 0;
+
+    std::atomic<std::uint64_t> dropped_{0};
+
+    // User-interface thread only.
+    std::set<std::string> portNames_;
+    std::vector<std::unique_ptr<InputState>> retiredInputs_;
+    std::vector<std::unique_ptr<OutputState>> retiredOutputs_;
+};
+
+}  // namespace tarvelo::jack

@@ -1,0 +1,77 @@
+#include "integration/private_jack_server.h"
+
+#include <fcntl.h>
+#include <jack/jack.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <thread>
+
+namespace tarvelo::testing {
+
+namespace {
+
+void quiet(const char*) {}
+
+bool answers(const std::string& name) {
+    jack_set_error_function(quiet);
+    jack_set_info_function(quiet);
+    jack_status_t status{};
+    jack_client_t* client =
+        jack_client_open("probe", static_cast<jack_options_t>(JackNoStartServer | JackServerName),
+                         &status, name.c_str());
+    if (client == nullptr)
+        return false;
+    jack_client_close(client);
+    return true;
+}
+
+}  // namespace
+
+bool PrivateJackServer::start(std::chrono::milliseconds timeout) {
+    if (running())
+        return true;
+    pid_ = ::fork();
+    if (pid_ < 0)
+        return false;
+    if (pid_ == 0) {
+        const int devNull = ::open("/dev/null", O_RDWR);
+        if (devNull >= 0) {
+            ::dup2(devNull, STDIN_FILENO);
+            ::dup2(devNull, STDOUT_FILENO);
+            ::dup2(devNull, STDERR_FILENO);
+        }
+        ::execlp("jackd", "jackd", "-n", name_.c_str(), "--no-realtime", "-d", "dummy", "-r",
+                 "48000", "-p", "256", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        int status = 0;
+        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;
+            return false;
+        }
+        if (answers(name_))
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    stop();
+    return false;
+}
+
+void PrivateJackServer::kill(int signal) {
+    if (!running())
+        return;
+    ::kill(pid_, signal);
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+    pid_ = -1;
+}
+
+void PrivateJackServer::stop() {
+    kill(SIGTERM);
+}
+
+}  // namespace tarvelo::testing

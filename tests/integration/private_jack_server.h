@@ -1,0 +1,34 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <string>
+
+namespace tarvelo::testing {
+
+// A JACK server of a test's own, under a name no other test uses, so that the test may kill it:
+// jackd with the dummy driver and no realtime scheduling, as jack_server.sh starts the shared one.
+class PrivateJackServer {
+  public:
+    explicit PrivateJackServer(std::string name) : name_(std::move(name)) {}
+    ~PrivateJackServer() { stop(); }
+    PrivateJackServer(const PrivateJackServer&) = delete;
+    PrivateJackServer& operator=(const PrivateJackServer&) = delete;
+
+    // Starts the server and waits until a client can connect. False when it did not come up.
+    bool start(std::chrono::milliseconds timeout = std::chrono::seconds(15));
+    // Ends the server with the signal (SIGKILL: a crash) and waits until it has gone.
+    void kill(int signal);
+    // Ends the server politely, if it runs.
+    void stop();
+
+    const std::string& name() const { return name_; }
+    bool running() const { return pid_ > 0; }
+
+  private:
+    std::string name_;
+    pid_t pid_ = -1;
+};
+
+}  // namespace tarvelo::testing
