@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <system_error>
 #include <thread>
 
 namespace tarvelo::testing {
@@ -72,6 +74,20 @@ void PrivateJackServer::kill(int signal) {
 
 void PrivateJackServer::stop() {
     kill(SIGTERM);
+}
+
+PrivateJackServer::~PrivateJackServer() {
+    stop();
+    // A server that was killed leaves its semaphores and shared memory behind, and so does one
+    // that stops with clients still connected; their names carry the server's name, which is this
+    // test's own.
+    std::error_code error;
+    const std::string mark = "_" + name_ + "_";
+    for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", error)) {
+        if (entry.path().filename().string().find(mark) != std::string::npos) {
+            std::filesystem::remove(entry.path(), error);
+        }
+    }
 }
 
 }  // namespace tarvelo::testing

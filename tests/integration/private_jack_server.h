@@ -12,7 +12,7 @@ namespace tarvelo::testing {
 class PrivateJackServer {
   public:
     explicit PrivateJackServer(std::string name) : name_(std::move(name)) {}
-    ~PrivateJackServer() { stop(); }
+    ~PrivateJackServer();
     PrivateJackServer(const PrivateJackServer&) = delete;
     PrivateJackServer& operator=(const PrivateJackServer&) = delete;
 
