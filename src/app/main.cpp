@@ -8,6 +8,10 @@
 #include "app/list_devices_command.h"
 #include "app/version_command.h"
 
+#if TARVELO_WITH_GUI
+#include "app/gui_command.h"
+#endif
+
 namespace {
 
 enum class Command { None, Help, Version, ListDevices };
@@ -77,5 +81,10 @@ int main(int argc, char** argv) {
         case Command::None:
             break;
     }
+#if TARVELO_WITH_GUI
+    // No command: the main window, on the chosen MIDI API.
+    return tarvelo::app::runGui(argc, argv, line.midiApi);
+#else
     return tarvelo::app::runHelp();
+#endif
 }

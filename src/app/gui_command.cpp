@@ -1,0 +1,32 @@
+#include "app/gui_command.h"
+
+// Built into the program only with the user interface.
+#if TARVELO_WITH_GUI
+
+#include <QApplication>
+#include <cstdio>
+#include <memory>
+
+#include "midi/backends/backend_factory.h"
+#include "ui/main/main_dialog.h"
+
+namespace tarvelo::app {
+
+int runGui(int argc, char** argv, std::string_view api) {
+    QApplication application(argc, argv);
+    // The backend outlives the window, whose arrangement holds its devices.
+    std::unique_ptr<MidiBackend> backend = createBackend(api);
+    if (!backend) {
+        std::fprintf(stderr, "tarvelo: unknown MIDI API '%.*s'\n", static_cast<int>(api.size()),
+                     api.data());
+        return 2;
+    }
+    ui::CMainDialog window(*backend);
+    if (window.initialize())
+        window.exec();
+    return 0;
+}
+
+}  // namespace tarvelo::app
+
+#endif  // TARVELO_WITH_GUI
