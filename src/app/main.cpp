@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "app/dump_command.h"
+#include "app/headless_command.h"
 #include "app/help_command.h"
 #include "app/list_devices_command.h"
 #include "app/version_command.h"
@@ -14,11 +16,12 @@
 
 namespace {
 
-enum class Command { None, Help, Version, ListDevices };
+enum class Command { None, Help, Version, ListDevices, Headless, Dump };
 
 struct CommandLine {
     Command command = Command::None;
     std::string midiApi;  // "alsa", "jack", or empty for the automatic choice
+    std::string file;     // the arrangement file of --headless and --dump
     std::string error;    // why the line cannot be used; empty when it can
 };
 
@@ -40,6 +43,13 @@ CommandLine parse(int argc, char** argv) {
             setCommand(Command::Version, arg);
         } else if (arg == "--list-devices") {
             setCommand(Command::ListDevices, arg);
+        } else if (arg == "--headless" || arg == "--dump") {
+            setCommand(arg == "--dump" ? Command::Dump : Command::Headless, arg);
+            if (i + 1 == argc) {
+                line.error = "option '" + std::string(arg) + "' needs a file";
+                break;
+            }
+            line.file = argv[++i];
         } else if (arg == kApiOption || arg.starts_with("--midi-api=")) {
             std::string_view value;
             if (arg == kApiOption) {
@@ -78,6 +88,10 @@ int main(int argc, char** argv) {
             return tarvelo::app::runVersion();
         case Command::ListDevices:
             return tarvelo::app::runListDevices(line.midiApi);
+        case Command::Headless:
+            return tarvelo::app::runHeadless(line.file, line.midiApi);
+        case Command::Dump:
+            return tarvelo::app::runDump(line.file);
         case Command::None:
             break;
     }
