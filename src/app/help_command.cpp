@@ -7,11 +7,14 @@ namespace tarvelo::app {
 int runHelp() {
     std::fputs(
         "Usage: tarvelo [OPTION]...\n"
-        "Live MIDI keyboard splitter.\n"
+        "Live MIDI keyboard splitter. Without a command it opens its window.\n"
         "\n"
         "  -h, --help            show this help and exit\n"
         "      --version         show the version and exit\n"
         "      --list-devices    list the MIDI input and output devices and exit\n"
+        "      --headless FILE   load the arrangement FILE, send its initial messages and\n"
+        "                        route live MIDI without a window until SIGINT or SIGTERM\n"
+        "      --dump FILE       print the arrangement FILE as JSON and exit\n"
         "      --midi-api API    the MIDI system to use: alsa or jack (default: the value of\n"
         "                        TARVELO_MIDI_API, else ALSA when its sequencer is there,\n"
         "                        else JACK)\n",
