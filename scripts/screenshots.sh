@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds the user-interface tests and writes pictures of the main window as PNG files: at start,
-# with a four-part arrangement loaded and one band selected, and with keys held on the input.
+# with a four-part arrangement loaded and one band selected, with keys held on the input, with a
+# band boundary being dragged (main_drag*.png) and in split mode with its preview
+# (main_split_preview*.png); the *_zoom.png files enlarge the strip and keyboard around the edit.
 # Usage: scripts/screenshots.sh [output directory, default <build>/screenshots]
 # TARVELO_BUILD_DIR picks another build directory than the default preset's build/.
 set -euo pipefail

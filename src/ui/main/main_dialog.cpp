@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
@@ -13,9 +14,12 @@
 
 #include "ui/controls/stylish_button.h"
 #include "ui/controls/stylish_check_button.h"
+#include "ui/initmsg/ch_init_dialog.h"
 #include "ui/main/about_box.h"
+#include "ui/main/band_editing.h"
 #include "ui/main/band_strip_view.h"
 #include "ui/main/dialog_layout.h"
+#include "ui/main/key_play_filter.h"
 #include "ui/main/keyboard_view.h"
 #include "ui/main/midi_note_pump.h"
 #include "ui/main/property_panel.h"
@@ -66,7 +70,8 @@ CMainDialog::CMainDialog(MidiBackend& backend, Services services, QWidget* paren
       dialogs_(chooseService<QtFileDialogs>(services_.fileDialogs, ownDialogs_, this)),
       parts_(backend),
       files_(parts_, &mailbox_, boxes_, dialogs_, *this),
-      pump_(std::make_unique<MidiNotePump>(mailbox_, static_cast<MailboxVisitor&>(*this))) {
+      pump_(std::make_unique<MidiNotePump>(mailbox_, static_cast<MailboxVisitor&>(*this))),
+      player_(parts_, [this](PackedMessage message) { showKey(message); }) {
     setWindowTitle(QStringLiteral("Tarvelo"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -77,6 +82,7 @@ CMainDialog::CMainDialog(MidiBackend& backend, Services services, QWidget* paren
     uiFont.setPixelSize(12);
     setFont(uiFont);
     createControls();
+    createEditing();
     connectControls();
 }
 
@@ -136,6 +142,21 @@ void CMainDialog::createControls() {
     keyboard_->installEventFilter(this);
 }
 
+void CMainDialog::createEditing() {
+    auto markModified = [this] { setModified(true); };
+    initEditor_ = std::make_unique<CChInitDialog>(reference_, boxes_, this);
+    initEditor_->setModifiedCallback(markModified);
+    bandEditing_ = std::make_unique<BandEditing>(*this, parts_, selection_, player_, boxes_,
+                                                 markModified, keyboard_->width());
+    setPictureMouseHandler(bandEditing_.get());
+    panelEditing_ =
+        std::make_unique<PanelEditing>(parts_, selection_, *panel_, inputBox_,
+                                       static_cast<PanelEditingView&>(*this), markModified);
+    keyFilter_ = std::make_unique<KeyPlayFilter>(this, keyPlay_);
+    if (QCoreApplication* app = QCoreApplication::instance())
+        app->installEventFilter(keyFilter_.get());
+}
+
 void CMainDialog::connectControls() {
     connect(new_, &QPushButton::clicked, this, [this] { files_.newArrangement(); });
     connect(open_, &QPushButton::clicked, this, [this] { files_.open(); });
@@ -149,6 +170,12 @@ void CMainDialog::connectControls() {
         scrollKeyboard(scrollCodeForAction(action), scrollBar_->sliderPosition());
         scrollBar_->setSliderPosition(scroll_.position);
     });
+    connect(join_, &QPushButton::clicked, this, [this] { bandEditing_->join(); });
+    connect(split_, &QPushButton::clicked, this,
+            [this] { bandEditing_->setSplitMode(split_->checked()); });
+    connect(hook_, &QCheckBox::toggled, this, [this](bool on) { keyPlay_.setHook(on); });
+    connect(panel_->initialMessagesButton(), &QPushButton::clicked, this,
+            &CMainDialog::editInitialMessages);
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(help, &QShortcut::activated, this, &CMainDialog::openAboutBox);
 }
@@ -172,7 +199,8 @@ void CMainDialog::drawKeyboard() {
 }
 
 void CMainDialog::drawBands() {
-    drawBands(parts_.parts());
+    // A boundary drag shows its preview until the release commits it.
+    drawBands(bandEditing_->controller().displayedParts());
 }
 
 void CMainDialog::drawBands(const std::vector<Part>& parts) {
@@ -192,7 +220,7 @@ void CMainDialog::drawBoundaryMarker(int x, int shape, bool visible) {
 }
 
 void CMainDialog::showBand(int index) {
-    panel_->showBand(parts_, index, inputBox_);
+    panelEditing_->show(index);
 }
 
 void CMainDialog::showBandRange(int lowKey, int highKey) {
@@ -214,6 +242,14 @@ void CMainDialog::scrollKeyboard(ScrollCode code, int target) {
 void CMainDialog::openAboutBox() {
     AboutBox about(this);
     about.exec();
+}
+
+void CMainDialog::editInitialMessages() {
+    const int part = selection_.current();
+    initEditor_->SetPart(parts_, part);
+    initEditor_->exec();
+    // Only this band's list: a walk over all Parts after a load is not restarted.
+    sender_.sendInitialMessages(part);
 }
 
 void CMainDialog::closeEvent(QCloseEvent* event) {
@@ -324,11 +360,7 @@ void CMainDialog::setTitle(std::string_view title) {
 }
 
 void CMainDialog::showNewArrangement() {
-    selection_.clear();
-    selection_.toggle(0);
-    join_->setEnabled(false);
-    showBand(0);
-    drawBands();
+    bandEditing_->resetSelection();
 }
 
 void CMainDialog::sendAllInitialMessages() {

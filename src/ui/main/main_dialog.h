@@ -7,13 +7,16 @@
 #include <memory>
 #include <string_view>
 
+#include "midi/computer_keyboard_play.h"
 #include "midi/initial_message_sender.h"
 #include "midi/owner_mailbox.h"
+#include "midi/ui_note_player.h"
 #include "model/file_commands.h"
 #include "model/part_list.h"
 #include "reference/midi_reference.h"
 #include "ui/main/band_selection.h"
 #include "ui/main/keyboard_geometry.h"
+#include "ui/main/panel_editing.h"
 #include "ui/main/picture_mouse.h"
 
 class QCheckBox;
@@ -23,9 +26,12 @@ class QScrollBar;
 
 namespace tarvelo::ui {
 
+class BandEditing;
 class BandStripView;
+class CChInitDialog;
 class CStylishButton;
 class CStylishCheckButton;
+class KeyPlayFilter;
 class KeyboardView;
 class MidiNotePump;
 class PropertyPanel;
@@ -44,12 +50,15 @@ struct MainDialogServices {
 // commands and the hand-off from the MIDI threads, which it drains on the user-interface thread.
 //
 // The window only wires pieces together: drawing lives in the two picture views, the panel in
-// PropertyPanel, the file commands in FileCommands, mouse editing behind PictureMouseHandler.
-// User-interface thread only.
+// PropertyPanel and its handlers in PanelEditing, the file commands in FileCommands, mouse editing
+// and mouse play in BandEditing, computer-keyboard play in ComputerKeyboardPlay (fed by
+// KeyPlayFilter), the initial-message editor in CChInitDialog. Every change the user makes marks
+// the arrangement modified. User-interface thread only.
 class CMainDialog : public QDialog,
                     private MailboxVisitor,
                     private FileWindowHooks,
-                    private InitialMessageHost {
+                    private InitialMessageHost,
+                    private PanelEditingView {
     Q_OBJECT
 
   public:
@@ -73,6 +82,11 @@ class CMainDialog : public QDialog,
     OwnerMailbox& mailbox() { return mailbox_; }
     MidiNotePump& notePump() { return *pump_; }
     const QFont& bandFont() const { return bandFont_; }
+    UiNotePlayer& notePlayer() { return player_; }
+    ComputerKeyboardPlay& keyboardPlay() { return keyPlay_; }
+    BandEditing& bandEditing() { return *bandEditing_; }
+    PanelEditing& panelEditing() { return *panelEditing_; }
+    CChInitDialog* initialMessageEditor() const { return initEditor_.get(); }
 
     // Controls.
     KeyboardView* keyboardView() const { return keyboard_; }
@@ -103,7 +117,7 @@ class CMainDialog : public QDialog,
     // preview a change) and the selection; the split preview's guide line; one key from a note
     // message; one boundary marker on the keyboard.
     void drawKeyboard();
-    void drawBands();
+    void drawBands() override;
     void drawBands(const std::vector<Part>& parts);
     void drawGuideLine(int stripX);
     void showKey(PackedMessage message);
@@ -111,7 +125,7 @@ class CMainDialog : public QDialog,
 
     // Fills the property panel from Part index; or only its range fields, from keys that may
     // not be in the model yet (a boundary drag).
-    void showBand(int index);
+    void showBand(int index) override;
     void showBandRange(int lowKey, int highKey);
 
     // Every change the user makes to the arrangement calls this with true.
@@ -125,6 +139,10 @@ class CMainDialog : public QDialog,
 
     // Shows the About box modally.
     void openAboutBox();
+
+    // Button "ﾊﾟｰﾄ初期情報": runs the initial-message editor on the current band, then sends that
+    // band's list to its device however the editor was closed.
+    void editInitialMessages();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -149,6 +167,7 @@ class CMainDialog : public QDialog,
     void postInitSent(int part) override;
 
     void createControls();
+    void createEditing();
     void connectControls();
     void loadReferenceFiles();
     void checkDevices();
@@ -172,6 +191,8 @@ class CMainDialog : public QDialog,
     int startKey_ = 0;
     FileCommands files_;
     std::unique_ptr<MidiNotePump> pump_;
+    UiNotePlayer player_;
+    ComputerKeyboardPlay keyPlay_{parts_, player_};
     QFont bandFont_;
     PictureMouseHandler* mouseHandler_ = nullptr;
     bool closedAtStartUp_ = false;
@@ -189,6 +210,12 @@ class CMainDialog : public QDialog,
     KeyboardView* keyboard_ = nullptr;
     QCheckBox* hook_ = nullptr;
     QScrollBar* scrollBar_ = nullptr;
+
+    // After the controls they work on, so they go first.
+    std::unique_ptr<CChInitDialog> initEditor_;
+    std::unique_ptr<BandEditing> bandEditing_;
+    std::unique_ptr<PanelEditing> panelEditing_;
+    std::unique_ptr<KeyPlayFilter> keyFilter_;
 };
 
 }  // namespace tarvelo::ui

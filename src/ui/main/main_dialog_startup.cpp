@@ -73,8 +73,9 @@ bool CMainDialog::initialize() {
     panel_->rangeLowSpin()->setRange(0, 127);
     panel_->rangeHighSpin()->setRange(0, 127);
 
-    // Computer-keyboard play starts switched off.
+    // Computer-keyboard play starts switched off; its layout was filled when it was built.
     hook_->setChecked(false);
+    keyPlay_.setHook(false);
 
     files_.initialize();
     drawKeyboard();

@@ -9,7 +9,6 @@
 #include <QSignalBlocker>
 #include <cstdio>
 
-#include "model/part_list.h"
 #include "ui/controls/in_edit.h"
 #include "ui/main/dialog_layout.h"
 
@@ -104,31 +103,35 @@ void PropertyPanel::showRange(int lowKey, int highKey) {
     rangeHighSpin_->setValue(highKey);
 }
 
-void PropertyPanel::showBand(const PartList& parts, int index, QComboBox* inputBox) {
+void PropertyPanel::show(const PropertyPanelViewState& view, QComboBox* inputBox) {
     {
         const QSignalBlocker block(inputBox);
-        const int input = parts.devices().inputDevice();
+        const int input = view.inputDevice;
         inputBox->setCurrentIndex(input >= 0 && input < inputBox->count() ? input : -1);
     }
-    const Part& part = parts.partAt(index);
-    showText(channel_, std::to_string(part.channel + 1));
-    showText(noteShift_, std::to_string(part.noteShift));
-    showText(name_, part.name);
-    rangeLow_->setEnabled(part.lowKey != parts.lowestKey());
-    rangeHigh_->setEnabled(part.highKey != parts.highestKey());
-    showRange(part.lowKey, part.highKey);
+    showText(channel_, std::to_string(view.channel));
+    showText(noteShift_, std::to_string(view.noteShift));
+    showText(name_, view.name);
+    rangeLow_->setEnabled(view.rangeLowEnabled);
+    rangeHigh_->setEnabled(view.rangeHighEnabled);
+    showText(rangeLow_, view.rangeLowText);
+    showText(rangeHigh_, view.rangeHighText);
     {
-        const QSignalBlocker b1(channelSpin_), b2(noteShiftSpin_);
-        channelSpin_->setValue(part.channel + 1);
-        noteShiftSpin_->setValue(part.noteShift);
+        const QSignalBlocker b1(channelSpin_), b2(noteShiftSpin_), b3(rangeLowSpin_),
+            b4(rangeHighSpin_);
+        channelSpin_->setValue(view.channel);
+        noteShiftSpin_->setValue(view.noteShift);
+        rangeLowSpin_->setValue(view.rangeLow);
+        rangeHighSpin_->setValue(view.rangeHigh);
     }
     {
         const QSignalBlocker block(output_);
-        output_->setCurrentIndex(part.outputDevice < output_->count() ? part.outputDevice : -1);
+        output_->setCurrentIndex(view.outputDevice < output_->count() ? view.outputDevice : -1);
     }
     {
-        const QSignalBlocker block(channelMessage_);
-        channelMessage_->setChecked(index == parts.targetPart());
+        const QSignalBlocker b1(channelMessage_), b2(hex_);
+        channelMessage_->setChecked(view.channelMessageTarget);
+        hex_->setChecked(view.hexDisplay);
     }
 }
 

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "ui/main/property_panel_logic.h"
+
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -11,10 +13,6 @@ class QLineEdit;
 class QPushButton;
 class QScrollBar;
 class QWidget;
-
-namespace tarvelo {
-class PartList;
-}
 
 namespace tarvelo::ui {
 
@@ -26,8 +24,9 @@ std::string formatNumber(int value, bool hex);
 
 // The part property panel: the group box with the current band's name, output device, channel,
 // note shift and key range, the hex display and channel-message boxes and the initial-message
-// button. It creates its controls on the main window at their dialog-unit places and fills them
-// from a Part; what the user does with them is handled by the window's panel handlers.
+// button. It creates its controls on the main window at their dialog-unit places and shows what
+// PropertyPanelLogic says a band looks like; what the user does with them is handled by
+// PanelEditing.
 // User-interface thread only.
 class PropertyPanel : public QObject {
     Q_OBJECT
@@ -35,10 +34,10 @@ class PropertyPanel : public QObject {
   public:
     explicit PropertyPanel(QWidget* window);
 
-    // Fills the panel from Part index of parts (which must exist), and selects the open input
-    // device in inputBox (none when no input is open). Filling is not a user change: no edit
-    // signal that marks the arrangement modified (textEdited) is emitted.
-    void showBand(const PartList& parts, int index, QComboBox* inputBox);
+    // Fills the panel from one band's view, and selects the open input device in inputBox (none
+    // when no input is open). Filling is not a user change: no signal that the panel's handlers
+    // listen to (textEdited, activated, clicked, actionTriggered) is emitted.
+    void show(const PropertyPanelViewState& view, QComboBox* inputBox);
 
     // Only the range texts and spins, from keys that may not be in the model yet.
     void showRange(int lowKey, int highKey);

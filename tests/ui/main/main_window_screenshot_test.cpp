@@ -5,10 +5,14 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QMouseEvent>
+#include <QTest>
 #include <thread>
 
 #include "main_window_fixture.h"
 #include "model/arrangement_file.h"
+#include "ui/controls/stylish_check_button.h"
+#include "ui/main/band_editing.h"
 #include "ui/main/band_strip_view.h"
 #include "ui/main/keyboard_view.h"
 #include "ui/main/midi_note_pump.h"
@@ -56,6 +60,18 @@ class MainWindowScreenshot : public ::testing::Test {
         ASSERT_TRUE(rig.window->fileCommands().openPath(file));
     }
 
+    // The band strip at the boundary column before key, with the left button held or not.
+    void moveOverStrip(int key, bool held) {
+        QWidget* strip = rig.window->bandStrip();
+        const QPoint pos(bandEdge(rig.window->viewOriginX(), key) + 1, 17);
+        QMouseEvent event(QEvent::MouseMove, pos, strip->mapToGlobal(pos), Qt::NoButton,
+                          held ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(strip, &event);
+    }
+    QPoint stripPointAt(int key) {
+        return QPoint(bandEdge(rig.window->viewOriginX(), key) + 1, 17);
+    }
+
     QString dir;
     MainWindowRig rig;
 };
@@ -89,6 +105,37 @@ TEST_F(MainWindowScreenshot, StartUpFourPartsAndHeldKeys) {
                             .toImage()
                             .scaled(560, 504, Qt::IgnoreAspectRatio, Qt::FastTransformation);
     ASSERT_TRUE(zoom.save(QDir(dir).filePath("main_keys_held_zoom.png")));
+}
+
+TEST_F(MainWindowScreenshot, BoundaryDragAndSplitPreview) {
+    loadFourParts();
+    BandSelection& selection = rig.window->selection();
+    selection.clear();
+    selection.toggle(2);
+    rig.window->showBand(2);
+    rig.window->drawBands();
+
+    // The boundary between "ピアノ" and "Strings" (key 60) dragged down to key 53 (F).
+    QTest::mousePress(rig.window->bandStrip(), Qt::LeftButton, {}, stripPointAt(60));
+    moveOverStrip(56, true);
+    moveOverStrip(53, true);
+    ASSERT_TRUE(rig.window->bandEditing().controller().dragging());
+    save("main_drag.png");
+    const QImage dragZoom = rig.window->grab(QRect(300, 136, 160, 126))
+                                .toImage()
+                                .scaled(640, 504, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    ASSERT_TRUE(dragZoom.save(QDir(dir).filePath("main_drag_zoom.png")));
+    QTest::mouseRelease(rig.window->bandStrip(), Qt::LeftButton, {}, stripPointAt(53));
+
+    // Split mode over the boundary before key 75 (D#), inside "Strings".
+    QTest::mouseClick(rig.window->splitButton(), Qt::LeftButton);
+    ASSERT_TRUE(rig.window->splitButton()->checked());
+    moveOverStrip(75, false);
+    save("main_split_preview.png");
+    const QImage splitZoom = rig.window->grab(QRect(480, 136, 160, 126))
+                                 .toImage()
+                                 .scaled(640, 504, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    ASSERT_TRUE(splitZoom.save(QDir(dir).filePath("main_split_preview_zoom.png")));
 }
 
 }  // namespace
