@@ -68,6 +68,19 @@ TEST_F(BandMouseEditing, CtrlClickOnTheOnlySelectedBandEmptiesTheSelectionSafely
     EXPECT_EQ(w().selection().entries(), std::vector<int>{0});
 }
 
+TEST_F(BandMouseEditing, ANewArrangementSelectsBandZeroAloneAndDisablesJoin) {
+    splitAt({60});
+    clickStrip(insideBand(1));
+    clickStrip(insideBand(0), Qt::ControlModifier);
+    ASSERT_TRUE(w().joinButton()->isEnabled());
+    QTest::mouseClick(w().newButton(), Qt::LeftButton);
+    EXPECT_EQ(parts().partCount(), 1);
+    EXPECT_EQ(w().selection().entries(), std::vector<int>{0});
+    EXPECT_EQ(w().selection().current(), 0);
+    EXPECT_FALSE(w().joinButton()->isEnabled());
+    EXPECT_EQ(w().panel()->nameEdit()->text(), "Part1");
+}
+
 TEST_F(BandMouseEditing, JoinMergesTheRunIntoTheCurrentBandAndRoutesThroughIt) {
     splitAt({48, 72});
     parts().partAt(1).name = "Kept";
