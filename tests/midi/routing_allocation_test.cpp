@@ -8,6 +8,14 @@
 
 #include "support/virtual_rig.h"
 
+// The sanitizers bring allocators of their own; the count is taken in the plain builds only.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define TARVELO_COUNT_ALLOCATIONS 0
+#else
+#define TARVELO_COUNT_ALLOCATIONS 1
+#endif
+
+#if TARVELO_COUNT_ALLOCATIONS
 namespace {
 std::atomic<bool> countingAllocations{false};
 std::atomic<long> allocationCount{0};
@@ -16,8 +24,9 @@ void* countedAllocation(std::size_t size) {
     if (countingAllocations.load(std::memory_order_relaxed)) {
         allocationCount.fetch_add(1, std::memory_order_relaxed);
     }
-    if (void* p = std::malloc(size == 0 ? 1 : size))
+    if (void* p = std::malloc(size == 0 ? 1 : size)) {
         return p;
+    }
     throw std::bad_alloc();
 }
 }  // namespace
@@ -40,11 +49,15 @@ void operator delete(void* p, std::size_t) noexcept {
 void operator delete[](void* p, std::size_t) noexcept {
     std::free(p);
 }
+#endif
 
 namespace tarvelo {
 namespace {
 
 TEST(RoutingAllocations, BurstOfRoutedMessagesAllocatesNothing) {
+#if !TARVELO_COUNT_ALLOCATIONS
+    GTEST_SKIP() << "allocations are counted in builds without sanitizers";
+#else
     testing::VirtualRig rig(3, std::size_t{1} << 16);
     PartList& parts = rig.parts;
     parts.splitPart(0, 48);
@@ -87,6 +100,7 @@ TEST(RoutingAllocations, BurstOfRoutedMessagesAllocatesNothing) {
     for (int d = 0; d < 3; ++d)
         sent += rig.sent(d).size();
     EXPECT_GE(sent, static_cast<std::size_t>(kRounds) * 4);
+#endif
 }
 
 }  // namespace
