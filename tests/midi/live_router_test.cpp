@@ -12,20 +12,9 @@ using Messages = std::vector<PackedMessage>;
 
 // Part 0: keys 0..59 on device 0, channel 0. Part 1: keys 60..127 on device 1, channel 1, +12.
 struct RouterTest : ::testing::Test {
-    RouterTest() {
-        PartList& parts = rig.parts;
-        parts.splitPart(0, 60);
-        moveToDevice(1, 1);
-        parts.partAt(1).noteShift = 12;
-        parts.rebuildRoutes();
-        rig.backend.clearRecords();
-    }
-    void moveToDevice(int part, int device) {
-        PartList& parts = rig.parts;
-        parts.devices().releaseOutput(parts.partAt(part).outputDevice);
-        parts.devices().acquireOutput(device);
-        parts.partAt(part).outputDevice = device;
-    }
+    RouterTest() { rig.useTwoPartSplit(); }
+    void moveToDevice(int part, int device) { rig.moveToDevice(part, device); }
+
     VirtualRig rig{3};
 };
 

@@ -34,6 +34,23 @@ struct VirtualRig {
         parts.rebuildRoutes();
     }
 
+    // Moves Part part to output device as the output device box does: release before acquire.
+    void moveToDevice(int part, int device) {
+        parts.devices().releaseOutput(parts.partAt(part).outputDevice);
+        parts.devices().acquireOutput(device);
+        parts.partAt(part).outputDevice = device;
+    }
+
+    // Part 0: keys 0..59 on device 0, channel 0. Part 1: keys 60..127 on device 1, channel 1,
+    // +12. Forgets what was recorded on the way.
+    void useTwoPartSplit() {
+        parts.splitPart(0, 60);
+        moveToDevice(1, 1);
+        parts.partAt(1).noteShift = 12;
+        parts.rebuildRoutes();
+        backend.clearRecords();
+    }
+
     std::vector<PackedMessage> sent(int output) const {
         return backend.shortMessages("Out" + std::to_string(output));
     }
