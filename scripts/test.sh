@@ -37,9 +37,16 @@ if compgen -G "fuzz/*.cpp" >/dev/null; then
         work=$(mktemp -d)
         [ -d "$corpus" ] && cp -r "$corpus"/. "$work"/
         echo "-- $name"
-        "build-fuzz/fuzz/$name" -max_total_time="$fuzz_seconds" -print_final_stats=1 "$work" 2>&1 |
-            grep -E '^(stat::number_of_executed_units|==[0-9]+==|SUMMARY)' || true
-        rm -rf "$work"
+        status=0
+        "build-fuzz/fuzz/$name" -max_total_time="$fuzz_seconds" -print_final_stats=1 \
+            -artifact_prefix="$work/" "$work" >"$work.log" 2>&1 || status=$?
+        grep -E '^stat::number_of_executed_units' "$work.log" || true
+        if [ "$status" -ne 0 ]; then
+            echo "fuzz target $name failed (exit $status):"
+            tail -n 40 "$work.log"
+            exit 1
+        fi
+        rm -rf "$work" "$work.log"
     done
 fi
 echo "== all tests passed"
