@@ -360,6 +360,9 @@ void CMainDialog::setTitle(std::string_view title) {
 }
 
 void CMainDialog::showNewArrangement() {
+    // New and loading list the devices again (a JACK graph changes while the program runs), so
+    // the boxes follow, keeping a box's position equal to the device index.
+    fillDeviceBoxes();
     bandEditing_->resetSelection();
 }
 

@@ -64,6 +64,24 @@ TEST(MainWindowStartUp, FillsBothDeviceBoxesInDeviceOrder) {
     EXPECT_EQ(w.panel()->outputBox()->currentIndex(), 0);
 }
 
+TEST(MainWindowStartUp, NewListsTheDevicesAgainAndTheBoxesFollow) {
+    MainWindowRig rig(1, 2);
+    ASSERT_TRUE(rig.start());
+    CMainDialog& w = *rig.window;
+    // A synthesizer appears while the program runs, as JACK clients do.
+    rig.backend.addInput("In late");
+    rig.backend.addOutput("Out late");
+    w.newButton()->click();
+    EXPECT_EQ(items(w.inputDeviceBox()), (QStringList{"In0", "In late"}));
+    EXPECT_EQ(w.inputDeviceBox()->currentIndex(), 0);
+    EXPECT_EQ(items(w.panel()->outputBox()), (QStringList{"Out0", "Out1", "Out late"}));
+    // A box position is still the device index.
+    w.panel()->outputBox()->setCurrentIndex(2);
+    emit w.panel()->outputBox()->activated(2);
+    EXPECT_TRUE(rig.backend.isOutputOpen("Out late"));
+    EXPECT_EQ(w.partList().partAt(0).outputDevice, 2);
+}
+
 TEST(MainWindowStartUp, PanelShowsPartOneWithHexDisplayOn) {
     MainWindowRig rig;
     ASSERT_TRUE(rig.start());
