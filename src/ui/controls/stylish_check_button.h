@@ -1,8 +1,6 @@
 #pragma once
 
-#include <QPixmap>
-#include <QPushButton>
-#include <array>
+#include "ui/controls/image_tool_button.h"
 
 namespace tarvelo::ui {
 
@@ -11,32 +9,28 @@ namespace tarvelo::ui {
 // not at the release), and clicked() is emitted right at that press; the release over the button
 // emits clicked() once more, as for any push button. Whoever listens reads checked(), which is
 // the same both times.
-class CStylishCheckButton : public QPushButton {
+class CStylishCheckButton : public ImageToolButton {
     Q_OBJECT
 
   public:
-    explicit CStylishCheckButton(QWidget* parent = nullptr);
+    explicit CStylishCheckButton(QWidget* parent = nullptr) : ImageToolButton(parent) {}
 
     // Remembers the image ids in this order. False when one of them is missing.
-    bool setup(int unchecked, int checked, int uncheckedHover, int checkedHover, int disabled);
+    bool setup(int unchecked, int checked, int uncheckedHover, int checkedHover, int disabled) {
+        return loadImages({unchecked, checked, uncheckedHover, checkedHover, disabled});
+    }
 
     bool checked() const { return checked_; }
-    bool hover() const { return hover_; }
     // The id the last paint drew.
     int paintedImage() const { return painted_; }
 
   protected:
     void paintEvent(QPaintEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
-    void leaveEvent(QEvent* event) override;
 
   private:
     enum Image { kUnchecked, kChecked, kUncheckedHover, kCheckedHover, kDisabled };
-    std::array<int, 5> ids_{-1, -1, -1, -1, -1};
-    std::array<QPixmap, 5> images_;
     bool checked_ = false;
-    bool hover_ = false;
     int painted_ = -1;
 };
 

@@ -1,0 +1,52 @@
+#include "ui/controls/image_tool_button.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+#include "ui/resources/bitmaps.h"
+
+namespace tarvelo::ui {
+
+ImageToolButton::ImageToolButton(QWidget* parent) : QPushButton(parent) {
+    setMouseTracking(true);
+    setFlat(true);
+}
+
+bool ImageToolButton::loadImages(std::initializer_list<int> ids) {
+    ids_.assign(ids);
+    images_.clear();
+    bool all = true;
+    for (int id : ids_) {
+        images_.push_back(resourceBitmap(id));
+        all = all && !images_.back().isNull();
+    }
+    update();
+    return all;
+}
+
+void ImageToolButton::paintBackground(QPainter& painter) const {
+    painter.fillRect(QRect(0, 0, 24, 24), palette().color(QPalette::Window));
+}
+
+int ImageToolButton::drawImage(QPainter& painter, std::size_t i) const {
+    if (i >= images_.size())
+        return -1;
+    if (!images_[i].isNull())
+        painter.drawPixmap(0, 0, images_[i]);
+    return ids_[i];
+}
+
+void ImageToolButton::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint at = event->position().toPoint();
+    hover_ = onButtonImage(at.x(), at.y());
+    update();
+    QPushButton::mouseMoveEvent(event);
+}
+
+void ImageToolButton::leaveEvent(QEvent* event) {
+    hover_ = false;
+    update();
+    QPushButton::leaveEvent(event);
+}
+
+}  // namespace tarvelo::ui
