@@ -204,29 +204,51 @@ std::vector<std::string> JackBackend::outputNames() {
     return listPorts(JackPortIsInput);
 }
 
+namespace {
+
+// Registers one of our ports under a reserved name, shows it to the process thread and connects
+// it with the other client's port; a step that fails undoes the ones before. Null then.
+// makeState builds the process thread's view of the registered port.
+template <typename State, typename MakeState>
+std::unique_ptr<State> attachPort(Session& session, bool input, const std::string& portName,
+                                  const std::string& otherPort, MakeState makeState) {
+    jack_client_t* client = session.client();
+    jack_port_t* port = jack_port_register(client, portName.c_str(), JACK_DEFAULT_MIDI_TYPE,
+                                           input ? JackPortIsInput : JackPortIsOutput, 0);
+    if (port == nullptr)
+        return nullptr;
+    std::unique_ptr<State> state = makeState(port);
+    // An output is published before it is connected: from then on every cycle clears its buffer.
+    // An input is never started here, so its handler has not been called.
+    if (session.publish(*state)) {
+        const char* ours = jack_port_name(port);
+        const int connected = input ? jack_connect(client, otherPort.c_str(), ours)
+                                    : jack_connect(client, ours, otherPort.c_str());
+        if (connected == 0)
+            return state;
+    }
+    const bool quiet = session.retire(*state);
+    jack_port_unregister(client, port);
+    if (!quiet)
+        session.keepUntilClosed(std::move(state));
+    return nullptr;
+}
+
+}  // namespace
+
 std::unique_ptr<MidiInputPort> JackBackend::openInput(const std::string& name,
                                                       InputHandler& handler) {
     const std::shared_ptr<Session> session = liveSession();
     if (!session)
         return nullptr;
-    jack_client_t* client = session->client();
     const std::string portName = session->reservePortName(true);
-    jack_port_t* port =
-        jack_port_register(client, portName.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
-    if (port == nullptr) {
-        session->releasePortName(portName);
-        return nullptr;
-    }
-    auto state = std::make_unique<InputState>();
-    state->port = port;
-    state->handler = &handler;
-    if (!session->publish(*state) ||
-        jack_connect(client, name.c_str(), jack_port_name(port)) != 0) {
-        // Never started, so the handler was never called.
-        const bool quiet = session->retire(*state);
-        jack_port_unregister(client, port);
-        if (!quiet)
-            session->keepUntilClosed(std::move(state));
+    auto state = attachPort<InputState>(*session, true, portName, name, [&](jack_port_t* port) {
+        auto input = std::make_unique<InputState>();
+        input->port = port;
+        input->handler = &handler;
+        return input;
+    });
+    if (!state) {
         session->releasePortName(portName);
         return nullptr;
     }
@@ -238,22 +260,11 @@ std::unique_ptr<MidiOutputPort> JackBackend::openOutput(const std::string& name,
     const std::shared_ptr<Session> session = liveSession();
     if (!session)
         return nullptr;
-    jack_client_t* client = session->client();
     const std::string portName = session->reservePortName(false);
-    jack_port_t* port =
-        jack_port_register(client, portName.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-    if (port == nullptr) {
-        session->releasePortName(portName);
-        return nullptr;
-    }
-    auto state = std::make_unique<OutputState>(*session, port, listener);
-    // Published before it is connected: from then on every cycle clears its buffer.
-    if (!session->publish(*state) ||
-        jack_connect(client, jack_port_name(port), name.c_str()) != 0) {
-        const bool quiet = session->retire(*state);
-        jack_port_unregister(client, port);
-        if (!quiet)
-            session->keepUntilClosed(std::move(state));
+    auto state = attachPort<OutputState>(*session, false, portName, name, [&](jack_port_t* port) {
+        return std::make_unique<OutputState>(*session, port, listener);
+    });
+    if (!state) {
         session->releasePortName(portName);
         return nullptr;
     }
