@@ -1,19 +1,5 @@
 #!/usr/bin/env bash
-# Builds the user-interface tests and writes pictures of the initial-message editor (a mixed
-# message list in hexadecimal and in decimal, and with its cell editors open) as PNG files.
+# Writes pictures of the initial-message editor as PNG files (a mixed message list in
+# hexadecimal and in decimal, and with its cell editors open).
 # Usage: scripts/screenshot_initmsg.sh [output directory, default <build>/screenshots]
-# TARVELO_BUILD_DIR picks another build directory than the default preset's build/.
-set -euo pipefail
-cd "$(dirname "$0")/.."
-build="${TARVELO_BUILD_DIR:-build}"
-out="$(realpath -m "${1:-$build/screenshots}")"
-if [ -z "${TARVELO_BUILD_DIR:-}" ]; then
-    cmake --preset default >/dev/null
-else
-    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-fi
-cmake --build "$build" -j"$(nproc)" --target tarvelo_ui_tests
-mkdir -p "$out"
-TARVELO_SCREENSHOT_DIR="$out" QT_QPA_PLATFORM=offscreen \
-    "$build/tests/tarvelo_ui_tests" --gtest_filter='InitDialogScreenshot.*'
-ls "$out"/initmsg_*.png
+exec "$(dirname "$0")/screenshots.sh" "${1:-}" initmsg

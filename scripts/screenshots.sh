@@ -3,7 +3,9 @@
 # with a four-part arrangement loaded and one band selected, with keys held on the input, with a
 # band boundary being dragged (main_drag*.png) and in split mode with its preview
 # (main_split_preview*.png); the *_zoom.png files enlarge the strip and keyboard around the edit.
-# Usage: scripts/screenshots.sh [output directory, default <build>/screenshots]
+# Usage: scripts/screenshots.sh [output directory, default <build>/screenshots] [main|initmsg|all]
+# The second argument picks the windows: the main window (default), the initial-message editor
+# (initmsg_*.png, a mixed list in hexadecimal, in decimal and with its cell editors open), or both.
 # TARVELO_BUILD_DIR picks another build directory than the default preset's build/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,6 +18,12 @@ else
 fi
 cmake --build "$build" -j"$(nproc)" --target tarvelo_ui_tests
 mkdir -p "$out"
+case "${2:-main}" in
+    main) filter='MainWindowScreenshot.*'; pictures=(main) ;;
+    initmsg) filter='InitDialogScreenshot.*'; pictures=(initmsg) ;;
+    all) filter='MainWindowScreenshot.*:InitDialogScreenshot.*'; pictures=(main initmsg) ;;
+    *) echo "usage: $0 [DIR] [main|initmsg|all]" >&2; exit 2 ;;
+esac
 TARVELO_SCREENSHOT_DIR="$out" QT_QPA_PLATFORM=offscreen \
-    "$build/tests/tarvelo_ui_tests" --gtest_filter='MainWindowScreenshot.*'
-ls "$out"/main_*.png
+    "$build/tests/tarvelo_ui_tests" --gtest_filter="$filter"
+for p in "${pictures[@]}"; do ls "$out"/"$p"_*.png; done
