@@ -198,9 +198,7 @@ class Probe {
     }
     void stopSending() { sending_.store(false, std::memory_order_release); }
     std::uint64_t sent() const { return sent_.load(std::memory_order_acquire); }
-    std::uint64_t heard(int router) const {
-        return heard_[router].load(std::memory_order_acquire);
-    }
+    std::uint64_t heard(int router) const { return heard_[router].load(std::memory_order_acquire); }
 
   private:
     static int process(jack_nframes_t frames, void* arg) noexcept {
@@ -333,8 +331,8 @@ std::string scratchDirectory() {
 // One period setting: server, routers, idle and dense stretches, one table. False on a failure
 // to set up, with the reason on stderr.
 bool measurePeriod(const Options& options, int period, const std::string& scratch) {
-    const std::string server = "router-cpu-bench-" + std::to_string(::getpid()) + "-" +
-                               std::to_string(period);
+    const std::string server =
+        "router-cpu-bench-" + std::to_string(::getpid()) + "-" + std::to_string(period);
     Child jackd({"jackd", "-n", server, "--no-realtime", "-S", "-d", "dummy", "-r",
                  std::to_string(kSampleRate), "-p", std::to_string(period)},
                 {}, scratch + "/jackd-" + std::to_string(period) + ".log");
@@ -352,8 +350,8 @@ bool measurePeriod(const Options& options, int period, const std::string& scratc
 
     enum Router { Window, Headless, Pass };
     const char* const names[Probe::kRouters] = {"window", "headless", "pass"};
-    const char* const labels[Probe::kRouters] = {"tarvelo (window, keys lit)",
-                                                 "tarvelo --headless", "pass-through client"};
+    const char* const labels[Probe::kRouters] = {"tarvelo (window, keys lit)", "tarvelo --headless",
+                                                 "pass-through client"};
     Probe probe(server, names);
     if (!probe.ok()) {
         std::fprintf(stderr, "the probe could not connect to %s\n", server.c_str());
@@ -398,8 +396,8 @@ bool measurePeriod(const Options& options, int period, const std::string& scratc
         jack_connect(probe.client(), probe.feedPort(Pass).c_str(), "passthrough:in");
         jack_connect(probe.client(), "passthrough:out", probe.hearPort(Pass).c_str());
     }
-    if (!passReady || !waitFor([&] { return probe.connected(Headless) && probe.connected(Pass); },
-                               20s)) {
+    if (!passReady ||
+        !waitFor([&] { return probe.connected(Headless) && probe.connected(Pass); }, 20s)) {
         std::fprintf(stderr, "a router did not connect:\n%s\n%s\n", headless.log().c_str(),
                      pass.log().c_str());
         return false;
@@ -440,17 +438,18 @@ bool measurePeriod(const Options& options, int period, const std::string& scratc
 
     const double idleSeconds = std::chrono::duration<double>(idleTook).count();
     const double denseSeconds = std::chrono::duration<double>(denseTook).count();
-    std::printf("\n%d frames at %d Hz, synchronous: %.1f s idle, then %.1f s at %.0f messages/s "
-                "(%llu sent to each router)\n",
-                period, kSampleRate, idleSeconds, denseSeconds, options.rate,
-                static_cast<unsigned long long>(sent));
+    std::printf(
+        "\n%d frames at %d Hz, synchronous: %.1f s idle, then %.1f s at %.0f messages/s "
+        "(%llu sent to each router)\n",
+        period, kSampleRate, idleSeconds, denseSeconds, options.rate,
+        static_cast<unsigned long long>(sent));
     std::printf("  %-28s %8s %6s %14s %15s %14s %16s\n", "router", "routed", "lost",
                 "idle ms CPU/s", "dense ms CPU/s", "net us/message", "dense user/sys");
     bool allAlive = true;
     for (int r = 0; r < Probe::kRouters; ++r) {
         const std::uint64_t routed = probe.heard(r) - heardBefore[r];
-        const double idleCpu = std::chrono::duration<double>(idleEnd[r].total - idleStart[r].total)
-                                   .count();
+        const double idleCpu =
+            std::chrono::duration<double>(idleEnd[r].total - idleStart[r].total).count();
         const double denseCpu =
             std::chrono::duration<double>(denseEnd[r].total - denseStart[r].total).count();
         // The dense stretch minus the same process idle for as long.

@@ -22,22 +22,40 @@ class MailboxVisitor {
     virtual void onServerLost() = 0;
 };
 
+// Whether an owner shows the notes played (the window's keyboard picture) or not (the headless
+// runner, which then pays nothing for them on the MIDI thread).
+enum class NoteDisplay { Off, On };
+
 // The device layer's hand-off to the window that owns it: the posted note messages, the
 // completion notices of long messages and the lost-server notice. Producers never block or
 // allocate; the owner drains everything on its own thread when wakeSignal() fires.
+//
+// Completions and the lost-server notice wake the owner at once. Notes wake it only on the edge
+// from "armed" to "disarmed": the first note after the owner armed the note wake-up writes to the
+// descriptor, later ones only queue. drain() re-arms at once; an owner that paints at its own pace
+// drains with drainPaced() on a timer while notes flow and re-arms with armNoteWake() once a pass
+// finds none, so a steady stream of notes costs the MIDI thread no system call at all.
 class OwnerMailbox final : public LongMessageListener, public ServerLostListener {
   public:
     static constexpr std::size_t kNoteCapacity = 4096;
     static constexpr std::size_t kCompletionCapacity = 1024;
 
+    explicit OwnerMailbox(NoteDisplay display = NoteDisplay::On)
+        : showsNotes_(display == NoteDisplay::On) {}
+
     // Thread: the MIDI input thread. When the ring is full the display loses this note (counted);
-    // the MIDI itself is unaffected.
+    // the MIDI itself is unaffected. Does nothing for an owner without a note display.
     void postNote(PackedMessage message) noexcept {
+        if (!showsNotes_)
+            return;
         if (!notes_.push(message)) {
             droppedNotes_.fetch_add(1, std::memory_order_relaxed);
             return;
         }
-        wake_.notify();
+        // Acq_rel read-modify-write, paired with the one in armNoteWake(): whichever comes second
+        // in the flag's order sees the other side's work (this note, or the re-armed flag).
+        if (noteWakeArmed_.exchange(false, std::memory_order_acq_rel))
+            wake_.notify();
     }
 
     // Thread: the backend's completion thread.
@@ -57,18 +75,36 @@ class OwnerMailbox final : public LongMessageListener, public ServerLostListener
         wake_.notify();
     }
 
-    // User-interface thread: hands everything queued to the visitor. Completions come after
-    // notes, so a window repaints before it sends more.
+    // User-interface thread: hands everything queued to the visitor and re-arms the note
+    // wake-up. Completions come after notes, so a window repaints before it sends more.
     void drain(MailboxVisitor& visitor) {
+        noteWakeArmed_.exchange(true, std::memory_order_acq_rel);
+        drainPaced(visitor);
+    }
+
+    // User-interface thread: hands everything queued to the visitor, leaving the note wake-up as
+    // it is. True when there was at least one note.
+    bool drainPaced(MailboxVisitor& visitor) {
         wake_.clear();
+        bool anyNote = false;
         PackedMessage note = 0;
-        while (notes_.pop(note))
+        while (notes_.pop(note)) {
+            anyNote = true;
             visitor.onMidiNote(note);
+        }
         LongMessageToken token = 0;
         while (completions_.pop(token))
             visitor.onLongMessageDone(token);
         if (serverLost_.exchange(false, std::memory_order_acq_rel))
             visitor.onServerLost();
+        return anyNote;
+    }
+
+    // User-interface thread: lets the next note wake the owner again. True when notes arrived
+    // meanwhile: they did not wake it, so the owner drains again rather than wait.
+    bool armNoteWake() noexcept {
+        noteWakeArmed_.exchange(true, std::memory_order_acq_rel);
+        return !notes_.empty();
     }
 
     const WakeSignal& wakeSignal() const { return wake_; }
@@ -79,7 +115,10 @@ class OwnerMailbox final : public LongMessageListener, public ServerLostListener
     }
 
   private:
+    const bool showsNotes_;
     SpscRing<PackedMessage, kNoteCapacity> notes_;
+    // Set by the owner when it wants the next note to wake it; taken by that note.
+    std::atomic<bool> noteWakeArmed_{true};
     SpscRing<LongMessageToken, kCompletionCapacity> completions_;
     std::atomic<bool> serverLost_{false};
     std::atomic<std::uint64_t> droppedNotes_{0};

@@ -16,6 +16,10 @@ MidiNotePump::MidiNotePump(OwnerMailbox& mailbox, MailboxVisitor& visitor, QObje
         connect(poll_, &QTimer::timeout, this, &MidiNotePump::drain);
         poll_->start(5);
     }
+    pace_ = new QTimer(this);
+    pace_->setTimerType(Qt::PreciseTimer);
+    pace_->setInterval(kDisplayInterval);
+    connect(pace_, &QTimer::timeout, this, &MidiNotePump::drain);
 }
 
 MidiNotePump::~MidiNotePump() = default;
@@ -28,7 +32,16 @@ void MidiNotePump::drain() {
     if (notifier_)
         notifier_->setEnabled(false);
     const auto start = std::chrono::steady_clock::now();
-    mailbox_.drain(counter_);
+    bool notes = mailbox_.drainPaced(counter_);
+    // Nothing came during the last frame: let the next note wake the window again, unless some
+    // slipped in before the wake-up was armed.
+    if (!notes)
+        notes = mailbox_.armNoteWake();
+    if (notes && !pace_->isActive()) {
+        pace_->start();
+    } else if (!notes) {
+        pace_->stop();
+    }
     const auto took = std::chrono::steady_clock::now() - start;
     if (notifier_)
         notifier_->setEnabled(true);

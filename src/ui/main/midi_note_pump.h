@@ -11,9 +11,11 @@ class QTimer;
 
 namespace tarvelo::ui {
 
-// Brings the device threads' hand-off onto the user-interface thread: when the mailbox's wake
-// descriptor becomes readable, everything queued is drained into the visitor in one go, so a
-// burst of notes costs one event-loop wake-up and one drain, not one event per note.
+// Brings the device threads' hand-off onto the user-interface thread at the display's pace: the
+// first note after a quiet spell wakes the window through the mailbox's descriptor and is shown
+// at once; while notes keep coming, a timer drains them once per display frame and the MIDI
+// thread makes no system call for them. A pass that finds no note re-arms the wake-up and stops
+// the timer. Completions and the lost-server notice still wake the window at once.
 // User-interface thread only; the mailbox and the visitor outlive the pump.
 class MidiNotePump : public QObject {
     Q_OBJECT
@@ -28,6 +30,9 @@ class MidiNotePump : public QObject {
 
     MidiNotePump(OwnerMailbox& mailbox, MailboxVisitor& visitor, QObject* parent = nullptr);
     ~MidiNotePump() override;
+
+    // How often notes are drained while they flow: one display frame.
+    static constexpr std::chrono::milliseconds kDisplayInterval{16};
 
     // Drains now, whether or not a wake-up is pending. Does nothing when called from inside a
     // drain (a message box opened by the visitor runs the event loop).
@@ -59,6 +64,7 @@ class MidiNotePump : public QObject {
     Counter counter_;
     QSocketNotifier* notifier_ = nullptr;
     QTimer* poll_ = nullptr;  // only when the platform gave no wake descriptor
+    QTimer* pace_ = nullptr;  // runs while notes flow
     bool draining_ = false;
 };
 
