@@ -14,6 +14,13 @@ namespace tarvelo {
 // Identifies one long (system-exclusive) message from its send until its completion.
 using LongMessageToken = std::uint64_t;
 
+// What became of a message sent from the input thread.
+enum class SendResult : std::uint8_t {
+    Written,   // in the device's hands (for JACK: in this cycle's buffer)
+    Deferred,  // held back, in order, to go out in a following cycle
+    Dropped,   // lost; the backend counts it
+};
+
 // Receives the short messages of an open input device.
 class InputHandler {
   public:
@@ -62,9 +69,10 @@ class MidiOutputPort {
     virtual ~MidiOutputPort() = default;
 
     // Thread: the MIDI input thread, only from inside InputHandler::onShortMessage. Lock-free,
-    // allocation-free. For JACK the message leaves in the current cycle at the current frame.
+    // allocation-free. For JACK the message leaves in the current cycle at the current frame, or,
+    // when that cycle's buffer is full, in order in a following one.
     // The message is well formed (the device layer checks).
-    virtual void sendFromInput(PackedMessage message) noexcept = 0;
+    virtual SendResult sendFromInput(PackedMessage message) noexcept = 0;
 
     // User-interface thread. Sends from this thread leave in call order; they may interleave with
     // sendFromInput messages but never corrupt them.
@@ -105,6 +113,10 @@ class MidiBackend {
 
     // Who hears of a lost server; null for nobody. Set before devices are opened.
     virtual void setServerLostListener(ServerLostListener* listener) { (void)listener; }
+
+    // Messages the backend could not send (buffers and queues full), counted since it was made;
+    // the count only grows.
+    virtual std::uint64_t droppedMessages() const { return 0; }
 };
 
 }  // namespace tarvelo

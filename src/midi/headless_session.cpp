@@ -41,8 +41,10 @@ bool HeadlessSession::processEvents(int timeoutMs, int stopFd) {
     const int wakeFd = mailbox_.wakeSignal().fd();
     pollfd fds[2] = {{wakeFd, POLLIN, 0}, {stopFd, POLLIN, 0}};
     // Without a wake-up descriptor the mailbox is polled on a short period instead.
-    const int timeout = wakeFd < 0 && (timeoutMs < 0 || timeoutMs > 10) ? 10 : timeoutMs;
+    const int longest = wakeFd < 0 ? 10 : 1000;
+    const int timeout = timeoutMs < 0 || timeoutMs > longest ? longest : timeoutMs;
     const int ready = ::poll(fds, 2, timeout);
+    reportDrops();
     if (ready < 0 && errno != EINTR)
         return true;
     if (stopFd >= 0 && (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) != 0)
@@ -54,6 +56,15 @@ bool HeadlessSession::processEvents(int timeoutMs, int stopFd) {
 
 void HeadlessSession::run(int stopFd) {
     while (processEvents(-1, stopFd)) {
+    }
+}
+
+void HeadlessSession::reportDrops() {
+    const std::uint64_t lost =
+        drops_.due(parts_.devices().backend().droppedMessages(), DropReport::Clock::now());
+    if (lost > 0) {
+        diagnostics_ << "tarvelo: " << lost
+                     << " MIDI messages could not be sent (an output was full)" << std::endl;
     }
 }
 

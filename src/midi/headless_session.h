@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "midi/drop_report.h"
 #include "midi/initial_message_sender.h"
 #include "midi/owner_mailbox.h"
 #include "model/arrangement_file.h"
@@ -33,8 +34,9 @@ class HeadlessSession final : private InitialMessageHost,
     void start();
 
     // Handles whatever the devices delivered and the notices posted meanwhile, waiting up to
-    // timeoutMs (-1: forever) for something to arrive. Returns false when stopFd (if not -1)
-    // became readable instead.
+    // timeoutMs (-1: forever) for something to arrive. Messages the devices could not send are
+    // reported in one line at most once a second, so the wait wakes once a second at most.
+    // Returns false when stopFd (if not -1) became readable instead.
     bool processEvents(int timeoutMs, int stopFd = -1);
 
     // Runs processEvents until stopFd becomes readable.
@@ -65,12 +67,15 @@ class HeadlessSession final : private InitialMessageHost,
                        MessageIcon icon) override;
 
     void deliverPosted();
+    void reportDrops();
 
     std::ostream& diagnostics_;
-    OwnerMailbox mailbox_;  // outlives the devices, which complete long messages into it
+    // Outlives the devices, which complete long messages into it; no window shows notes.
+    OwnerMailbox mailbox_{NoteDisplay::Off};
     PartList parts_;
     InitialMessageSender sender_{*this};
     std::deque<int> posted_;
+    DropReport drops_;
 };
 
 }  // namespace tarvelo

@@ -61,12 +61,12 @@ class MidiDeviceSet {
 
     // Thread: the MIDI input thread, inside the callback. A send to a slot that is not open or
     // does not exist does nothing.
-    // Returns the incarnation of the opening it sent to, 0 when nothing was sent.
+    // Returns the incarnation of the opening it sent to, 0 when nothing was sent (no device, or
+    // the device lost the message).
     std::uint64_t sendToSlotFromInput(int index, PackedMessage message) const noexcept {
         OutputDevice* device = openDeviceForInput(index);
-        if (device == nullptr)
+        if (device == nullptr || !device->sendFromInput(message))
             return 0;
-        device->sendFromInput(message);
         return device->incarnation();
     }
 

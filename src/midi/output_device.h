@@ -23,11 +23,20 @@ class OutputDevice {
     std::uint64_t incarnation() const noexcept { return incarnation_; }
 
     // Thread: the MIDI input thread, inside the input callback. Drops a malformed message.
-    void sendFromInput(PackedMessage message) noexcept {
+    // True when the message was written or will be, in order (the port held it back).
+    //
+    // Only what is sure to go out counts: a note on is remembered as sounding once written or
+    // held back (a reset then silences it whether or not it got out), a note off forgets its note
+    // only once written, so a release lost or still waiting leaves the note to the next reset.
+    bool sendFromInput(PackedMessage message) noexcept {
         if (!isWellFormedShortMessage(message))
-            return;
-        track(message);
-        port_->sendFromInput(message);
+            return false;
+        const SendResult result = port_->sendFromInput(message);
+        if (result == SendResult::Written ||
+            (result == SendResult::Deferred && isNoteOnPress(message))) {
+            track(message);
+        }
+        return result != SendResult::Dropped;
     }
 
     // User-interface thread. Drops a malformed message (a data byte of 0x80 or more would be

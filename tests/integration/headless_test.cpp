@@ -1,21 +1,25 @@
 // The program's headless runner and dump, run as a process against the test server.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <jack/midiport.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "integration/jack_test_client.h"
+#include "integration/program_process.h"
 #include "model/arrangement_file.h"
 #include "support/temp_dir.h"
 
@@ -27,84 +31,10 @@ namespace {
 using namespace std::chrono_literals;
 using testing::JackTestClient;
 using testing::MidiEvent;
+using testing::Program;
 using testing::TempDir;
 using testing::uniqueName;
 using Bytes = std::vector<std::uint8_t>;
-
-std::string readText(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-// The program running in a child process, its standard output and error in files.
-class Program {
-  public:
-    Program(const TempDir& dir, const std::vector<std::string>& arguments)
-        : out_(dir.file("stdout.txt")), err_(dir.file("stderr.txt")) {
-        std::vector<std::string> args{TARVELO_PROGRAM};
-        args.insert(args.end(), arguments.begin(), arguments.end());
-        std::vector<char*> argv;
-        for (std::string& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        posix_spawn_file_actions_addopen(&actions, 2, err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0)
-            pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~Program() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-    }
-    Program(const Program&) = delete;
-    Program& operator=(const Program&) = delete;
-
-    bool started() const { return pid_ > 0; }
-    void signal(int number) const { ::kill(pid_, number); }
-
-    // The exit status, or -1 when the program did not end normally within the timeout (it is
-    // then killed).
-    int waitForExit(std::chrono::milliseconds timeout = 10s) {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        int status = 0;
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            }
-            std::this_thread::sleep_for(10ms);
-        }
-        return -1;
-    }
-
-    // Waits until standard error holds text.
-    bool waitForError(const std::string& text, std::chrono::milliseconds timeout = 10s) const {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (readText(err_).find(text) != std::string::npos)
-                return true;
-            std::this_thread::sleep_for(10ms);
-        }
-        return false;
-    }
-
-    std::string output() const { return readText(out_); }
-    std::string errors() const { return readText(err_); }
-
-  private:
-    std::string out_;
-    std::string err_;
-    pid_t pid_ = -1;
-};
 
 std::vector<Bytes> bytesOf(const std::vector<MidiEvent>& events) {
     std::vector<Bytes> out;
@@ -190,6 +120,160 @@ TEST_F(HeadlessTest, SendsInitialMessagesInOrderThenRoutesUntilStopped) {
     const std::vector<Bytes> a = bytesOf(synthA.received());
     EXPECT_NE(std::find(a.begin(), a.end(), Bytes{0x82, 40, 0}), a.end());
     EXPECT_EQ(program.errors(), "");
+}
+
+// A keyboard whose driver packs many messages into one event: writes the bytes it is given as one
+// event in the next cycle.
+class PackedEventSender {
+  public:
+    explicit PackedEventSender(const std::string& name) {
+        client_ = jack_client_open(name.c_str(), JackNoStartServer, nullptr);
+        if (client_ == nullptr)
+            return;
+        port_ = jack_port_register(client_, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+        jack_set_process_callback(client_, &PackedEventSender::process, this);
+        if (port_ == nullptr || jack_activate(client_) != 0) {
+            jack_client_close(client_);
+            client_ = nullptr;
+        }
+    }
+    ~PackedEventSender() {
+        if (client_ != nullptr)
+            jack_client_close(client_);
+    }
+    bool ok() const { return client_ != nullptr; }
+    std::string port() const { return jack_port_name(port_); }
+    bool connected() const { return jack_port_connected(port_) > 0; }
+
+    // Hands the bytes to the process thread and waits until they have been written.
+    bool send(Bytes bytes) {
+        event_ = std::move(bytes);
+        state_.store(kQueued, std::memory_order_release);
+        const auto deadline = std::chrono::steady_clock::now() + 3s;
+        while (state_.load(std::memory_order_acquire) == kQueued) {
+            if (std::chrono::steady_clock::now() > deadline)
+                return false;
+            std::this_thread::sleep_for(1ms);
+        }
+        return state_.load(std::memory_order_acquire) == kWritten;
+    }
+
+  private:
+    enum : int { kIdle, kQueued, kWritten, kRefused };
+    static int process(jack_nframes_t frames, void* arg) noexcept {
+        auto& self = *static_cast<PackedEventSender*>(arg);
+        void* buffer = jack_port_get_buffer(self.port_, frames);
+        jack_midi_clear_buffer(buffer);
+        if (self.state_.load(std::memory_order_acquire) == kQueued) {
+            const int written =
+                jack_midi_event_write(buffer, 0, self.event_.data(), self.event_.size());
+            self.state_.store(written == 0 ? kWritten : kRefused, std::memory_order_release);
+        }
+        return 0;
+    }
+
+    jack_client_t* client_ = nullptr;
+    jack_port_t* port_ = nullptr;
+    Bytes event_;
+    std::atomic<int> state_{kIdle};
+};
+
+// The program playing every key to synthA on channel 1, fed by a keyboard that packs messages.
+struct PackedBurstTest : HeadlessTest {
+    void SetUp() override {
+        HeadlessTest::SetUp();
+        ASSERT_TRUE(keyboard.ok());
+        StoredArrangement a = splitArrangement(keyboard.port(), synthA.inputPort(0), "");
+        a.parts.resize(1);
+        a.parts[0].part.highKey = 127;
+        a.parts[0].part.channel = 0;
+        a.parts[0].messages.clear();
+        program = std::make_unique<Program>(
+            dir, std::vector<std::string>{"--midi-api", "jack", "--headless", save(a)});
+        ASSERT_TRUE(program->started());
+        jack_port_t* synthIn = jack_port_by_name(synthA.client(), synthA.inputPort(0).c_str());
+        const auto connected = [&] {
+            return keyboard.connected() && jack_port_connected(synthIn) > 0;
+        };
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (!connected() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(10ms);
+        ASSERT_TRUE(connected()) << program->errors();
+    }
+
+    // Sends `pairs` note on and note off pairs of key 60 as one event, then stops the program
+    // once `expected` messages arrived; returns what synthA received.
+    std::vector<MidiEvent> playAndStop(int pairs, std::size_t expected,
+                                       std::uint8_t releaseVelocity = 0) {
+        Bytes burst;
+        for (int i = 0; i < pairs; ++i)
+            burst.insert(burst.end(), {0x90, 0x3C, 0x40, 0x80, 0x3C, releaseVelocity});
+        EXPECT_TRUE(keyboard.send(burst));
+        EXPECT_TRUE(synthA.waitForReceived(expected, 10s))
+            << synthA.received().size() << " received; " << program->errors();
+        program->signal(SIGTERM);
+        EXPECT_EQ(program->waitForExit(), 0) << program->errors();
+        return synthA.received();
+    }
+
+    static bool leftSounding(const std::vector<MidiEvent>& events) {
+        bool sounding = false;
+        for (const MidiEvent& e : events) {
+            if (e.bytes.size() == 3 && (e.bytes[0] & 0xE0) == 0x80 && e.bytes[1] == 0x3C)
+                sounding = (e.bytes[0] & 0xF0) == 0x90 && e.bytes[2] != 0;
+        }
+        return sounding;
+    }
+
+    PackedEventSender keyboard{uniqueName("hl-packed")};
+    std::unique_ptr<Program> program;
+};
+
+// One event of 1,400 pairs: more routed messages than one cycle's output buffer holds. They all
+// go out, in order, over the following cycles, and the stop leaves no note sounding.
+TEST_F(PackedBurstTest, ABurstBiggerThanABufferGoesOutWholeAndInOrder) {
+    constexpr int kPairs = 1400;
+    const std::vector<MidiEvent> events = playAndStop(kPairs, 2 * kPairs);
+    ASSERT_GE(events.size(), static_cast<std::size_t>(2 * kPairs));
+    for (int i = 0; i < 2 * kPairs; ++i) {
+        EXPECT_EQ(events[static_cast<std::size_t>(i)].bytes,
+                  (i % 2 == 0 ? Bytes{0x90, 0x3C, 0x40} : Bytes{0x80, 0x3C, 0x00}))
+            << i;
+    }
+    // More than one cycle's buffer: the last ones went out in a later cycle.
+    EXPECT_GT(events[2 * kPairs - 1].frame, events[0].frame);
+    EXPECT_FALSE(leftSounding(events));
+    EXPECT_EQ(program->errors(), "");
+}
+
+// 3,500 pairs overflow the buffer and the backlog behind it: note ons give way (and the releases
+// of those that never went out are not sent either), every note on that went out is released
+// before the next, the loss is reported in one line and nothing is left sounding.
+TEST_F(PackedBurstTest, AnOverflowingBurstLosesNoteOnsOnlyAndSaysSo) {
+    constexpr int kPairs = 3500;
+    // Releases with velocity 64, so that the stop's own note offs (velocity 0) are not counted.
+    const std::vector<MidiEvent> events = playAndStop(kPairs, kPairs, 0x40);
+    int ons = 0;
+    int offs = 0;
+    bool sounding = false;
+    for (const MidiEvent& e : events) {
+        if (e.bytes == Bytes{0x90, 0x3C, 0x40}) {
+            EXPECT_FALSE(sounding) << "a note on went out before the release of the one before";
+            sounding = true;
+            ++ons;
+        }
+        if (e.bytes == Bytes{0x80, 0x3C, 0x40}) {
+            sounding = false;
+            ++offs;
+        }
+    }
+    EXPECT_LT(ons, kPairs);
+    // A release may stand alone, where its note on gave way to it in the backlog.
+    EXPECT_GE(offs, ons);
+    EXPECT_FALSE(leftSounding(events));
+    const std::string line = "tarvelo: " + std::to_string(kPairs - ons) +
+                             " MIDI messages could not be sent (an output was full)\n";
+    EXPECT_EQ(program->errors(), line);
 }
 
 TEST_F(HeadlessTest, MissingDevicesAreReportedAndInterruptEndsTheRun) {

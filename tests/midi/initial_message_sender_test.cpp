@@ -476,7 +476,7 @@ class LateReadingBackend final : public MidiBackend {
     class Port final : public MidiOutputPort {
       public:
         Port(LateReadingBackend& b, LongMessageListener& l) : backend_(b), listener_(l) {}
-        void sendFromInput(PackedMessage) noexcept override {}
+        SendResult sendFromInput(PackedMessage) noexcept override { return SendResult::Written; }
         void sendShort(PackedMessage) override {}
         void sendLong(std::span<const std::uint8_t> bytes, LongMessageToken token) override {
             backend_.pending.push_back(Pending{bytes, token, &listener_});

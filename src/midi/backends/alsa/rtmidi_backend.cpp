@@ -101,7 +101,9 @@ class RtMidiOutputPort final : public MidiOutputPort {
     }
 
     // The input thread, through its own connection.
-    void sendFromInput(PackedMessage message) noexcept override { send(*fromInput_, message); }
+    SendResult sendFromInput(PackedMessage message) noexcept override {
+        return send(*fromInput_, message) ? SendResult::Written : SendResult::Dropped;
+    }
 
     void sendShort(PackedMessage message) override { send(*fromInterface_, message); }
 
@@ -115,16 +117,18 @@ class RtMidiOutputPort final : public MidiOutputPort {
     }
 
   private:
-    static void send(RtMidiOut& out, PackedMessage message) noexcept {
+    // False when the message was refused (it is then lost).
+    static bool send(RtMidiOut& out, PackedMessage message) noexcept {
         const std::uint8_t bytes[3] = {statusOf(message), data1Of(message), data2Of(message)};
         const auto size = static_cast<std::size_t>(shortMessageLength(bytes[0]));
         if (size == 0)
-            return;
+            return false;
         try {
             out.sendMessage(bytes, size);
         } catch (const std::exception&) {
-            // A refused send loses this one message, silently.
+            return false;
         }
+        return true;
     }
 
     LongMessageListener& listener_;

@@ -68,7 +68,9 @@ class JackOutputPort final : public MidiOutputPort {
         session_->releasePortName(portName_);
     }
 
-    void sendFromInput(PackedMessage message) noexcept override { state_->sendFromInput(message); }
+    SendResult sendFromInput(PackedMessage message) noexcept override {
+        return state_->sendFromInput(message);
+    }
 
     void sendShort(PackedMessage message) override {
         if (!push(jack::QueuedMessage::shortMessage(message)))
@@ -100,7 +102,7 @@ class JackOutputPort final : public MidiOutputPort {
     void drain() {
         const auto giveUp = [this] { return session_->lost(); };
         const auto deadline = std::chrono::steady_clock::now() + kDrainTimeout;
-        while (!state_->queue().idle()) {
+        while (!state_->idle()) {
             if (giveUp() || std::chrono::steady_clock::now() >= deadline)
                 return;
             std::this_thread::sleep_for(1ms);
@@ -138,6 +140,7 @@ std::shared_ptr<Session> JackBackend::liveSession() {
         // are never reported from two threads at once.
         if (session_.use_count() > 1)
             return nullptr;
+        droppedBefore_ += session_->dropped();
         session_.reset();
         lostWithoutReconnect_ = true;
     }
@@ -168,7 +171,7 @@ std::string JackBackend::clientName() const {
 }
 
 std::uint64_t JackBackend::droppedMessages() const {
-    return session_ ? session_->dropped() : 0;
+    return droppedBefore_ + (session_ ? session_->dropped() : 0);
 }
 
 jack_native_thread_t JackBackend::processThread() const {

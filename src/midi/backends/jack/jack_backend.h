@@ -57,9 +57,9 @@ class JackBackend final : public MidiBackend {
     bool connected() const;
     // Our client's name on the server (it renames a second "Tarvelo"); empty when not connected.
     std::string clientName() const;
-    // Messages lost since the connection was made: buffers full, a system-exclusive message
-    // bigger than a whole buffer, a send queue that stayed full. Any thread.
-    std::uint64_t droppedMessages() const;
+    // Messages lost since the backend was made: buffers and backlogs full, a system-exclusive
+    // message bigger than a whole buffer, a send queue that stayed full.
+    std::uint64_t droppedMessages() const override;
     // The thread that runs the process callback, for measurements; 0 when not connected.
     jack_native_thread_t processThread() const;
 
@@ -74,6 +74,7 @@ class JackBackend final : public MidiBackend {
     ServerLostListener* lostListener_ = nullptr;
     std::shared_ptr<jack::Session> session_;
     bool lostWithoutReconnect_ = false;
+    std::uint64_t droppedBefore_ = 0;  // by connections already given up
 };
 
 }  // namespace tarvelo

@@ -79,6 +79,13 @@ void OutputState::beginCycle() noexcept {
     jack_midi_clear_buffer(buffer_);
     CycleBuffer sink{buffer_};
     const std::size_t capacity = sink.room();
+    // What the input routed here in earlier cycles and did not fit goes first, at frame 0; the
+    // user-interface thread's messages wait until it is all out, so that order holds.
+    while (!backlog_.empty()) {
+        if (!writeShort(0, backlog_.front()))
+            return;
+        backlog_.popFront();
+    }
     // Half of the buffer stays free for what the input routes here later in the cycle.
     const QueueWriteResult result =
         queue_.writeInto(sink, capacity, capacity / 2, [this](LongMessageToken token) noexcept {
@@ -89,17 +96,35 @@ void OutputState::beginCycle() noexcept {
         session_.countDropped(static_cast<std::uint64_t>(result.dropped));
 }
 
-void OutputState::sendFromInput(PackedMessage message) noexcept {
-    beginCycle();
+bool OutputState::writeShort(jack_nframes_t frame, PackedMessage message) noexcept {
     const std::uint8_t bytes[3] = {statusOf(message), data1Of(message), data2Of(message)};
     const auto size = static_cast<std::size_t>(shortMessageLength(bytes[0]));
-    const jack_nframes_t frame = std::max(session_.frame(), lastFrame_);
-    if (size == 0 || jack_midi_max_event_size(buffer_) < size ||
-        jack_midi_event_write(buffer_, frame, bytes, size) != 0) {
+    return size != 0 && jack_midi_max_event_size(buffer_) >= size &&
+           jack_midi_event_write(buffer_, frame, bytes, size) == 0;
+}
+
+SendResult OutputState::sendFromInput(PackedMessage message) noexcept {
+    beginCycle();
+    if (shortMessageLength(statusOf(message)) == 0) {
         session_.countDropped(1);
-        return;
+        return SendResult::Dropped;
     }
-    lastFrame_ = frame;
+    const jack_nframes_t frame = std::max(session_.frame(), lastFrame_);
+    if (backlog_.empty() && writeShort(frame, message)) {
+        lastFrame_ = frame;
+        return SendResult::Written;
+    }
+    switch (backlog_.push(message)) {
+        case OutputBacklog::Push::Queued:
+            return SendResult::Deferred;
+        case OutputBacklog::Push::QueuedForANoteOn:
+            session_.countDropped(1);
+            return SendResult::Deferred;
+        case OutputBacklog::Push::Dropped:
+            break;
+    }
+    session_.countDropped(1);
+    return SendResult::Dropped;
 }
 
 void OutputState::finishCycle() noexcept {

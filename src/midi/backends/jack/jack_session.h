@@ -13,6 +13,7 @@
 
 #include "midi/backend.h"
 #include "midi/backends/jack/outgoing_queue.h"
+#include "midi/backends/jack/output_backlog.h"
 #include "midi/backends/jack/process_gate.h"
 #include "midi/spsc_ring.h"
 
@@ -40,20 +41,28 @@ class OutputState {
     // while the cycle was under way, at its first routed message.
     void beginCycle() noexcept;
     // Process thread, inside the input walk: writes the message at the current input event's
-    // frame. Dropped (counted) when the buffer is full.
-    void sendFromInput(PackedMessage message) noexcept;
+    // frame. When the buffer is full, or routed messages still wait, it joins the backlog and
+    // goes out in order at the start of the following cycles.
+    SendResult sendFromInput(PackedMessage message) noexcept;
     // Process thread, at the end of the cycle: reports the long messages written in it.
     void finishCycle() noexcept;
 
     OutgoingQueue& queue() noexcept { return queue_; }
+    // Any thread: nothing the user-interface thread queued or the input routed waits any more.
+    bool idle() const noexcept { return queue_.idle() && backlog_.pending() == 0; }
     jack_port_t* port() const noexcept { return port_; }
     LongMessageListener& listener() const noexcept { return listener_; }
 
   private:
+    // Process thread: writes one short message into this cycle's buffer; false when it does not
+    // fit.
+    bool writeShort(jack_nframes_t frame, PackedMessage message) noexcept;
+
     Session& session_;
     jack_port_t* const port_;
     LongMessageListener& listener_;
     OutgoingQueue queue_;
+    OutputBacklog backlog_;  // process thread (pending() read by any)
 
     // Process thread only.
     void* buffer_ = nullptr;

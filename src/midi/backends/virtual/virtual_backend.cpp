@@ -54,8 +54,10 @@ class VirtualBackend::OutputPort final : public MidiOutputPort {
         backend_.outputs_[static_cast<std::size_t>(index_)]->open.store(false,
                                                                         std::memory_order_release);
     }
-    void sendFromInput(PackedMessage message) noexcept override {
-        backend_.record(RecordedEvent{RecordedEvent::Kind::Short, index_, message, -1, true});
+    SendResult sendFromInput(PackedMessage message) noexcept override {
+        return backend_.record(RecordedEvent{RecordedEvent::Kind::Short, index_, message, -1, true})
+                   ? SendResult::Written
+                   : SendResult::Dropped;
     }
     void sendShort(PackedMessage message) override {
         backend_.record(RecordedEvent{RecordedEvent::Kind::Short, index_, message, -1, false});
@@ -156,14 +158,15 @@ bool VirtualBackend::inject(const std::string& inputName, PackedMessage message)
     return inject(inputIndex(inputName), message);
 }
 
-void VirtualBackend::record(const RecordedEvent& event) noexcept {
+bool VirtualBackend::record(const RecordedEvent& event) noexcept {
     const std::size_t slot = logNext_.fetch_add(1, std::memory_order_relaxed);
     if (slot >= logCapacity_) {
         overflow_.fetch_add(1, std::memory_order_relaxed);
-        return;
+        return false;
     }
     log_[slot].event = event;
     log_[slot].ready.store(true, std::memory_order_release);
+    return true;
 }
 
 std::vector<RecordedEvent> VirtualBackend::events() const {

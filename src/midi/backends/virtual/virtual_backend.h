@@ -89,7 +89,8 @@ class VirtualBackend final : public MidiBackend {
         const OutputPort* port;
     };
 
-    void record(const RecordedEvent& event) noexcept;
+    // False when the log is full (the event is counted as an overflow instead).
+    bool record(const RecordedEvent& event) noexcept;
     void completeLong(LongMessageListener& listener, LongMessageToken token,
                       const OutputPort* port);
     void completeHeldOf(const OutputPort* port);
