@@ -4,10 +4,13 @@
 #if TARVELO_WITH_GUI
 
 #include <QApplication>
+#include <QSocketNotifier>
 #include <cstdio>
 #include <memory>
 
+#include "app/stop_signals.h"
 #include "midi/backends/backend_factory.h"
+#include "model/recovery_file.h"
 #include "ui/main/main_dialog.h"
 
 namespace tarvelo::app {
@@ -21,7 +24,20 @@ int runGui(int argc, char** argv, std::string_view api) {
                      api.data());
         return 2;
     }
-    ui::CMainDialog window(*backend);
+    const StopSignals stopSignals;
+    ui::MainDialogServices services;
+    services.recoveryDirectory = defaultRecoveryDirectory();
+    ui::CMainDialog window(*backend, std::move(services));
+    std::unique_ptr<QSocketNotifier> stop;
+    if (stopSignals.fd() >= 0) {
+        stop = std::make_unique<QSocketNotifier>(stopSignals.fd(), QSocketNotifier::Read);
+        QObject::connect(stop.get(), &QSocketNotifier::activated, &window, [&window, &stop] {
+            stop->setEnabled(false);
+            window.stopBySignal();
+            // Also ends the loop of a box or of the editor that may be open over the window.
+            QCoreApplication::exit(0);
+        });
+    }
     if (window.initialize())
         window.exec();
     return 0;

@@ -1,59 +1,16 @@
 #include "app/headless_command.h"
 
-#include <signal.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdint>
 #include <cstdio>
 #include <iostream>
 #include <memory>
 #include <string>
 
 #include "app/file_error_line.h"
+#include "app/stop_signals.h"
 #include "midi/backends/backend_factory.h"
 #include "midi/headless_session.h"
 
 namespace tarvelo::app {
-
-namespace {
-
-// Written by the signal handler, watched by the session's loop. Set before the handlers are
-// installed and closed after they are restored.
-int stopFd = -1;
-
-extern "C" void onStopSignal(int) {
-    const int saved = errno;
-    const std::uint64_t one = 1;
-    // write() is async-signal-safe; a full counter cannot happen with one write per signal.
-    [[maybe_unused]] const auto written = ::write(stopFd, &one, sizeof one);
-    errno = saved;
-}
-
-// Installs the stop handlers for its lifetime.
-class StopSignals {
-  public:
-    StopSignals() {
-        struct sigaction action {};
-        action.sa_handler = onStopSignal;
-        sigemptyset(&action.sa_mask);
-        ::sigaction(SIGINT, &action, &oldInt_);
-        ::sigaction(SIGTERM, &action, &oldTerm_);
-    }
-    ~StopSignals() {
-        ::sigaction(SIGINT, &oldInt_, nullptr);
-        ::sigaction(SIGTERM, &oldTerm_, nullptr);
-    }
-    StopSignals(const StopSignals&) = delete;
-    StopSignals& operator=(const StopSignals&) = delete;
-
-  private:
-    struct sigaction oldInt_ {};
-    struct sigaction oldTerm_ {};
-};
-
-}  // namespace
 
 int runHeadless(std::string_view path, std::string_view api) {
     std::unique_ptr<MidiBackend> backend = createBackend(api);
@@ -62,28 +19,21 @@ int runHeadless(std::string_view path, std::string_view api) {
                      api.data());
         return 2;
     }
-    stopFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (stopFd < 0) {
+    // A stop that comes while the file loads or the lists go out is seen by the first wait.
+    const StopSignals signals;
+    if (signals.fd() < 0) {
         std::perror("tarvelo: eventfd");
         return 1;
     }
-    int status = 0;
-    {
-        // A stop that comes while the file loads or the lists go out is seen by the first wait.
-        const StopSignals signals;
-        HeadlessSession session(*backend, std::cerr);
-        if (const auto error = session.load(std::string(path))) {
-            std::fprintf(stderr, "%s\n", fileErrorLine(path, *error).c_str());
-            status = 2;
-        } else {
-            session.start();
-            session.run(stopFd);
-            session.shutdown();
-        }
+    HeadlessSession session(*backend, std::cerr);
+    if (const auto error = session.load(std::string(path))) {
+        std::fprintf(stderr, "%s\n", fileErrorLine(path, *error).c_str());
+        return 2;
     }
-    ::close(stopFd);
-    stopFd = -1;
-    return status;
+    session.start();
+    session.run(signals.fd());
+    session.shutdown();
+    return 0;
 }
 
 }  // namespace tarvelo::app

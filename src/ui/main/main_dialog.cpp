@@ -11,7 +11,9 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QShortcut>
+#include <cstdio>
 
+#include "model/recovery_file.h"
 #include "ui/controls/stylish_button.h"
 #include "ui/controls/stylish_check_button.h"
 #include "ui/initmsg/ch_init_dialog.h"
@@ -19,6 +21,7 @@
 #include "ui/main/band_editing.h"
 #include "ui/main/band_strip_view.h"
 #include "ui/main/dialog_layout.h"
+#include "ui/main/drop_notice.h"
 #include "ui/main/key_play_filter.h"
 #include "ui/main/keyboard_view.h"
 #include "ui/main/midi_note_pump.h"
@@ -131,6 +134,10 @@ void CMainDialog::createControls() {
     hook_ = new QCheckBox(QStringLiteral("キーボードフック"), this);
     placeControl(hook_, dluRect(7, 148, 56, 10), id::kKeyboardHook);
     hook_->resize(std::max(hook_->width(), hook_->sizeHint().width()), hook_->height());
+
+    auto* dropNotice =
+        new DropNotice([this] { return parts_.devices().backend().droppedMessages(); }, this);
+    dropNotice->setGeometry(dluRect(70, 148, 335, 10));
 
     scrollBar_ = new QScrollBar(Qt::Horizontal, this);
     placeControl(scrollBar_, dluRect(410, 148, 46, 10), id::kKeyboardScroll);
@@ -258,6 +265,26 @@ void CMainDialog::closeEvent(QCloseEvent* event) {
         return;
     }
     event->accept();
+    QDialog::done(QDialog::Rejected);
+}
+
+void CMainDialog::stopBySignal() {
+    if (files_.modified()) {
+        if (services_.recoveryDirectory.empty()) {
+            std::fprintf(stderr, "tarvelo: stopped; the arrangement was not saved\n");
+        } else {
+            const RecoveryWrite written = writeRecoveryFile(services_.recoveryDirectory, parts_);
+            if (written.error) {
+                std::fprintf(stderr, "tarvelo: stopped; %s\n",
+                             describeWriteError(written.path.string(), *written.error).c_str());
+            } else {
+                std::fprintf(stderr, "tarvelo: stopped; the unsaved arrangement is kept in %s\n",
+                             written.path.c_str());
+            }
+        }
+    }
+    // The input first, then every output is reset (its held notes released) and closed.
+    parts_.devices().closeAll();
     QDialog::done(QDialog::Rejected);
 }
 

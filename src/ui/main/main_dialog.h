@@ -42,6 +42,9 @@ struct MainDialogServices {
     FileDialogs* fileDialogs = nullptr;    // null: real file dialogs
     // Where a reference file is read from; null: findReferenceFile.
     std::function<std::filesystem::path(std::string_view)> referenceFile;
+    // Where an arrangement left unsaved by a stop signal is kept and found again at start-up
+    // (see recovery_file.h); empty: nowhere.
+    std::filesystem::path recoveryDirectory;
 };
 
 // The main window: one fixed-size dialog with the file buttons, the input device box, the part
@@ -144,6 +147,11 @@ class CMainDialog : public QDialog,
     // band's list to its device however the editor was closed.
     void editInitialMessages();
 
+    // The program was told to stop (SIGINT, SIGTERM, SIGHUP): closes as the close box does, but
+    // without the prompt. A modified arrangement is first written to the recovery file (its path
+    // goes to standard error); then every device is reset and closed and the window ends.
+    void stopBySignal();
+
   protected:
     void closeEvent(QCloseEvent* event) override;
     void reject() override;
@@ -173,6 +181,7 @@ class CMainDialog : public QDialog,
     void checkDevices();
     void fillDeviceBoxes();
     void setUpToolTips();
+    void offerRecoveredArrangement();
     bool forwardMouse(QWidget* source, QEvent* event);
 
     Services services_;

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QScrollBar>
 
+#include "model/recovery_file.h"
 #include "ui/controls/stylish_button.h"
 #include "ui/controls/stylish_check_button.h"
 #include "ui/main/band_strip_view.h"
@@ -79,7 +80,25 @@ bool CMainDialog::initialize() {
 
     files_.initialize();
     drawKeyboard();
+    if (!closedAtStartUp_)
+        offerRecoveredArrangement();
     return !closedAtStartUp_;
+}
+
+void CMainDialog::offerRecoveredArrangement() {
+    if (services_.recoveryDirectory.empty())
+        return;
+    // Moved aside first, so that it is offered once and never overwritten by the next stop.
+    const std::optional<std::filesystem::path> kept = takeRecoveryFile(services_.recoveryDirectory);
+    if (!kept)
+        return;
+    const std::string text =
+        "前回の終了時に保存されていなかった配置を次のファイルに残しました。\n" + kept->string() +
+        "\n開きますか？";
+    if (boxes_.show(text, "Tarvelo", MessageButtons::YesNoCancel, MessageIcon::Information) ==
+        MessageAnswer::Yes) {
+        files_.openPath(kept->string());
+    }
 }
 
 void CMainDialog::loadReferenceFiles() {

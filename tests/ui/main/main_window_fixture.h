@@ -78,6 +78,7 @@ struct MainWindowRig {
         services.referenceFile = [dir = references.path()](std::string_view name) {
             return dir / std::string(name);
         };
+        services.recoveryDirectory = recoveryDirectory;
         window = std::make_unique<CMainDialog>(backend, services);
         return window->initialize();
     }
@@ -95,6 +96,7 @@ struct MainWindowRig {
     ScriptedFileDialogs dialogs;
     tarvelo::testing::TempDir references;
     tarvelo::testing::TempDir files;
+    std::filesystem::path recoveryDirectory;  // none unless a test sets one
     std::unique_ptr<CMainDialog> window;
 };
 
