@@ -17,8 +17,7 @@ int runGui(int argc, char** argv, std::string_view api) {
     // The backend outlives the window, whose arrangement holds its devices.
     std::unique_ptr<MidiBackend> backend = createBackend(api);
     if (!backend) {
-        std::fprintf(stderr, "tarvelo: unknown MIDI API '%.*s'\n", static_cast<int>(api.size()),
-                     api.data());
+        std::fprintf(stderr, "tarvelo: unknown MIDI API '%s'\n", requestedMidiApi(api).c_str());
         return 2;
     }
     ui::CMainDialog window(*backend);

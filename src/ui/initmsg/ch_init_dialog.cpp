@@ -229,6 +229,14 @@ void CChInitDialog::RenderRow(int messageIndex, int row) {
     for (int column = 0; column < kInitColumnCount; ++column) {
         list_->setCellText(row, column, fromUtf8(cells[static_cast<std::size_t>(column)]));
     }
+    list_->setCellToolTip(row, kColumnS, fromUtf8(unsendableReason(*message, channel_)));
+}
+
+void CChInitDialog::RenderSendMark(int messageIndex, int row) {
+    if (const InitialMessage* message = messages_->at(messageIndex)) {
+        list_->setCellText(row, kColumnS, fromUtf8(sendMark(*message, channel_)));
+        list_->setCellToolTip(row, kColumnS, fromUtf8(unsendableReason(*message, channel_)));
+    }
 }
 
 void CChInitDialog::RefillList() {
@@ -386,6 +394,7 @@ void CChInitDialog::onControllerChosen() {
             message->data1 = controller;
             list_->setCellText(pendingRow_, kColumnData1,
                                fromUtf8(formatNumber(controller, hexMode_)));
+            RenderSendMark(pendingRow_, pendingRow_);
         }
     }
     controllerCombo_->hide();
@@ -420,6 +429,7 @@ void CChInitDialog::onEditEnter() {
     const std::string shown = storeCellEdit(*message, editColumn_, parsed, hexMode_);
     edit_->hide();
     list_->setCellText(editRow_, editColumn_, fromUtf8(shown));
+    RenderSendMark(editRow_, editRow_);
 }
 
 void CChInitDialog::onHexToggled() {

@@ -254,6 +254,33 @@ TEST_F(InitDialogTest, HexAndDecimalEntryWithComments) {
     EXPECT_TRUE(boxes.shown.empty());
 }
 
+TEST_F(InitDialogTest, AMessageThatIsNoValidMidiIsMarkedUntilItsByteIsMended) {
+    messages().append(makeMessage(0, 0x90, 60, 0x90));
+    messages().append(makeMessage(0, 0xB0, 0xC8, 0));
+    open();
+    const auto toolTip = [this](int row) { return list()->item(row, kColumnS)->toolTip(); };
+    EXPECT_EQ(cell(0, kColumnS), "×");
+    EXPECT_TRUE(toolTip(0).contains("80h")) << toolTip(0).toStdString();
+    EXPECT_EQ(cell(1, kColumnS), "×");
+
+    doubleClickCell(0, kColumnData2);
+    typeAndCommit("7F");
+    EXPECT_EQ(cell(0, kColumnS), "●");
+    EXPECT_TRUE(toolTip(0).isEmpty());
+
+    // Values up to FFh are still taken, and marked again.
+    doubleClickCell(0, kColumnData1);
+    typeAndCommit("FF");
+    EXPECT_EQ(messages().at(0)->data1, 0xFF);
+    EXPECT_EQ(cell(0, kColumnS), "×");
+
+    // A controller picked from the list mends the controller byte.
+    doubleClickCell(1, kColumnData1);
+    choose(dialog->controllerCombo(), 7);
+    EXPECT_EQ(cell(1, kColumnS), "●");
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
 TEST_F(InitDialogTest, ExclusiveDataIsTypedWholeAndShownInEitherFormat) {
     open();
     choose(dialog->typeCombo(), kSystemExclusive);
