@@ -8,12 +8,17 @@
 #include <memory>
 
 #include "midi/backends/backend_factory.h"
+#include "ui/controls/ui_look.h"
 #include "ui/main/main_dialog.h"
 
 namespace tarvelo::app {
 
 int runGui(int argc, char** argv, std::string_view api) {
     QApplication application(argc, argv);
+    if (!ui::installQtJapaneseTranslations(application))
+        std::fprintf(stderr,
+                     "tarvelo: Qt's Japanese translations were not found; its own "
+                     "buttons and dialogs stay English\n");
     // The backend outlives the window, whose arrangement holds its devices.
     std::unique_ptr<MidiBackend> backend = createBackend(api);
     if (!backend) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QFontInfo>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QScrollBar>
@@ -279,6 +280,30 @@ TEST_F(InitDialogTest, AMessageThatIsNoValidMidiIsMarkedUntilItsByteIsMended) {
     choose(dialog->controllerCombo(), 7);
     EXPECT_EQ(cell(1, kColumnS), "●");
     EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(InitDialogTest, UsesTheProportionalUiFaceAndHoldsEveryControlWhole) {
+    open();
+    EXPECT_FALSE(QFontInfo(dialog->font()).fixedPitch()) << dialog->font().family().toStdString();
+    for (const QWidget* child : dialog->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child->isWindow() || child->isHidden())
+            continue;
+        EXPECT_TRUE(dialog->rect().contains(child->geometry()))
+            << child->metaObject()->className() << " ends at " << child->geometry().bottom();
+    }
+}
+
+TEST_F(InitDialogTest, TheControllerDropDownShowsTwelveRowsNotTheWholeScreen) {
+    messages().append(makeMessage(0, 0xB0, 7, 100));
+    open();
+    doubleClickCell(0, kColumnData1);
+    CCellComboBox* combo = dialog->controllerCombo();
+    ASSERT_EQ(combo->count(), 128);
+    combo->showPopup();
+    const QAbstractItemView* view = combo->view();
+    EXPECT_EQ(view->viewport()->height() / view->sizeHintForRow(0), 12);
+    combo->hidePopup();
+    QCoreApplication::processEvents();
 }
 
 TEST_F(InitDialogTest, ExclusiveDataIsTypedWholeAndShownInEitherFormat) {
