@@ -54,6 +54,9 @@ class HeadlessRunner final : private SessionHost, private MessageBoxes {
     void serverLost() override;
     void postInitSent(int part) override { posted_.push_back(part); }
     MessageBoxes& messageBoxes() override { return *this; }
+    // One line naming the Part and the message.
+    void reportUnsendable(int part, int index, PackedMessage message,
+                          ShortMessageFault fault) override;
 
     // MessageBoxes: one line per box; questions are answered No.
     MessageAnswer show(std::string_view text, std::string_view caption, MessageButtons buttons,

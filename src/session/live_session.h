@@ -119,6 +119,10 @@ class LiveSession final : public MailboxVisitor, private InitialMessageHost {
     // InitialMessageHost
     void postInitSent(int part) override { host_.postInitSent(part); }
     MessageBoxes& messageBoxes() override { return host_.messageBoxes(); }
+    void reportUnsendable(int part, int index, PackedMessage message,
+                          ShortMessageFault fault) override {
+        host_.reportUnsendable(part, index, message, fault);
+    }
 
     void rebuildRoutes();
 

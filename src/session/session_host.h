@@ -27,6 +27,11 @@ class SessionHost {
     // Where the session's boxes go (a device named in a file is missing, an unknown initial
     // message).
     virtual MessageBoxes& messageBoxes() = 0;
+
+    // Message `index` of Part part's initial messages was not sent: as `message` it is no valid
+    // short MIDI message (see shortMessageFault). The list goes on with the next one.
+    virtual void reportUnsendable(int /*part*/, int /*index*/, PackedMessage /*message*/,
+                                  ShortMessageFault /*fault*/) {}
 };
 
 }  // namespace tarvelo

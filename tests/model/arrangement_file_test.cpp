@@ -189,6 +189,11 @@ TEST(ArrangementFileRoundTrip, LongAndUnusualNamesSurvive) {
     emoji.part.name = "Лид 🎹";
     emoji.outputDeviceName = "Ω out";
     a.parts.push_back(emoji);
+    // Code page 932 would only approximate these characters; the name comes back exactly.
+    StoredPart approximated;
+    approximated.part.name = "Bass—Lo ¥100 −5";
+    approximated.outputDeviceName = "ベース";
+    a.parts.push_back(approximated);
     a.targetDeviceName = "日本語";
 
     const Bytes b = encodeArrangement(a);
