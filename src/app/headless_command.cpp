@@ -8,15 +8,14 @@
 #include "app/file_error_line.h"
 #include "app/stop_signals.h"
 #include "midi/backends/backend_factory.h"
-#include "midi/headless_session.h"
+#include "session/headless_runner.h"
 
 namespace tarvelo::app {
 
 int runHeadless(std::string_view path, std::string_view api) {
     std::unique_ptr<MidiBackend> backend = createBackend(api);
     if (!backend) {
-        std::fprintf(stderr, "tarvelo: unknown MIDI API '%.*s'\n", static_cast<int>(api.size()),
-                     api.data());
+        std::fprintf(stderr, "tarvelo: unknown MIDI API '%s'\n", requestedMidiApi(api).c_str());
         return 2;
     }
     // A stop that comes while the file loads or the lists go out is seen by the first wait.
@@ -25,7 +24,7 @@ int runHeadless(std::string_view path, std::string_view api) {
         std::perror("tarvelo: eventfd");
         return 1;
     }
-    HeadlessSession session(*backend, std::cerr);
+    HeadlessRunner session(*backend, std::cerr);
     if (const auto error = session.load(std::string(path))) {
         std::fprintf(stderr, "%s\n", fileErrorLine(path, *error).c_str());
         return 2;

@@ -2,22 +2,12 @@
 
 #include <algorithm>
 
+#include "midi/initial_message_bytes.h"
+#include "midi/midi_device_set.h"
 #include "model/message_boxes.h"
 #include "model/part_list.h"
 
 namespace tarvelo {
-
-namespace {
-
-// Each data field contributes its low 8 bits; a field of -1 becomes 0xFF, which the output
-// device drops for messages that need that byte and leaves off for those that do not.
-PackedMessage packFields(std::int32_t status, std::int32_t data1, std::int32_t data2) {
-    return packMessage(static_cast<std::uint8_t>(status & 0xFF),
-                       static_cast<std::uint8_t>(data1 & 0xFF),
-                       static_cast<std::uint8_t>(data2 & 0xFF));
-}
-
-}  // namespace
 
 bool InitialMessageSender::sendInitialMessages(int part) {
     return request(part, 0);
@@ -25,7 +15,7 @@ bool InitialMessageSender::sendInitialMessages(int part) {
 
 void InitialMessageSender::sendAllInitialMessages() {
     const std::uint64_t sequence = nextSequence_++;
-    if (host_.partList().partCount() <= 0) {
+    if (parts_.partCount() <= 0) {
         sequence_.reset();
         return;
     }
@@ -34,13 +24,12 @@ void InitialMessageSender::sendAllInitialMessages() {
 }
 
 bool InitialMessageSender::request(int part, std::uint64_t sequence) {
-    PartList& parts = host_.partList();
-    const Part& p = parts.partAt(part);
+    const Part& p = parts_.partAt(part);
     Request r;
     r.part = part;
     r.device = p.outputDevice;
     r.channel = p.channel;
-    r.messages = parts.messageListAt(part).messages();
+    r.messages = parts_.messageListAt(part).messages();
     r.sequence = sequence;
     r.id = nextRequestId_++;
     const std::uint64_t id = r.id;
@@ -82,16 +71,21 @@ bool InitialMessageSender::continueRun(Run& run) {
     while (run.next < messages.size()) {
         const InitialMessage& m = messages[run.next++];
         // Looked up per message: the device may have been closed since the list started.
-        OutputDevice* out = host_.partList().devices().outputHandle(run.request.device);
+        OutputDevice* out = devices_.outputHandle(run.request.device);
         switch (kindOfType(m.type)) {
             case MessageKind::Channel:
-                if (out)
-                    out->sendShort(packFields(m.status + run.request.channel, m.data1, m.data2));
+            case MessageKind::Plain: {
+                const PackedMessage packed = *shortMessageOf(m, run.request.channel);
+                // The device layer would drop it too; saying so here lets the user find it.
+                if (const ShortMessageFault fault = shortMessageFault(packed);
+                    fault != ShortMessageFault::None) {
+                    host_.reportUnsendable(run.request.part, static_cast<int>(run.next - 1), packed,
+                                           fault);
+                } else if (out) {
+                    out->sendShort(packed);
+                }
                 break;
-            case MessageKind::Plain:
-                if (out)
-                    out->sendShort(packFields(m.status, m.data1, m.data2));
-                break;
+            }
             case MessageKind::SystemExclusive:
                 // A closed device, or a message without bytes, yields no completion: such a
                 // message counts as done at once instead of stalling the list forever.
@@ -136,7 +130,7 @@ void InitialMessageSender::onInitSent(int part) {
     if (notice.sequence == 0 || sequence_ != notice.sequence)
         return;
     const int next = notice.part + 1;
-    if (next < host_.partList().partCount()) {
+    if (next < parts_.partCount()) {
         request(next, notice.sequence);
     } else {
         sequence_.reset();

@@ -7,11 +7,13 @@
 #include <vector>
 
 #include "midi/backend.h"
+#include "midi/packed_message.h"
 #include "model/initial_message.h"
 
 namespace tarvelo {
 
 class MessageBoxes;
+class MidiDeviceSet;
 class PartList;
 
 // What the sender needs of the window that owns it.
@@ -24,8 +26,13 @@ class InitialMessageHost {
     // loop, never from inside this call; notices come back in the order they were posted.
     virtual void postInitSent(int part) = 0;
 
-    virtual PartList& partList() = 0;
+    // Where the box for an unknown message type goes.
     virtual MessageBoxes& messageBoxes() = 0;
+
+    // User-interface thread. Message `index` of Part part's list was not sent: as `message` it is
+    // no valid short MIDI message (see shortMessageFault). The list goes on with the next one.
+    virtual void reportUnsendable(int /*part*/, int /*index*/, PackedMessage /*message*/,
+                                  ShortMessageFault /*fault*/) {}
 };
 
 // Sends Parts' initial-message lists to their output devices: short messages back to back, each
@@ -45,7 +52,11 @@ class InitialMessageSender {
   public:
     static constexpr const char* kUnknownMessageText = "Unkown Message";
 
-    explicit InitialMessageSender(InitialMessageHost& host) : host_(host) {}
+    // host, parts and devices must outlive the sender; the lists are read from parts, the open
+    // output devices from devices.
+    InitialMessageSender(InitialMessageHost& host, const PartList& parts,
+                         const MidiDeviceSet& devices)
+        : host_(host), parts_(parts), devices_(devices) {}
     InitialMessageSender(const InitialMessageSender&) = delete;
     InitialMessageSender& operator=(const InitialMessageSender&) = delete;
 
@@ -101,6 +112,8 @@ class InitialMessageSender {
     void finishRun(const Run& run);
 
     InitialMessageHost& host_;
+    const PartList& parts_;
+    const MidiDeviceSet& devices_;
     std::optional<Run> current_;
     std::deque<Request> queue_;
     std::deque<PostedNotice> posted_;

@@ -16,6 +16,7 @@
 #include "model/recovery_file.h"
 #include "ui/controls/stylish_button.h"
 #include "ui/controls/stylish_check_button.h"
+#include "ui/controls/ui_look.h"
 #include "ui/initmsg/ch_init_dialog.h"
 #include "ui/main/about_box.h"
 #include "ui/main/band_editing.h"
@@ -71,19 +72,17 @@ CMainDialog::CMainDialog(MidiBackend& backend, Services services, QWidget* paren
       services_(std::move(services)),
       boxes_(chooseService<QtMessageBoxes>(services_.messageBoxes, ownBoxes_, this)),
       dialogs_(chooseService<QtFileDialogs>(services_.fileDialogs, ownDialogs_, this)),
-      parts_(backend),
-      files_(parts_, &mailbox_, boxes_, dialogs_, *this),
-      pump_(std::make_unique<MidiNotePump>(mailbox_, static_cast<MailboxVisitor&>(*this))),
-      player_(parts_, [this](PackedMessage message) { showKey(message); }) {
+      session_(backend, *this),
+      files_(session_, boxes_, dialogs_, *this),
+      pump_(std::make_unique<MidiNotePump>(session_.mailbox(), session_)),
+      player_(session_.parts(), session_.devices(),
+              [this](PackedMessage message) { showKey(message); }) {
     setWindowTitle(QStringLiteral("Tarvelo"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFixedSize(dluToPixels(463), dluToPixels(166));
     setMouseTracking(true);
-    // A Japanese UI face at 9 points (12 pixels at 96 dpi); the controls inherit it.
-    QFont uiFont(QStringLiteral("IPAPGothic"));
-    uiFont.setPixelSize(12);
-    setFont(uiFont);
+    setFont(japaneseUiFont());
     createControls();
     createEditing();
     connectControls();
@@ -136,7 +135,7 @@ void CMainDialog::createControls() {
     hook_->resize(std::max(hook_->width(), hook_->sizeHint().width()), hook_->height());
 
     auto* dropNotice =
-        new DropNotice([this] { return parts_.devices().backend().droppedMessages(); }, this);
+        new DropNotice([this] { return session_.devices().backend().droppedMessages(); }, this);
     dropNotice->setGeometry(dluRect(70, 148, 335, 10));
 
     scrollBar_ = new QScrollBar(Qt::Horizontal, this);
@@ -153,11 +152,11 @@ void CMainDialog::createEditing() {
     auto markModified = [this] { setModified(true); };
     initEditor_ = std::make_unique<CChInitDialog>(reference_, boxes_, this);
     initEditor_->setModifiedCallback(markModified);
-    bandEditing_ = std::make_unique<BandEditing>(*this, parts_, selection_, player_, boxes_,
+    bandEditing_ = std::make_unique<BandEditing>(*this, session_, selection_, player_, boxes_,
                                                  markModified, keyboard_->width());
     setPictureMouseHandler(bandEditing_.get());
     panelEditing_ =
-        std::make_unique<PanelEditing>(parts_, selection_, *panel_, inputBox_,
+        std::make_unique<PanelEditing>(session_, selection_, *panel_, inputBox_,
                                        static_cast<PanelEditingView&>(*this), markModified);
     keyFilter_ = std::make_unique<KeyPlayFilter>(this, keyPlay_);
     if (QCoreApplication* app = QCoreApplication::instance())
@@ -253,10 +252,10 @@ void CMainDialog::openAboutBox() {
 
 void CMainDialog::editInitialMessages() {
     const int part = selection_.current();
-    initEditor_->SetPart(parts_, part);
+    initEditor_->SetPart(session_, part);
     initEditor_->exec();
     // Only this band's list: a walk over all Parts after a load is not restarted.
-    sender_.sendInitialMessages(part);
+    session_.sendInitialMessages(part);
 }
 
 void CMainDialog::closeEvent(QCloseEvent* event) {
@@ -273,7 +272,8 @@ void CMainDialog::stopBySignal() {
         if (services_.recoveryDirectory.empty()) {
             std::fprintf(stderr, "tarvelo: stopped; the arrangement was not saved\n");
         } else {
-            const RecoveryWrite written = writeRecoveryFile(services_.recoveryDirectory, parts_);
+            const RecoveryWrite written =
+                writeRecoveryFile(services_.recoveryDirectory, session_.parts());
             if (written.error) {
                 std::fprintf(stderr, "tarvelo: stopped; %s\n",
                              describeWriteError(written.path.string(), *written.error).c_str());
@@ -284,7 +284,7 @@ void CMainDialog::stopBySignal() {
         }
     }
     // The input first, then every output is reset (its held notes released) and closed.
-    parts_.devices().closeAll();
+    session_.shutdown();
     QDialog::done(QDialog::Rejected);
 }
 
@@ -369,15 +369,11 @@ void CMainDialog::mouseReleaseEvent(QMouseEvent* event) {
         QDialog::mouseReleaseEvent(event);
 }
 
-void CMainDialog::onMidiNote(PackedMessage message) {
+void CMainDialog::noteReceived(PackedMessage message) {
     showKey(message);
 }
 
-void CMainDialog::onLongMessageDone(LongMessageToken token) {
-    sender_.onLongMessageDone(token);
-}
-
-void CMainDialog::onServerLost() {
+void CMainDialog::serverLost() {
     boxes_.show("MIDI サーバーとの接続が切れました。デバイスは音を出せません。", "警告",
                 MessageButtons::Ok, MessageIcon::Warning);
 }
@@ -393,13 +389,9 @@ void CMainDialog::showNewArrangement() {
     bandEditing_->resetSelection();
 }
 
-void CMainDialog::sendAllInitialMessages() {
-    sender_.sendAllInitialMessages();
-}
-
 void CMainDialog::postInitSent(int part) {
     QMetaObject::invokeMethod(
-        this, [this, part] { sender_.onInitSent(part); }, Qt::QueuedConnection);
+        this, [this, part] { session_.initialMessagesSent(part); }, Qt::QueuedConnection);
 }
 
 }  // namespace tarvelo::ui

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QFontInfo>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QScrollBar>
@@ -31,7 +32,7 @@ std::vector<int> programChanges(InitialMessageList& list, int count) {
 }
 
 TEST_F(InitDialogTest, ChoosingATypeInAnEmptyListAddsAMessageAndANewPlaceholderRow) {
-    rig.parts.partAt(0).channel = 3;
+    rig.session.setChannel(0, 3);
     open();
     ASSERT_EQ(list()->rowCount(), 1);
     EXPECT_TRUE(dialog->typeCombo()->isVisible());
@@ -254,6 +255,57 @@ TEST_F(InitDialogTest, HexAndDecimalEntryWithComments) {
     EXPECT_TRUE(boxes.shown.empty());
 }
 
+TEST_F(InitDialogTest, AMessageThatIsNoValidMidiIsMarkedUntilItsByteIsMended) {
+    messages().append(makeMessage(0, 0x90, 60, 0x90));
+    messages().append(makeMessage(0, 0xB0, 0xC8, 0));
+    open();
+    const auto toolTip = [this](int row) { return list()->item(row, kColumnS)->toolTip(); };
+    EXPECT_EQ(cell(0, kColumnS), "×");
+    EXPECT_TRUE(toolTip(0).contains("80h")) << toolTip(0).toStdString();
+    EXPECT_EQ(cell(1, kColumnS), "×");
+
+    doubleClickCell(0, kColumnData2);
+    typeAndCommit("7F");
+    EXPECT_EQ(cell(0, kColumnS), "●");
+    EXPECT_TRUE(toolTip(0).isEmpty());
+
+    // Values up to FFh are still taken, and marked again.
+    doubleClickCell(0, kColumnData1);
+    typeAndCommit("FF");
+    EXPECT_EQ(messages().at(0)->data1, 0xFF);
+    EXPECT_EQ(cell(0, kColumnS), "×");
+
+    // A controller picked from the list mends the controller byte.
+    doubleClickCell(1, kColumnData1);
+    choose(dialog->controllerCombo(), 7);
+    EXPECT_EQ(cell(1, kColumnS), "●");
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(InitDialogTest, UsesTheProportionalUiFaceAndHoldsEveryControlWhole) {
+    open();
+    EXPECT_FALSE(QFontInfo(dialog->font()).fixedPitch()) << dialog->font().family().toStdString();
+    for (const QWidget* child : dialog->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child->isWindow() || child->isHidden())
+            continue;
+        EXPECT_TRUE(dialog->rect().contains(child->geometry()))
+            << child->metaObject()->className() << " ends at " << child->geometry().bottom();
+    }
+}
+
+TEST_F(InitDialogTest, TheControllerDropDownShowsTwelveRowsNotTheWholeScreen) {
+    messages().append(makeMessage(0, 0xB0, 7, 100));
+    open();
+    doubleClickCell(0, kColumnData1);
+    CCellComboBox* combo = dialog->controllerCombo();
+    ASSERT_EQ(combo->count(), 128);
+    combo->showPopup();
+    const QAbstractItemView* view = combo->view();
+    EXPECT_EQ(view->viewport()->height() / view->sizeHintForRow(0), 12);
+    combo->hidePopup();
+    QCoreApplication::processEvents();
+}
+
 TEST_F(InitDialogTest, ExclusiveDataIsTypedWholeAndShownInEitherFormat) {
     open();
     choose(dialog->typeCombo(), kSystemExclusive);
@@ -405,7 +457,7 @@ TEST_F(InitDialogTest, EnterDoesNothingOutsideButtonsAndEveryWayOutEndsTheRun) {
 
     // The owner's modal run returns whichever way the dialog is closed.
     QTimer::singleShot(0, dialog.get(), [this] { dialog->close(); });
-    dialog->SetPart(rig.parts, 0);
+    dialog->SetPart(rig.session, 0);
     dialog->exec();
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(messages().count(), 1);
@@ -425,9 +477,9 @@ TEST_F(InitDialogTest, TabVisitsTheShownControlsInLayoutOrder) {
 }
 
 TEST_F(InitDialogTest, EachRunStartsAfreshButKeepsHexMode) {
-    rig.parts.splitPart(0, 64);
-    rig.parts.partAt(1).channel = 9;
-    rig.parts.partAt(1).name = "Strings";
+    rig.session.split(0, 64);
+    rig.session.setChannel(1, 9);
+    rig.session.setName(1, "Strings");
     messages(1).append(makeMessage(0, 0x90, 60, 100));
 
     open(0);

@@ -29,7 +29,7 @@ class BandMouseEditing : public WindowInputTest {};
 
 TEST_F(BandMouseEditing, ClickSelectsOneBandAndCtrlClickBuildsAJoinableRun) {
     splitAt({48, 72});
-    parts().partAt(2).name = "Top";
+    session().setName(2, "Top");
 
     clickStrip(insideBand(2));
     EXPECT_EQ(w().selection().entries(), std::vector<int>{2});
@@ -83,8 +83,8 @@ TEST_F(BandMouseEditing, ANewArrangementSelectsBandZeroAloneAndDisablesJoin) {
 
 TEST_F(BandMouseEditing, JoinMergesTheRunIntoTheCurrentBandAndRoutesThroughIt) {
     splitAt({48, 72});
-    parts().partAt(1).name = "Kept";
-    parts().partAt(1).channel = 5;
+    session().setName(1, "Kept");
+    session().setChannel(1, 5);
     moveToDevice(1, 2);
 
     clickStrip(insideBand(0));
@@ -139,6 +139,7 @@ TEST_F(BandMouseEditing, DraggingABoundaryPreviewsAndCommitsOnceAtTheRelease) {
     const auto& shown = w().bandEditing().controller().displayedParts();
     EXPECT_EQ(shown[1].lowKey, 55);
     EXPECT_EQ(w().panel()->rangeLowEdit()->text(), "37h");
+    EXPECT_NE(rig.title().find('*'), std::string::npos) << "the title shows the change at once";
     const Boundary b = boundaryAt(w().viewOriginX(), atBoundary(55));
     EXPECT_EQ(w().keyboardView()->markers(), (std::vector<KeyboardView::Marker>{{b.x, b.shape}}));
     ASSERT_TRUE(rig.backend.inject(0, packMessage(0x90, 57, 80)));

@@ -1,0 +1,119 @@
+#include "session/headless_runner.h"
+
+#include <poll.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <ostream>
+#include <string>
+
+namespace tarvelo {
+
+HeadlessRunner::HeadlessRunner(MidiBackend& backend, std::ostream& diagnostics)
+    : diagnostics_(diagnostics), session_(backend, *this, NoteDisplay::Off) {
+    session_.listDevices();
+}
+
+HeadlessRunner::~HeadlessRunner() {
+    shutdown();
+}
+
+std::optional<FileError> HeadlessRunner::load(const std::string& path) {
+    return session_.load(path);
+}
+
+void HeadlessRunner::start() {
+    session_.sendAllInitialMessages();
+}
+
+void HeadlessRunner::deliverPosted() {
+    // A notice may start the next list, which may post again: delivered one by one, never from
+    // inside the sender.
+    while (!posted_.empty()) {
+        const int part = posted_.front();
+        posted_.pop_front();
+        session_.initialMessagesSent(part);
+    }
+}
+
+bool HeadlessRunner::processEvents(int timeoutMs, int stopFd) {
+    deliverPosted();
+    const int wakeFd = session_.mailbox().wakeSignal().fd();
+    pollfd fds[2] = {{wakeFd, POLLIN, 0}, {stopFd, POLLIN, 0}};
+    // Without a wake-up descriptor the mailbox is polled on a short period instead.
+    const int longest = wakeFd < 0 ? 10 : 1000;
+    const int timeout = timeoutMs < 0 || timeoutMs > longest ? longest : timeoutMs;
+    const int ready = ::poll(fds, 2, timeout);
+    reportDrops();
+    if (ready < 0 && errno != EINTR)
+        return true;
+    if (stopFd >= 0 && (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) != 0)
+        return false;
+    session_.drain();
+    deliverPosted();
+    return true;
+}
+
+void HeadlessRunner::run(int stopFd) {
+    while (processEvents(-1, stopFd)) {
+    }
+}
+
+void HeadlessRunner::reportDrops() {
+    const std::uint64_t lost =
+        drops_.due(session_.devices().backend().droppedMessages(), DropReport::Clock::now());
+    if (lost > 0) {
+        diagnostics_ << "tarvelo: " << lost
+                     << " MIDI messages could not be sent (an output was full)" << std::endl;
+    }
+}
+
+void HeadlessRunner::shutdown() {
+    session_.shutdown();
+}
+
+void HeadlessRunner::serverLost() {
+    diagnostics_ << "tarvelo: the MIDI server went away; the devices stay silent" << std::endl;
+}
+
+void HeadlessRunner::reportUnsendable(int part, int index, PackedMessage message,
+                                      ShortMessageFault fault) {
+    const char* why = "";
+    switch (fault) {
+        case ShortMessageFault::NotAStatus:
+            why = "its status byte is below 80h";
+            break;
+        case ShortMessageFault::ExclusiveStatus:
+            why = "F0h and F7h go only in system-exclusive data";
+            break;
+        case ShortMessageFault::DataByteHigh:
+            why = "a data byte is 80h or more";
+            break;
+        case ShortMessageFault::None:
+            break;
+    }
+    // The bytes the status calls for, or all three when it is no status at all.
+    const int length = shortMessageLength(statusOf(message));
+    const std::uint8_t bytes[3] = {statusOf(message), data1Of(message), data2Of(message)};
+    std::string shown;
+    char hex[4];
+    for (int i = 0; i < (length > 0 ? length : 3); ++i) {
+        std::snprintf(hex, sizeof hex, i == 0 ? "%02X" : " %02X", bytes[i]);
+        shown += hex;
+    }
+    diagnostics_ << "tarvelo: part " << part + 1 << " \"" << session_.parts().partAt(part).name
+                 << "\", initial message " << index + 1 << " (" << shown << ") not sent: " << why
+                 << std::endl;
+}
+
+MessageAnswer HeadlessRunner::show(std::string_view text, std::string_view caption,
+                                   MessageButtons buttons, MessageIcon) {
+    std::string line(caption.empty() ? std::string_view("tarvelo") : caption);
+    line += ": ";
+    for (char c : text)
+        line += c == '\n' ? ' ' : c;
+    diagnostics_ << line << std::endl;
+    return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::No;
+}
+
+}  // namespace tarvelo
