@@ -2,6 +2,7 @@
 
 #include <QPaintEvent>
 #include <QPainter>
+#include <QRegion>
 #include <algorithm>
 
 #include "ui/resources/bitmaps.h"
@@ -17,11 +18,14 @@ const QColor kMarkerRed(255, 0, 0);
 KeyboardView::KeyboardView(QWidget* parent) : QWidget(parent) {
     // Mouse moves reach the window's band editing also when no button is held.
     setMouseTracking(true);
-    setAttribute(Qt::WA_OpaquePaintEvent, false);
+    // Paints its whole rectangle itself (the window's colour beside the keys), so a key change
+    // repaints this view alone, not the window beneath it as well.
+    setAttribute(Qt::WA_OpaquePaintEvent, true);
 }
 
 void KeyboardView::drawKeyboard() {
     pressed_.fill(false);
+    requested_.fill(false);
     markers_.clear();
     update();
 }
@@ -41,8 +45,24 @@ void KeyboardView::showKey(PackedMessage message) {
     if (pressed_[static_cast<std::size_t>(key)] == down)
         return;
     pressed_[static_cast<std::size_t>(key)] = down;
-    // Qt merges the rectangles of all changes before the next paint into one repaint.
-    update(keyRect(key) & QRect(0, 0, kClipRight, kViewOriginY + kOctaveHeight));
+    if (!updateQueued_) {
+        updateQueued_ = true;
+        QMetaObject::invokeMethod(this, &KeyboardView::updateChangedKeys, Qt::QueuedConnection);
+    }
+}
+
+void KeyboardView::updateChangedKeys() {
+    updateQueued_ = false;
+    QRegion changed;
+    for (std::size_t key = 0; key < pressed_.size(); ++key) {
+        if (pressed_[key] == requested_[key])
+            continue;
+        requested_[key] = pressed_[key];
+        changed +=
+            keyRect(static_cast<int>(key)) & QRect(0, 0, kClipRight, kViewOriginY + kOctaveHeight);
+    }
+    if (!changed.isEmpty())
+        update(changed);
 }
 
 bool KeyboardView::keyPressed(int key) const {
@@ -62,6 +82,9 @@ void KeyboardView::drawBoundaryMarker(int x, int shape, bool visible) {
 void KeyboardView::paintEvent(QPaintEvent* event) {
     ++paints_;
     QPainter p(this);
+    const QRect keyboardArea(0, 0, kClipRight, kViewOriginY + kOctaveHeight);
+    for (const QRect& beside : event->region() - keyboardArea)
+        p.fillRect(beside, palette().window());
     p.setClipRegion(event->region());
     p.setPen(kFrame);
     p.drawLine(0, 0, width() - 1, 0);
@@ -72,7 +95,6 @@ void KeyboardView::paintEvent(QPaintEvent* event) {
     // One dirty rectangle at a time: with a clip of many rectangles the raster engine cuts every
     // blit into many spans and hands them to worker threads, which costs far more than the few
     // keys a frame changes.
-    const QRect keyboardArea(0, 0, kClipRight, kViewOriginY + kOctaveHeight);
     const QPixmap octave = resourceBitmap(1003);
     for (const QRect& dirty : event->region()) {
         const QRect area = dirty & keyboardArea;

@@ -13,8 +13,9 @@ namespace tarvelo::ui {
 // that notes have shown pressed and the boundary markers of band editing on top.
 //
 // Views paint, handlers decide: the draw and show functions only record what to show and
-// schedule a repaint; several changes before the next event-loop pass cost one paint of the
-// changed keys. User-interface thread only.
+// schedule a repaint; several changes before the next event-loop pass cost one paint of the keys
+// that changed between the two paints (a key pressed and released in between is not painted).
+// User-interface thread only.
 class KeyboardView : public QWidget {
     Q_OBJECT
 
@@ -52,9 +53,14 @@ class KeyboardView : public QWidget {
 
   private:
     QRect keyRect(int key) const;
+    // Queued after the first key change of an event-loop pass: asks for the repaint of the keys
+    // whose state differs from what was last asked for.
+    void updateChangedKeys();
 
     int originX_ = viewOriginXForPosition(7);
     std::array<bool, kKeyCount> pressed_{};
+    std::array<bool, kKeyCount> requested_{};  // the states the last repaint request showed
+    bool updateQueued_ = false;
     std::vector<Marker> markers_;
     int paints_ = 0;
 };

@@ -25,12 +25,17 @@ MidiNotePump::MidiNotePump(OwnerMailbox& mailbox, MailboxVisitor& visitor, QObje
 MidiNotePump::~MidiNotePump() = default;
 
 void MidiNotePump::drain() {
-    // A visitor may open a message box, whose event loop must not drain again underneath it.
-    if (draining_)
+    // A visitor may open a message box, whose event loop must not drain again underneath it. A
+    // wake-up that comes meanwhile stays pending: the notifier is muted until the outer drain
+    // ends (muting it on every drain would cost two dispatcher calls a frame).
+    if (draining_) {
+        if (notifier_ && notifier_->isEnabled()) {
+            notifier_->setEnabled(false);
+            muted_ = true;
+        }
         return;
+    }
     draining_ = true;
-    if (notifier_)
-        notifier_->setEnabled(false);
     const auto start = std::chrono::steady_clock::now();
     bool notes = mailbox_.drainPaced(counter_);
     // Nothing came during the last frame: let the next note wake the window again, unless some
@@ -43,9 +48,11 @@ void MidiNotePump::drain() {
         pace_->stop();
     }
     const auto took = std::chrono::steady_clock::now() - start;
-    if (notifier_)
-        notifier_->setEnabled(true);
     draining_ = false;
+    if (muted_) {
+        muted_ = false;
+        notifier_->setEnabled(true);
+    }
     ++stats_.drains;
     stats_.totalDrain += took;
     if (took > stats_.longestDrain)

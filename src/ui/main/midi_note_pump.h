@@ -66,6 +66,7 @@ class MidiNotePump : public QObject {
     QTimer* poll_ = nullptr;  // only when the platform gave no wake descriptor
     QTimer* pace_ = nullptr;  // runs while notes flow
     bool draining_ = false;
+    bool muted_ = false;  // the notifier was muted by a wake-up during a drain
 };
 
 }  // namespace tarvelo::ui
