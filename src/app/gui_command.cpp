@@ -12,8 +12,10 @@
 
 namespace tarvelo::app {
 
-int runGui(int argc, char** argv, std::string_view api) {
+int runGui(int argc, char** argv, std::string_view api, const std::string& file) {
     QApplication application(argc, argv);
+    // Ties the windows to the installed desktop entry (its icon and name in docks and panels).
+    QGuiApplication::setDesktopFileName(QStringLiteral(TARVELO_APP_ID));
     // The backend outlives the window, whose arrangement holds its devices.
     std::unique_ptr<MidiBackend> backend = createBackend(api);
     if (!backend) {
@@ -22,8 +24,11 @@ int runGui(int argc, char** argv, std::string_view api) {
         return 2;
     }
     ui::CMainDialog window(*backend);
-    if (window.initialize())
-        window.exec();
+    if (!window.initialize())
+        return 0;
+    if (!file.empty())
+        window.openAtStartUp(file);
+    window.exec();
     return 0;
 }
 
