@@ -15,17 +15,16 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${TARVELO_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://github.com/tarvelo/tarvelo")
-# Every line after the first is the extended description; dpkg wants them indented by one space.
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "live MIDI keyboard splitter
- Tarvelo cuts one MIDI keyboard into contiguous key ranges, called parts and
- drawn as coloured bands over a keyboard picture, and echoes every note at
- once to the part that owns its key: to that part's output device, on its
- channel, transposed by its note shift. Each part sends its own program
- changes, controllers and system-exclusive data when an arrangement is loaded.
- .
- It works with the ALSA sequencer and JACK, saves arrangements as .trv files,
- and can play an arrangement without a window. The user interface is in
- Japanese.")
+# The extended description; CPack puts the summary above it and indents it as dpkg wants.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Tarvelo cuts one MIDI keyboard into contiguous key ranges, called parts and
+drawn as coloured bands over a keyboard picture, and echoes every note at
+once to the part that owns its key: to that part's output device, on its
+channel, transposed by its note shift. Each part sends its own program
+changes, controllers and system-exclusive data when an arrangement is loaded.
+
+It works with the ALSA sequencer and JACK, saves arrangements as .trv files,
+and can play an arrangement without a window. The user interface is in
+Japanese.")
 # Libraries come from the binary; the window also needs a Japanese font for its texts and band
 # names, and Qt's platform plugins, which the binary does not link.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
