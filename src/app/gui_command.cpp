@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "midi/backends/backend_factory.h"
+#include "ui/controls/ui_look.h"
 #include "ui/main/main_dialog.h"
 
 namespace tarvelo::app {
@@ -16,11 +17,14 @@ int runGui(int argc, char** argv, std::string_view api, const std::string& file)
     QApplication application(argc, argv);
     // Ties the windows to the installed desktop entry (its icon and name in docks and panels).
     QGuiApplication::setDesktopFileName(QStringLiteral(TARVELO_APP_ID));
+    if (!ui::installQtJapaneseTranslations(application))
+        std::fprintf(stderr,
+                     "tarvelo: Qt's Japanese translations were not found; its own "
+                     "buttons and dialogs stay English\n");
     // The backend outlives the window, whose arrangement holds its devices.
     std::unique_ptr<MidiBackend> backend = createBackend(api);
     if (!backend) {
-        std::fprintf(stderr, "tarvelo: unknown MIDI API '%.*s'\n", static_cast<int>(api.size()),
-                     api.data());
+        std::fprintf(stderr, "tarvelo: unknown MIDI API '%s'\n", requestedMidiApi(api).c_str());
         return 2;
     }
     ui::CMainDialog window(*backend);
