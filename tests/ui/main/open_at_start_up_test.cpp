@@ -62,7 +62,7 @@ TEST(OpenAtStartUp, LoadsTheFileAsOpenDoesAndReportsItsMissingDevice) {
     EXPECT_EQ(rig.boxes.texts(), std::vector<std::string>{missingDeviceText("Gone")});
     EXPECT_EQ(rig.title(), "song.trv - Tarvelo 1.0");
     EXPECT_EQ(rig.window->fileCommands().filePath(), rig.files.file("song.trv"));
-    ASSERT_EQ(rig.window->partList().partCount(), 2);
+    ASSERT_EQ(rig.window->session().parts().partCount(), 2);
     // The missing device was replaced by device 0, where Part 1's program change went (after
     // the silencing of the devices the load closed).
     const std::vector<PackedMessage> sent = rig.backend.shortMessages("Out0");
@@ -83,7 +83,7 @@ TEST(OpenAtStartUp, AFileThatCannotBeReadIsReportedAndTheWindowStartsOnANewArran
         EXPECT_EQ(fresh.boxes.shown[0].icon, MessageIcon::Error);
         EXPECT_NE(fresh.boxes.shown[0].text.find(path), std::string::npos);
         EXPECT_EQ(fresh.title(), "NewFile.trv - Tarvelo 1.0");
-        EXPECT_EQ(fresh.window->partList().partCount(), 1);
+        EXPECT_EQ(fresh.window->session().parts().partCount(), 1);
         EXPECT_TRUE(fresh.window->fileCommands().filePath().empty());
     }
 }
