@@ -16,8 +16,10 @@
 
 namespace tarvelo::app {
 
-int runGui(int argc, char** argv, std::string_view api) {
+int runGui(int argc, char** argv, std::string_view api, const std::string& file) {
     QApplication application(argc, argv);
+    // Ties the windows to the installed desktop entry (its icon and name in docks and panels).
+    QGuiApplication::setDesktopFileName(QStringLiteral(TARVELO_APP_ID));
     if (!ui::installQtJapaneseTranslations(application))
         std::fprintf(stderr,
                      "tarvelo: Qt's Japanese translations were not found; its own "
@@ -42,8 +44,11 @@ int runGui(int argc, char** argv, std::string_view api) {
             QCoreApplication::exit(0);
         });
     }
-    if (window.initialize())
-        window.exec();
+    if (!window.initialize())
+        return 0;
+    if (!file.empty())
+        window.openAtStartUp(file);
+    window.exec();
     return 0;
 }
 
