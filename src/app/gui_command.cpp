@@ -4,27 +4,44 @@
 #if TARVELO_WITH_GUI
 
 #include <QApplication>
-#include <cstdio>
+#include <QTimer>
 #include <memory>
 
-#include "midi/backends/backend_factory.h"
 #include "ui/main/main_dialog.h"
 
 namespace tarvelo::app {
 
-int runGui(int argc, char** argv, std::string_view api) {
+namespace {
+// How often the window looks whether the SoundFont has loaded, to start the file.
+constexpr int kSynthPollMs = 20;
+}  // namespace
+
+int runGui(int argc, char** argv, const MidiOptions& options) {
     QApplication application(argc, argv);
-    // The backend outlives the window, whose arrangement holds its devices.
-    std::unique_ptr<MidiBackend> backend = createBackend(api);
-    if (!backend) {
-        std::fprintf(stderr, "tarvelo: unknown MIDI API '%.*s'\n", static_cast<int>(api.size()),
-                     api.data());
+    // The MIDI system outlives the window, whose arrangement holds its devices.
+    std::unique_ptr<MidiSystem> system = MidiSystem::open(options, false);
+    if (!system)
         return 2;
+    int status = 0;
+    {
+        ui::CMainDialog window(system->backend());
+        QTimer startPlayback;
+        if (system->playback() != nullptr) {
+            QObject::connect(&startPlayback, &QTimer::timeout, [&system, &startPlayback] {
+                const synth::SynthEngine* engine = system->engine();
+                if (engine->state() == synth::SynthEngine::State::Loading)
+                    return;
+                startPlayback.stop();
+                system->startPlayback();
+            });
+            startPlayback.start(kSynthPollMs);
+        }
+        if (window.initialize())
+            window.exec();
     }
-    ui::CMainDialog window(*backend);
-    if (window.initialize())
-        window.exec();
-    return 0;
+    if (!system->finish())
+        status = 1;
+    return status;
 }
 
 }  // namespace tarvelo::app

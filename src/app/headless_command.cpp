@@ -12,7 +12,8 @@
 #include <string>
 
 #include "app/file_error_line.h"
-#include "midi/backends/backend_factory.h"
+#include "app/offline_render.h"
+#include "midi/built_in_devices.h"
 #include "midi/headless_session.h"
 
 namespace tarvelo::app {
@@ -53,15 +54,22 @@ class StopSignals {
     struct sigaction oldTerm_ {};
 };
 
+// How often a run that plays a file looks whether it has ended.
+constexpr int kPlayPollMs = 20;
+
+// The file plays into the virtual input, so that is the input while it plays.
+void selectVirtualInput(MidiDeviceSet& devices) {
+    const int index = devices.findInputByName(kVirtualInputName);
+    if (index >= 0 && devices.inputDevice() != index)
+        devices.openInput(index);
+}
+
 }  // namespace
 
-int runHeadless(std::string_view path, std::string_view api) {
-    std::unique_ptr<MidiBackend> backend = createBackend(api);
-    if (!backend) {
-        std::fprintf(stderr, "tarvelo: unknown MIDI API '%.*s'\n", static_cast<int>(api.size()),
-                     api.data());
+int runHeadless(std::string_view path, const MidiOptions& options) {
+    std::unique_ptr<MidiSystem> system = MidiSystem::open(options, true);
+    if (!system)
         return 2;
-    }
     stopFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (stopFd < 0) {
         std::perror("tarvelo: eventfd");
@@ -71,18 +79,32 @@ int runHeadless(std::string_view path, std::string_view api) {
     {
         // A stop that comes while the file loads or the lists go out is seen by the first wait.
         const StopSignals signals;
-        HeadlessSession session(*backend, std::cerr);
+        HeadlessSession session(system->backend(), std::cerr);
         if (const auto error = session.load(std::string(path))) {
             std::fprintf(stderr, "%s\n", fileErrorLine(path, *error).c_str());
             status = 2;
         } else {
+            // What reaches the synthesizer before its SoundFont has loaded is lost.
+            system->waitForSynth();
+            if (system->playback() != nullptr)
+                selectVirtualInput(session.parts().devices());
             session.start();
-            session.run(stopFd);
+            if (system->offline()) {
+                renderOffline(*system, session, stopFd);
+            } else if (system->playback() != nullptr) {
+                system->startPlayback();
+                while (!system->playedOut() && session.processEvents(kPlayPollMs, stopFd)) {
+                }
+            } else {
+                session.run(stopFd);
+            }
             session.shutdown();
         }
     }
     ::close(stopFd);
     stopFd = -1;
+    if (!system->finish() && status == 0)
+        status = 1;
     return status;
 }
 

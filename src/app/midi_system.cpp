@@ -1,0 +1,121 @@
+#include "app/midi_system.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "midi/backends/backend_factory.h"
+#include "midi/backends/internal/internal_backend.h"
+#include "midi/synth/sound_font_locator.h"
+
+namespace tarvelo::app {
+
+namespace {
+
+// Sound that stays below the 16-bit quantum this long counts as over.
+constexpr double kSilenceSeconds = 0.1;
+
+void printLine(const std::string& text) {
+    std::fprintf(stderr, "tarvelo: %s\n", text.c_str());
+}
+
+std::string chosenApi(const MidiOptions& options) {
+    if (!options.api.empty())
+        return options.api;
+    const char* fromEnvironment = std::getenv(kMidiApiVariable);
+    return fromEnvironment != nullptr ? fromEnvironment : "";
+}
+
+}  // namespace
+
+std::unique_ptr<MidiSystem> MidiSystem::open(const MidiOptions& options, bool offlineAllowed) {
+    std::unique_ptr<MidiSystem> system(new MidiSystem());
+
+    synth::SynthOptions synthOptions;
+    const synth::SoundFontChoice soundFont = synth::chooseSoundFont(options.soundFont);
+    if (soundFont.path.empty())
+        printLine(soundFont.error + ": the built-in synthesizer is off");
+    synthOptions.soundFont = soundFont.path;
+    synthOptions.recordPath = options.record;
+    system->recordPath_ = options.record;
+    synthOptions.connectAudio = options.connectAudio;
+    // Rendering faster than real time is only possible where nothing else keeps time.
+    system->offline_ = offlineAllowed && !options.play.empty() && !options.record.empty() &&
+                       chosenApi(options) == "internal" && !soundFont.path.empty();
+    synthOptions.offline = system->offline_;
+
+    system->backend_ = createBackendWithSynth(options.api, synthOptions);
+    if (!system->backend_) {
+        printLine("unknown MIDI API '" + chosenApi(options) + "'");
+        return nullptr;
+    }
+    for (const std::string& note : system->backend_->notes())
+        printLine(note);
+    if (!options.record.empty() && system->engine() == nullptr)
+        printLine("nothing is recorded to '" + options.record + "' without the synthesizer");
+
+    if (!options.play.empty()) {
+        auto* internal = dynamic_cast<InternalBackend*>(&system->backend_->system());
+        if (internal == nullptr) {
+            printLine("--play plays into the internal MIDI system only (--midi-api internal)");
+            return nullptr;
+        }
+        if (system->engine() == nullptr) {
+            printLine("--play needs the built-in synthesizer, which keeps its time");
+            return nullptr;
+        }
+        std::string error;
+        auto schedule = synth::loadMidiFile(options.play, system->engine()->sampleRate(), error);
+        if (!schedule) {
+            printLine(error);
+            return nullptr;
+        }
+        system->playback_ = std::make_unique<synth::FilePlayback>(std::move(*schedule));
+        internal->setPlayback(system->playback_.get());
+    }
+    return system;
+}
+
+MidiSystem::~MidiSystem() {
+    finish();
+    // The render thread has stopped: the playback may go.
+    if (playback_) {
+        if (auto* internal = dynamic_cast<InternalBackend*>(&backend_->system()))
+            internal->setPlayback(nullptr);
+    }
+}
+
+void MidiSystem::waitForSynth() {
+    synth::SynthEngine* engine = backend_->engine();
+    if (engine == nullptr)
+        return;
+    if (engine->waitUntilLoaded() == synth::SynthEngine::State::Failed)
+        printLine(engine->loadError() + ": the built-in synthesizer stays silent");
+}
+
+void MidiSystem::startPlayback() {
+    if (playback_)
+        playback_->start();
+}
+
+bool MidiSystem::playedOut() const {
+    if (playback_ && !playback_->finished())
+        return false;
+    const synth::SynthEngine* engine = backend_->engine();
+    if (engine == nullptr || engine->state() != synth::SynthEngine::State::Ready)
+        return true;
+    return engine->activeVoices() == 0 &&
+           engine->silentFrames() >= static_cast<std::uint64_t>(kSilenceSeconds *
+                                                                engine->sampleRate());
+}
+
+bool MidiSystem::finish() {
+    if (finished_)
+        return true;
+    finished_ = true;
+    if (backend_->finish())
+        return true;
+    printLine("the recording '" + recordPath_ + "' could not be written completely");
+    return false;
+}
+
+}  // namespace tarvelo::app
