@@ -5,6 +5,7 @@
 
 #include "midi/backends/backend_factory.h"
 #include "midi/backends/internal/internal_backend.h"
+#include "midi/backends/jack/jack_backend.h"
 #include "midi/synth/sound_font_locator.h"
 
 namespace tarvelo::app {
@@ -53,29 +54,13 @@ std::unique_ptr<MidiSystem> MidiSystem::open(const MidiOptions& options, bool of
     if (!options.record.empty() && system->engine() == nullptr)
         printLine("nothing is recorded to '" + options.record + "' without the synthesizer");
 
-    if (!options.play.empty()) {
-        auto* internal = dynamic_cast<InternalBackend*>(&system->backend_->system());
-        if (internal == nullptr) {
-            printLine("--play plays into the internal MIDI system only (--midi-api internal)");
-            return nullptr;
-        }
-        if (system->engine() == nullptr) {
-            printLine("--play needs the built-in synthesizer, which keeps its time");
-            return nullptr;
-        }
-        std::string error;
-        auto schedule = synth::loadMidiFile(options.play, system->engine()->sampleRate(), error);
-        if (!schedule) {
-            printLine(error);
-            return nullptr;
-        }
-        system->playback_ = std::make_unique<synth::FilePlayback>(std::move(*schedule));
-        internal->setPlayback(system->playback_.get());
-    }
+    if (!options.play.empty() && !system->preparePlayback(options.play))
+        return nullptr;
     return system;
 }
 
 MidiSystem::~MidiSystem() {
+    jackPlayer_.reset();
     finish();
     // The render thread has stopped: the playback may go.
     if (playback_) {
@@ -92,9 +77,53 @@ void MidiSystem::waitForSynth() {
         printLine(engine->loadError() + ": the built-in synthesizer stays silent");
 }
 
+bool MidiSystem::preparePlayback(const std::string& path) {
+    MidiBackend& midi = backend_->system();
+    std::uint32_t rate = 0;
+    if (dynamic_cast<InternalBackend*>(&midi) != nullptr) {
+        // The internal system's input runs on the synthesizer's clock.
+        if (engine() == nullptr) {
+            printLine("--play on the internal MIDI system needs the built-in synthesizer");
+            return false;
+        }
+        rate = engine()->sampleRate();
+    } else if (dynamic_cast<JackBackend*>(&midi) != nullptr) {
+        rate = midi.audioHost()->sampleRate();
+        if (rate == 0) {
+            printLine("the JACK server does not answer: '" + path + "' cannot be played");
+            return false;
+        }
+    } else {
+        printLine("--play plays into the internal MIDI system or a JACK server, not into " +
+                  std::string(midi.apiName()));
+        return false;
+    }
+    std::string error;
+    auto schedule = synth::loadMidiFile(path, rate, error);
+    if (!schedule) {
+        printLine(error);
+        return false;
+    }
+    playback_ = std::make_unique<synth::FilePlayback>(std::move(*schedule));
+    if (auto* internal = dynamic_cast<InternalBackend*>(&midi))
+        internal->setPlayback(playback_.get());
+    return true;
+}
+
 void MidiSystem::startPlayback() {
-    if (playback_)
-        playback_->start();
+    if (!playback_)
+        return;
+    if (auto* jack = dynamic_cast<JackBackend*>(&backend_->system())) {
+        std::string error;
+        jackPlayer_ =
+            JackFilePlayer::open({}, jack->clientName() + ":virtual in", *playback_, error);
+        if (!jackPlayer_) {
+            printLine(error);
+            playback_.reset();
+            return;
+        }
+    }
+    playback_->start();
 }
 
 bool MidiSystem::playedOut() const {
@@ -104,8 +133,8 @@ bool MidiSystem::playedOut() const {
     if (engine == nullptr || engine->state() != synth::SynthEngine::State::Ready)
         return true;
     return engine->activeVoices() == 0 &&
-           engine->silentFrames() >= static_cast<std::uint64_t>(kSilenceSeconds *
-                                                                engine->sampleRate());
+           engine->silentFrames() >=
+               static_cast<std::uint64_t>(kSilenceSeconds * engine->sampleRate());
 }
 
 bool MidiSystem::finish() {

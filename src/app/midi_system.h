@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "midi/backends/jack/jack_file_player.h"
 #include "midi/synth/file_playback.h"
 #include "midi/synth/synth_backend.h"
 
@@ -38,7 +39,8 @@ class MidiSystem {
     // Waits for the SoundFont to load (if there is a synthesizer) and says so on standard error
     // when it failed.
     void waitForSynth();
-    // Starts the file playing from the next period (if there is one).
+    // Starts the file playing from the next period (if there is one). On JACK the file plays
+    // through a client of its own into "Tarvelo Virtual In", which must be open by then.
     void startPlayback();
     // The file has been played and the synthesizer has fallen silent (true at once without
     // a file).
@@ -50,9 +52,11 @@ class MidiSystem {
 
   private:
     MidiSystem() = default;
+    bool preparePlayback(const std::string& path);
 
     std::unique_ptr<synth::SynthBackend> backend_;
     std::unique_ptr<synth::FilePlayback> playback_;
+    std::unique_ptr<JackFilePlayer> jackPlayer_;
     std::string recordPath_;
     bool offline_ = false;
     bool finished_ = false;

@@ -37,7 +37,7 @@ std::unique_ptr<MidiBackend> createBackend(std::string_view api) {
 }
 
 std::unique_ptr<synth::SynthBackend> createBackendWithSynth(std::string_view api,
-                                                           const synth::SynthOptions& options) {
+                                                            const synth::SynthOptions& options) {
     std::unique_ptr<MidiBackend> system = createBackend(api);
     if (!system)
         return nullptr;

@@ -25,6 +25,6 @@ std::unique_ptr<MidiBackend> createBackend(std::string_view api);
 // options.soundFont names one) and its sound played as the system allows. Null only for an
 // unknown API name. User-interface thread.
 std::unique_ptr<synth::SynthBackend> createBackendWithSynth(std::string_view api,
-                                                           const synth::SynthOptions& options);
+                                                            const synth::SynthOptions& options);
 
 }  // namespace tarvelo

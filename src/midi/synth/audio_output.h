@@ -33,8 +33,7 @@ class AudioOutput {
     const std::string& note() const { return note_; }
 
   private:
-    static int onDriverPeriod(void* self, int frames, int nfx, float* fx[], int nout,
-                              float* out[]);
+    static int onDriverPeriod(void* self, int frames, int nfx, float* fx[], int nout, float* out[]);
     void runPaced();
 
     AudioSource& source_;

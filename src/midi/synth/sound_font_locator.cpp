@@ -42,8 +42,8 @@ SoundFontChoice chooseSoundFont(std::string_view fromCommandLine,
     for (const std::string& candidate : candidates)
         looked += (looked.empty() ? "" : ", ") + candidate;
     return {{},
-            "no SoundFont found (none given with --soundfont or " + std::string(kSoundFontVariable) +
-                ", none of " + looked + ")"};
+            "no SoundFont found (none given with --soundfont or " +
+                std::string(kSoundFontVariable) + ", none of " + looked + ")"};
 }
 
 }  // namespace tarvelo::synth

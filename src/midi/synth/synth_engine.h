@@ -15,7 +15,6 @@
 #include "midi/packed_message.h"
 #include "midi/spsc_ring.h"
 
-
 namespace tarvelo::synth {
 
 class AudioTap;
