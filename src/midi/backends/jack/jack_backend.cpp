@@ -239,7 +239,9 @@ std::vector<std::string> JackBackend::listPorts(unsigned long flags) {
 
 std::vector<std::string> JackBackend::inputNames() {
     std::vector<std::string> names = listPorts(JackPortIsOutput);
-    names.emplace_back(kVirtualInputName);
+    // Ours is there whenever a server is.
+    if (connected())
+        names.emplace_back(kVirtualInputName);
     return names;
 }
 
