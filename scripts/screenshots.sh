@@ -2,7 +2,9 @@
 # Builds the user-interface tests and writes pictures of the main window as PNG files: at start,
 # with a four-part arrangement loaded and one band selected, with keys held on the input, with a
 # band boundary being dragged (main_drag*.png) and in split mode with its preview
-# (main_split_preview*.png); the *_zoom.png files enlarge the strip and keyboard around the edit.
+# (main_split_preview*.png); the *_zoom.png files enlarge the strip and keyboard around the edit;
+# devices_*.png show the device boxes open on the program's own MIDI system (the built-in
+# synthesizer and the virtual input).
 # Usage: scripts/screenshots.sh [output directory, default <build>/screenshots] [main|initmsg|all]
 # The second argument picks the windows: the main window (default), the initial-message editor
 # (initmsg_*.png, a mixed list in hexadecimal, in decimal and with its cell editors open), or both.
@@ -19,9 +21,10 @@ fi
 cmake --build "$build" -j"$(nproc)" --target tarvelo_ui_tests
 mkdir -p "$out"
 case "${2:-main}" in
-    main) filter='MainWindowScreenshot.*'; pictures=(main) ;;
+    main) filter='MainWindowScreenshot.*:BuiltInDevicesWindow.*'; pictures=(main devices) ;;
     initmsg) filter='InitDialogScreenshot.*'; pictures=(initmsg) ;;
-    all) filter='MainWindowScreenshot.*:InitDialogScreenshot.*'; pictures=(main initmsg) ;;
+    all) filter='MainWindowScreenshot.*:BuiltInDevicesWindow.*:InitDialogScreenshot.*'
+         pictures=(main devices initmsg) ;;
     *) echo "usage: $0 [DIR] [main|initmsg|all]" >&2; exit 2 ;;
 esac
 TARVELO_SCREENSHOT_DIR="$out" QT_QPA_PLATFORM=offscreen \
