@@ -5,7 +5,7 @@
 #include <chrono>
 #include <vector>
 
-#include "midi/synth/fluid_log.h"
+#include "midi/synth/audio_logs.h"
 
 namespace tarvelo::synth {
 
@@ -15,7 +15,7 @@ constexpr const char* kDrivers[] = {"pulseaudio", "alsa"};
 
 AudioOutput::AudioOutput(AudioSource& source, std::uint32_t sampleRate)
     : source_(source), sampleRate_(sampleRate) {
-    silenceFluidSynthLog();
+    silenceAudioLogs();
     settings_ = new_fluid_settings();
     fluid_settings_setnum(settings_, "synth.sample-rate", static_cast<double>(sampleRate));
     fluid_settings_setint(settings_, "audio.period-size", static_cast<int>(kPeriodFrames));

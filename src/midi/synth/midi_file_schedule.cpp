@@ -8,7 +8,7 @@
 #include <iterator>
 #include <memory>
 
-#include "midi/synth/fluid_log.h"
+#include "midi/synth/audio_logs.h"
 
 namespace tarvelo::synth {
 
@@ -86,7 +86,7 @@ std::optional<MidiFileSchedule> loadMidiFile(const std::string& path, std::uint3
     if (!readFile(path, bytes, error))
         return std::nullopt;
 
-    silenceFluidSynthLog();
+    silenceAudioLogs();
     // A synthesizer with no SoundFont serves as the player's clock: rendering it advances the
     // player by exactly the frames rendered ("sample" timing), however fast that happens.
     std::unique_ptr<fluid_settings_t, Deleter> settings(new_fluid_settings());

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "midi/synth/fluid_log.h"
+#include "midi/synth/audio_logs.h"
 
 namespace tarvelo::synth {
 
@@ -14,6 +14,9 @@ namespace {
 
 // Voices FluidSynth allocates up front; a note beyond them steals the quietest voice.
 constexpr int kPolyphony = 256;
+// FluidSynth's own default (0.2) leaves a piano part some 20 dB below full scale; this still
+// leaves room for both hands, reverb and chorus without clipping.
+constexpr double kGain = 0.4;
 // Below half a 16-bit quantum a sample is written to a WAV file as 0.
 constexpr float kSilence = 0.5f / 32768.0f;
 
@@ -21,10 +24,11 @@ constexpr float kSilence = 0.5f / 32768.0f;
 
 SynthEngine::SynthEngine(std::string soundFontPath, std::uint32_t sampleRate)
     : soundFontPath_(std::move(soundFontPath)), sampleRate_(sampleRate) {
-    silenceFluidSynthLog();
+    silenceAudioLogs();
     settings_ = new_fluid_settings();
     fluid_settings_setnum(settings_, "synth.sample-rate", static_cast<double>(sampleRate));
     fluid_settings_setint(settings_, "synth.polyphony", kPolyphony);
+    fluid_settings_setnum(settings_, "synth.gain", kGain);
     // One thread renders and nothing else calls the instance once it is loaded.
     fluid_settings_setint(settings_, "synth.threadsafe-api", 0);
     fluid_settings_setint(settings_, "synth.cpu-cores", 1);
