@@ -10,7 +10,7 @@ packages=(
   libfluidsynth-dev timgm6mb-soundfont
   jackd2 libjack-jackd2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-ipafont-gothic
+  fonts-ipafont-gothic qt6-translations-l10n
 )
 
 missing=()

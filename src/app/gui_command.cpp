@@ -5,8 +5,10 @@
 
 #include <QApplication>
 #include <QTimer>
+#include <cstdio>
 #include <memory>
 
+#include "ui/controls/ui_look.h"
 #include "ui/main/main_dialog.h"
 
 namespace tarvelo::app {
@@ -18,6 +20,10 @@ constexpr int kSynthPollMs = 20;
 
 int runGui(int argc, char** argv, const MidiOptions& options) {
     QApplication application(argc, argv);
+    if (!ui::installQtJapaneseTranslations(application))
+        std::fprintf(stderr,
+                     "tarvelo: Qt's Japanese translations were not found; its own "
+                     "buttons and dialogs stay English\n");
     // The MIDI system outlives the window, whose arrangement holds its devices.
     std::unique_ptr<MidiSystem> system = MidiSystem::open(options, false);
     if (!system)

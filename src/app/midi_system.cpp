@@ -1,7 +1,6 @@
 #include "app/midi_system.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 #include "midi/backends/backend_factory.h"
 #include "midi/backends/internal/internal_backend.h"
@@ -19,13 +18,6 @@ void printLine(const std::string& text) {
     std::fprintf(stderr, "tarvelo: %s\n", text.c_str());
 }
 
-std::string chosenApi(const MidiOptions& options) {
-    if (!options.api.empty())
-        return options.api;
-    const char* fromEnvironment = std::getenv(kMidiApiVariable);
-    return fromEnvironment != nullptr ? fromEnvironment : "";
-}
-
 }  // namespace
 
 std::unique_ptr<MidiSystem> MidiSystem::open(const MidiOptions& options, bool offlineAllowed) {
@@ -39,16 +31,17 @@ std::unique_ptr<MidiSystem> MidiSystem::open(const MidiOptions& options, bool of
     synthOptions.recordPath = options.record;
     system->recordPath_ = options.record;
     synthOptions.connectAudio = options.connectAudio;
-    // Rendering faster than real time is only possible where nothing else keeps time.
-    system->offline_ = offlineAllowed && !options.play.empty() && !options.record.empty() &&
-                       chosenApi(options) == "internal" && !soundFont.path.empty();
-    synthOptions.offline = system->offline_;
-
-    system->backend_ = createBackendWithSynth(options.api, synthOptions);
-    if (!system->backend_) {
-        printLine("unknown MIDI API '" + chosenApi(options) + "'");
+    std::unique_ptr<MidiBackend> midi = createBackend(options.api);
+    if (!midi) {
+        printLine("unknown MIDI API '" + requestedMidiApi(options.api) + "'");
         return nullptr;
     }
+    // Rendering faster than real time is only possible where nothing else keeps time.
+    system->offline_ = offlineAllowed && !options.play.empty() && !options.record.empty() &&
+                       dynamic_cast<InternalBackend*>(midi.get()) != nullptr &&
+                       !soundFont.path.empty();
+    synthOptions.offline = system->offline_;
+    system->backend_ = addSynth(std::move(midi), synthOptions);
     for (const std::string& note : system->backend_->notes())
         printLine(note);
     if (!options.record.empty() && system->engine() == nullptr)

@@ -11,12 +11,15 @@
 
 namespace tarvelo {
 
+std::string requestedMidiApi(std::string_view api) {
+    if (!api.empty())
+        return std::string(api);
+    const char* fromEnvironment = std::getenv(kMidiApiVariable);
+    return fromEnvironment ? std::string(fromEnvironment) : std::string();
+}
+
 std::unique_ptr<MidiBackend> createBackend(std::string_view api) {
-    std::string chosen(api);
-    if (chosen.empty()) {
-        if (const char* fromEnvironment = std::getenv(kMidiApiVariable))
-            chosen = fromEnvironment;
-    }
+    const std::string chosen = requestedMidiApi(api);
     if (chosen == "alsa")
         return std::make_unique<RtMidiBackend>(RtMidi::LINUX_ALSA);
     if (chosen == "jack")
@@ -36,11 +39,8 @@ std::unique_ptr<MidiBackend> createBackend(std::string_view api) {
     return std::make_unique<InternalBackend>();
 }
 
-std::unique_ptr<synth::SynthBackend> createBackendWithSynth(std::string_view api,
-                                                            const synth::SynthOptions& options) {
-    std::unique_ptr<MidiBackend> system = createBackend(api);
-    if (!system)
-        return nullptr;
+std::unique_ptr<synth::SynthBackend> addSynth(std::unique_ptr<MidiBackend> system,
+                                              const synth::SynthOptions& options) {
     auto* internal = dynamic_cast<InternalBackend*>(system.get());
     auto backend = std::make_unique<synth::SynthBackend>(std::move(system), options);
     // The internal system's input lives on the synthesizer's render thread.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "midi/backend.h"
@@ -10,6 +11,10 @@ namespace tarvelo {
 
 // Environment variable that picks the MIDI API when the caller leaves the choice open.
 inline constexpr const char* kMidiApiVariable = "TARVELO_MIDI_API";
+
+// The API name createBackend(api) goes by: api itself, or when it is empty the environment
+// variable's value (empty when that is unset too). Lets a caller name a value it was refused.
+std::string requestedMidiApi(std::string_view api);
 
 // The system MIDI backend for api: "alsa" (the ALSA sequencer), "jack" (a JACK server),
 // "internal" (the program's own system: the virtual input, and the built-in devices added on
@@ -21,10 +26,9 @@ inline constexpr const char* kMidiApiVariable = "TARVELO_MIDI_API";
 // an API name not listed above. User-interface thread.
 std::unique_ptr<MidiBackend> createBackend(std::string_view api);
 
-// The same system with the built-in synthesizer listed among its outputs (when
-// options.soundFont names one) and its sound played as the system allows. Null only for an
-// unknown API name. User-interface thread.
-std::unique_ptr<synth::SynthBackend> createBackendWithSynth(std::string_view api,
-                                                            const synth::SynthOptions& options);
+// The system with the built-in synthesizer listed among its outputs (when options.soundFont
+// names one) and its sound played as the system allows. User-interface thread.
+std::unique_ptr<synth::SynthBackend> addSynth(std::unique_ptr<MidiBackend> system,
+                                              const synth::SynthOptions& options);
 
 }  // namespace tarvelo
