@@ -56,7 +56,7 @@ MidiSystem::~MidiSystem() {
     jackPlayer_.reset();
     finish();
     // The render thread has stopped: the playback may go.
-    if (playback_) {
+    if (playback_ && backend_) {
         if (auto* internal = dynamic_cast<InternalBackend*>(&backend_->system()))
             internal->setPlayback(nullptr);
     }
@@ -131,7 +131,7 @@ bool MidiSystem::playedOut() const {
 }
 
 bool MidiSystem::finish() {
-    if (finished_)
+    if (finished_ || !backend_)
         return true;
     finished_ = true;
     if (backend_->finish())
