@@ -14,7 +14,7 @@
 #include "app/file_error_line.h"
 #include "app/offline_render.h"
 #include "midi/built_in_devices.h"
-#include "midi/headless_session.h"
+#include "session/headless_runner.h"
 
 namespace tarvelo::app {
 
@@ -57,13 +57,6 @@ class StopSignals {
 // How often a run that plays a file looks whether it has ended.
 constexpr int kPlayPollMs = 20;
 
-// The file plays into the virtual input, so that is the input while it plays.
-void selectVirtualInput(MidiDeviceSet& devices) {
-    const int index = devices.findInputByName(kVirtualInputName);
-    if (index >= 0 && devices.inputDevice() != index)
-        devices.openInput(index);
-}
-
 }  // namespace
 
 int runHeadless(std::string_view path, const MidiOptions& options) {
@@ -79,15 +72,16 @@ int runHeadless(std::string_view path, const MidiOptions& options) {
     {
         // A stop that comes while the file loads or the lists go out is seen by the first wait.
         const StopSignals signals;
-        HeadlessSession session(system->backend(), std::cerr);
+        HeadlessRunner session(system->backend(), std::cerr);
         if (const auto error = session.load(std::string(path))) {
             std::fprintf(stderr, "%s\n", fileErrorLine(path, *error).c_str());
             status = 2;
         } else {
             // What reaches the synthesizer before its SoundFont has loaded is lost.
             system->waitForSynth();
+            // The file plays into the virtual input, so that is the input while it plays.
             if (system->playback() != nullptr)
-                selectVirtualInput(session.parts().devices());
+                session.selectInput(kVirtualInputName);
             session.start();
             if (system->offline()) {
                 renderOffline(*system, session, stopFd);

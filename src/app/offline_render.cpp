@@ -15,7 +15,7 @@ constexpr std::uint64_t kLongestTailSeconds = 30;
 
 }  // namespace
 
-void renderOffline(MidiSystem& system, HeadlessSession& session, int stopFd) {
+void renderOffline(MidiSystem& system, HeadlessRunner& session, int stopFd) {
     synth::SynthEngine& engine = *system.engine();
     // The initial messages (each system-exclusive one waits for its completion) go out first.
     while (!session.idle()) {

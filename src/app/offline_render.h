@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/midi_system.h"
-#include "midi/headless_session.h"
+#include "session/headless_runner.h"
 
 namespace tarvelo::app {
 
@@ -10,6 +10,6 @@ namespace tarvelo::app {
 // stopFd becomes readable). The recording is written as it is rendered, so the same inputs
 // always give the same bytes. The session's own notices (completions, posted notes) are handled
 // between periods. Main thread.
-void renderOffline(MidiSystem& system, HeadlessSession& session, int stopFd);
+void renderOffline(MidiSystem& system, HeadlessRunner& session, int stopFd);
 
 }  // namespace tarvelo::app

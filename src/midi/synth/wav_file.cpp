@@ -88,17 +88,25 @@ bool WavFile::write(const float* left, const float* right, std::uint32_t frames)
     return !failed_;
 }
 
-bool WavFile::close() {
+bool WavFile::updateHeader() {
     if (file_ == nullptr)
-        return !failed_;
+        return false;
     const std::uint64_t dataBytes = frames_ * 4;
     // Files past 4 GiB cannot say their size; the size fields then stay at their maximum.
     const auto size = static_cast<std::uint32_t>(std::min<std::uint64_t>(dataBytes, 0xFFFFFFDBu));
     const auto h = header(sampleRate_, size);
     if (std::fseek(file_, 0, SEEK_SET) != 0 ||
-        std::fwrite(h.data(), 1, h.size(), file_) != h.size()) {
+        std::fwrite(h.data(), 1, h.size(), file_) != h.size() ||
+        std::fseek(file_, 0, SEEK_END) != 0 || std::fflush(file_) != 0) {
         failed_ = true;
     }
+    return !failed_;
+}
+
+bool WavFile::close() {
+    if (file_ == nullptr)
+        return !failed_;
+    updateHeader();
     if (std::fclose(file_) != 0)
         failed_ = true;
     file_ = nullptr;

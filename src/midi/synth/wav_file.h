@@ -22,6 +22,9 @@ class WavFile {
     bool open(const std::string& path, std::uint32_t sampleRate);
     // Appends frames samples of each channel.
     bool write(const float* left, const float* right, std::uint32_t frames);
+    // Writes the sizes of what has been written so far into the header, so that the file is
+    // complete even if the program never gets to close() (killed while recording).
+    bool updateHeader();
     // Completes the header and closes the file; false when a write failed on the way.
     bool close();
 

@@ -18,8 +18,12 @@ bool WavRecorder::open(const std::string& path) {
         stopping_.store(false, std::memory_order_relaxed);
         writer_ = std::thread([this] {
             using namespace std::chrono_literals;
-            while (!stopping_.load(std::memory_order_acquire)) {
+            // The header follows about once a second, so a program killed while recording
+            // leaves a file that plays up to then.
+            for (int round = 1; !stopping_.load(std::memory_order_acquire); ++round) {
                 drain();
+                if (round % 50 == 0)
+                    file_.updateHeader();
                 std::this_thread::sleep_for(20ms);
             }
         });
