@@ -8,9 +8,16 @@
 #include <QPainter>
 #include <QPixmap>
 
+#include <QElapsedTimer>
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "main_window_fixture.h"
 #include "midi/backends/internal/internal_backend.h"
 #include "midi/synth/synth_backend.h"
+#include "ui/main/keyboard_view.h"
 #include "ui/main/property_panel.h"
 
 namespace tarvelo::ui {
@@ -79,6 +86,51 @@ TEST(BuiltInDevicesWindow, InternalSystemListsOurDevicesAndWarnsOnlyWithoutASoun
             savePopup(window.panel()->outputBox(), "devices_output.png");
         }
     }
+}
+
+TEST(BuiltInDevicesWindow, AFilePlayedIntoTheVirtualInputLightsItsKeysAndSounds) {
+    synth::SynthOptions options;
+    options.soundFont = "/usr/share/sounds/sf2/TimGM6mb.sf2";
+    options.offline = true;  // this test renders, as the audio thread would
+    auto internal = std::make_unique<InternalBackend>();
+    InternalBackend& system = *internal;
+    synth::SynthBackend backend(std::move(internal), options);
+    backend.setRenderThreadInput(system, system);
+    synth::FilePlayback playback(synth::MidiFileSchedule{
+        {{0, packMessage(0x90, 64, 100)}, {48000, packMessage(0x80, 64, 0)}}, 48000});
+    system.setPlayback(&playback);
+
+    testing::MainWindowRig rig;
+    MainDialogServices services;
+    services.messageBoxes = &rig.boxes;
+    services.referenceFile = [dir = rig.references.path()](std::string_view name) {
+        return dir / std::string(name);
+    };
+    CMainDialog window(backend, services);
+    ASSERT_TRUE(window.initialize());
+    window.show();
+    ASSERT_EQ(backend.engine()->waitUntilLoaded(), synth::SynthEngine::State::Ready);
+    playback.start();
+
+    std::atomic<bool> rendering{true};
+    std::thread audio([&] {
+        std::array<float, 256> left{};
+        std::array<float, 256> right{};
+        for (int period = 0; rendering.load() && period < 48000 / 256; ++period) {
+            backend.engine()->renderAudio(left.data(), right.data(), 256);
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    });
+    const KeyboardView& keyboard = *window.keyboardView();
+    QElapsedTimer timer;
+    timer.start();
+    while (!keyboard.keyPressed(64) && timer.elapsed() < 2000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    EXPECT_TRUE(keyboard.keyPressed(64));
+    EXPECT_GT(backend.engine()->activeVoices(), 0);
+    rendering.store(false);
+    audio.join();
+    system.setPlayback(nullptr);
 }
 
 }  // namespace
