@@ -18,8 +18,10 @@ namespace {
 constexpr int kSynthPollMs = 20;
 }  // namespace
 
-int runGui(int argc, char** argv, const MidiOptions& options) {
+int runGui(int argc, char** argv, const MidiOptions& options, const std::string& file) {
     QApplication application(argc, argv);
+    // Ties the windows to the installed desktop entry (its icon and name in docks and panels).
+    QGuiApplication::setDesktopFileName(QStringLiteral(TARVELO_APP_ID));
     if (!ui::installQtJapaneseTranslations(application))
         std::fprintf(stderr,
                      "tarvelo: Qt's Japanese translations were not found; its own "
@@ -42,8 +44,11 @@ int runGui(int argc, char** argv, const MidiOptions& options) {
             });
             startPlayback.start(kSynthPollMs);
         }
-        if (window.initialize())
+        if (window.initialize()) {
+            if (!file.empty())
+                window.openAtStartUp(file);
             window.exec();
+        }
     }
     if (!system->finish())
         status = 1;
