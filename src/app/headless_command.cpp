@@ -6,33 +6,59 @@
 #include <string>
 
 #include "app/file_error_line.h"
+#include "app/offline_render.h"
 #include "app/stop_signals.h"
-#include "midi/backends/backend_factory.h"
+#include "midi/built_in_devices.h"
 #include "session/headless_runner.h"
 
 namespace tarvelo::app {
 
-int runHeadless(std::string_view path, std::string_view api) {
-    std::unique_ptr<MidiBackend> backend = createBackend(api);
-    if (!backend) {
-        std::fprintf(stderr, "tarvelo: unknown MIDI API '%s'\n", requestedMidiApi(api).c_str());
+namespace {
+
+// How often a run that plays a file looks whether it has ended.
+constexpr int kPlayPollMs = 20;
+
+}  // namespace
+
+int runHeadless(std::string_view path, const MidiOptions& options) {
+    std::unique_ptr<MidiSystem> system = MidiSystem::open(options, true);
+    if (!system)
         return 2;
+    int status = 0;
+    {
+        // A stop that comes while the file loads or the lists go out is seen by the first wait.
+        const StopSignals signals;
+        if (signals.fd() < 0) {
+            std::perror("tarvelo: eventfd");
+            return 1;
+        }
+        const int stopFd = signals.fd();
+        HeadlessRunner session(system->backend(), std::cerr);
+        if (const auto error = session.load(std::string(path))) {
+            std::fprintf(stderr, "%s\n", fileErrorLine(path, *error).c_str());
+            status = 2;
+        } else {
+            // What reaches the synthesizer before its SoundFont has loaded is lost.
+            system->waitForSynth();
+            // The file plays into the virtual input, so that is the input while it plays.
+            if (system->playback() != nullptr)
+                session.selectInput(kVirtualInputName);
+            session.start();
+            if (system->offline()) {
+                renderOffline(*system, session, stopFd);
+            } else if (system->playback() != nullptr) {
+                system->startPlayback();
+                while (!system->playedOut() && session.processEvents(kPlayPollMs, stopFd)) {
+                }
+            } else {
+                session.run(stopFd);
+            }
+            session.shutdown();
+        }
     }
-    // A stop that comes while the file loads or the lists go out is seen by the first wait.
-    const StopSignals signals;
-    if (signals.fd() < 0) {
-        std::perror("tarvelo: eventfd");
-        return 1;
-    }
-    HeadlessRunner session(*backend, std::cerr);
-    if (const auto error = session.load(std::string(path))) {
-        std::fprintf(stderr, "%s\n", fileErrorLine(path, *error).c_str());
-        return 2;
-    }
-    session.start();
-    session.run(signals.fd());
-    session.shutdown();
-    return 0;
+    if (!system->finish() && status == 0)
+        status = 1;
+    return status;
 }
 
 }  // namespace tarvelo::app

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "midi/audio_host.h"
 #include "midi/packed_message.h"
 
 namespace tarvelo {
@@ -117,6 +118,15 @@ class MidiBackend {
     // Messages the backend could not send (buffers and queues full), counted since it was made;
     // the count only grows.
     virtual std::uint64_t droppedMessages() const { return 0; }
+    // The system's own audio output, when it has one that runs in step with its MIDI (JACK);
+    // null otherwise.
+    virtual AudioHost* audioHost() { return nullptr; }
+
+    // Reports, on the thread this backend reports completions on, that a long message whose
+    // bytes a device has already copied is done (an in-process device finishes at once).
+    virtual void reportLongMessageDone(LongMessageListener& listener, LongMessageToken token) {
+        listener.longMessageDone(token);
+    }
 };
 
 }  // namespace tarvelo
