@@ -14,8 +14,11 @@
 // CPU time is read with the process CPU clock (nanoseconds; what /proc/<pid>/stat reports as
 // utime + stime in clock ticks); the user/system split from /proc/<pid>/stat is printed beside it.
 //
+// The program's built-in synthesizer is left out (its SoundFont is set to a file that does not
+// exist), so that the figures are those of routing; --synth keeps it, rendering in every cycle.
+//
 // Usage: router_cpu_bench [--program PATH] [--data DIR] [--seconds S] [--rate MSGS_PER_S]
-//                         [--periods 256,64]
+//                         [--periods 256,64] [--synth]
 #include <fcntl.h>
 #include <jack/jack.h>
 #include <jack/midiport.h>
@@ -25,6 +28,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -303,6 +307,7 @@ struct Options {
     double seconds = 10;
     double rate = 2800;
     std::vector<int> periods{256, 64};
+    bool synth = false;
 };
 
 template <typename Condition>
@@ -378,17 +383,19 @@ bool measurePeriod(const Options& options, int period, const std::string& scratc
     }
 
     const std::string serverVariable = "JACK_DEFAULT_SERVER=" + server;
+    const std::string soundFont =
+        options.synth ? std::string("BENCH_UNUSED=") : "TARVELO_SOUNDFONT=/nonexistent/none.sf2";
     const std::string suffix = "-" + std::to_string(period) + ".log";
     // The window first: it opens the first input and output devices, the probe's window pair.
     Child window({options.program, "--midi-api", "jack"},
-                 {serverVariable, "QT_QPA_PLATFORM=offscreen"}, scratch + "/window" + suffix,
-                 options.dataDir);
+                 {serverVariable, soundFont, "QT_QPA_PLATFORM=offscreen"},
+                 scratch + "/window" + suffix, options.dataDir);
     if (!waitFor([&] { return probe.connected(Window); }, 20s)) {
         std::fprintf(stderr, "the window did not connect:\n%s\n", window.log().c_str());
         return false;
     }
-    Child headless({options.program, "--midi-api", "jack", "--headless", file}, {serverVariable},
-                   scratch + "/headless" + suffix);
+    Child headless({options.program, "--midi-api", "jack", "--headless", file},
+                   {serverVariable, soundFont}, scratch + "/headless" + suffix);
     Child pass({selfPath(), "--pass-through", server}, {}, scratch + "/pass" + suffix);
     const bool passReady = waitFor(
         [&] { return jack_port_by_name(probe.client(), "passthrough:out") != nullptr; }, 10s);
@@ -474,9 +481,14 @@ int main(int argc, char** argv) {
         return runPassThrough(argv[2]);
 
     Options options;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const std::string option = argv[i];
-        const std::string value = argv[i + 1];
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (const auto synth = std::find(args.begin(), args.end(), "--synth"); synth != args.end()) {
+        options.synth = true;
+        args.erase(synth);
+    }
+    for (std::size_t i = 0; i + 1 < args.size(); i += 2) {
+        const std::string& option = args[i];
+        const std::string& value = args[i + 1];
         if (option == "--program") {
             options.program = value;
         } else if (option == "--data") {
@@ -496,10 +508,10 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    if (argc % 2 == 0) {
+    if (args.size() % 2 == 1) {
         std::fprintf(stderr,
                      "usage: %s [--program PATH] [--data DIR] [--seconds S] [--rate N] "
-                     "[--periods 256,64]\n",
+                     "[--periods 256,64] [--synth]\n",
                      argv[0]);
         return 2;
     }
