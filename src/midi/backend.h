@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "midi/audio_host.h"
 #include "midi/packed_message.h"
 
 namespace tarvelo {
@@ -105,6 +106,16 @@ class MidiBackend {
 
     // Who hears of a lost server; null for nobody. Set before devices are opened.
     virtual void setServerLostListener(ServerLostListener* listener) { (void)listener; }
+
+    // The system's own audio output, when it has one that runs in step with its MIDI (JACK);
+    // null otherwise.
+    virtual AudioHost* audioHost() { return nullptr; }
+
+    // Reports, on the thread this backend reports completions on, that a long message whose
+    // bytes a device has already copied is done (an in-process device finishes at once).
+    virtual void reportLongMessageDone(LongMessageListener& listener, LongMessageToken token) {
+        listener.longMessageDone(token);
+    }
 };
 
 }  // namespace tarvelo
