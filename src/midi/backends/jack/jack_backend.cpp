@@ -208,6 +208,25 @@ std::string JackBackend::clientName() const {
     return connected() ? session_->clientName() : std::string();
 }
 
+std::vector<std::string> JackBackend::ownInputPorts() const {
+    std::vector<std::string> names;
+    if (!connected())
+        return names;
+    jack_client_t* client = session_->client();
+    const std::string pattern = "^" + session_->clientName() + ":";
+    const char** ports =
+        jack_get_ports(client, pattern.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsInput);
+    if (ports == nullptr)
+        return names;
+    for (const char** p = ports; *p != nullptr; ++p) {
+        jack_port_t* port = jack_port_by_name(client, *p);
+        if (port != nullptr && jack_port_is_mine(client, port))
+            names.emplace_back(*p);
+    }
+    jack_free(static_cast<void*>(ports));
+    return names;
+}
+
 std::uint64_t JackBackend::droppedMessages() const {
     return session_ ? session_->dropped() : 0;
 }
