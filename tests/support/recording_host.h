@@ -1,0 +1,36 @@
+#pragma once
+
+#include <deque>
+#include <vector>
+
+#include "midi/owner_mailbox.h"
+#include "session/session_host.h"
+#include "support/scripted_message_boxes.h"
+
+namespace tarvelo::testing {
+
+// Collects what an owner mailbox delivers, for tests that drain it themselves.
+struct RecordingVisitor : MailboxVisitor {
+    std::vector<PackedMessage> notes;
+    std::vector<LongMessageToken> completions;
+    int serverLost = 0;
+    void onMidiNote(PackedMessage m) override { notes.push_back(m); }
+    void onLongMessageDone(LongMessageToken t) override { completions.push_back(t); }
+    void onServerLost() override { ++serverLost; }
+};
+
+// A live session's owner for tests: records the notes and lost servers it is told of, keeps the
+// posted initial-message notices until the test hands them back, answers boxes from a script.
+struct RecordingHost : SessionHost {
+    void noteReceived(PackedMessage m) override { notes.push_back(m); }
+    void serverLost() override { ++serverLosses; }
+    void postInitSent(int part) override { posted.push_back(part); }
+    MessageBoxes& messageBoxes() override { return boxes; }
+
+    ScriptedMessageBoxes boxes;
+    std::vector<PackedMessage> notes;
+    int serverLosses = 0;
+    std::deque<int> posted;
+};
+
+}  // namespace tarvelo::testing
