@@ -19,7 +19,9 @@ std::filesystem::path defaultRecoveryDirectory() {
     return {};
 }
 
-RecoveryWrite writeRecoveryFile(const std::filesystem::path& directory, const PartList& parts) {
+RecoveryWrite writeRecoveryFile(
+    const std::filesystem::path& directory,
+    const std::function<std::optional<FileError>(const std::string& path)>& save) {
     RecoveryWrite result;
     result.path = directory / kRecoveryFileName;
     std::error_code ec;
@@ -28,7 +30,7 @@ RecoveryWrite writeRecoveryFile(const std::filesystem::path& directory, const Pa
         result.error = FileError{FileErrorKind::CannotWrite, ec.message()};
         return result;
     }
-    result.error = saveArrangement(result.path.string(), parts);
+    result.error = save(result.path.string());
     return result;
 }
 

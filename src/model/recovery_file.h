@@ -2,7 +2,9 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
+#include <string>
 
 #include "model/arrangement_file.h"
 
@@ -15,13 +17,15 @@ namespace tarvelo {
 // $XDG_STATE_HOME/tarvelo, or ~/.local/state/tarvelo; empty when neither can be told.
 std::filesystem::path defaultRecoveryDirectory();
 
-// Writes parts to `directory`/recovery.trv, making the directory when needed, and returns the
-// file's path, or the error.
+// Makes the directory when needed and has `save` write the arrangement to `directory`/recovery.trv;
+// returns the file's path, or the error.
 struct RecoveryWrite {
     std::filesystem::path path;
     std::optional<FileError> error;
 };
-RecoveryWrite writeRecoveryFile(const std::filesystem::path& directory, const PartList& parts);
+RecoveryWrite writeRecoveryFile(
+    const std::filesystem::path& directory,
+    const std::function<std::optional<FileError>(const std::string& path)>& save);
 
 // When `directory`/recovery.trv exists: renames it to recovered-YYYYMMDD-HHMMSS.trv (local time
 // `now`; a number is added when that name is taken) and returns the new path. Without such a

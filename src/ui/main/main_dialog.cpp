@@ -273,7 +273,8 @@ void CMainDialog::stopBySignal() {
             std::fprintf(stderr, "tarvelo: stopped; the arrangement was not saved\n");
         } else {
             const RecoveryWrite written =
-                writeRecoveryFile(services_.recoveryDirectory, session_.parts());
+                writeRecoveryFile(services_.recoveryDirectory,
+                                  [this](const std::string& path) { return session_.save(path); });
             if (written.error) {
                 std::fprintf(stderr, "tarvelo: stopped; %s\n",
                              describeWriteError(written.path.string(), *written.error).c_str());
