@@ -23,7 +23,7 @@ TEST(WindowStop, UnsavedWorkIsKeptForTheNextStartAndHeldNotesAreReleased) {
         MainWindowRig rig;
         rig.recoveryDirectory = state.path();
         ASSERT_TRUE(rig.start());
-        QLineEdit* name = rig.window->panel()->nameEdit();
+        QLineEdit* name = panel(*rig.window)->nameEdit();
         name->setFocus();
         name->selectAll();
         QTest::keyClicks(name, "Kept");
