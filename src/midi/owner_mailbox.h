@@ -20,12 +20,18 @@ class MailboxVisitor {
     virtual void onLongMessageDone(LongMessageToken token) = 0;
     // The backend's server went away; reported once per loss.
     virtual void onServerLost() = 0;
+    // The system's device lists changed since the last drain (one call for any number of
+    // changes); the owner lists them again.
+    virtual void onDevicesChanged() {}
 };
 
 // The device layer's hand-off to the window that owns it: the posted note messages, the
-// completion notices of long messages and the lost-server notice. Producers never block or
-// allocate; the owner drains everything on its own thread when wakeSignal() fires.
-class OwnerMailbox final : public LongMessageListener, public ServerLostListener {
+// completion notices of long messages, the lost-server notice and the device-change notice.
+// Producers never block or allocate; the owner drains everything on its own thread when
+// wakeSignal() fires.
+class OwnerMailbox final : public LongMessageListener,
+                           public ServerLostListener,
+                           public DeviceChangeListener {
   public:
     static constexpr std::size_t kNoteCapacity = 4096;
     static constexpr std::size_t kCompletionCapacity = 1024;
@@ -57,8 +63,15 @@ class OwnerMailbox final : public LongMessageListener, public ServerLostListener
         wake_.notify();
     }
 
+    // Thread: any. Notices that arrive before the next drain are delivered as one.
+    void devicesChanged() noexcept override {
+        devicesChanged_.store(true, std::memory_order_release);
+        wake_.notify();
+    }
+
     // User-interface thread: hands everything queued to the visitor. Completions come after
-    // notes, so a window repaints before it sends more.
+    // notes, so a window repaints before it sends more; a lost server is heard of before the
+    // device lists are taken again.
     void drain(MailboxVisitor& visitor) {
         wake_.clear();
         PackedMessage note = 0;
@@ -69,6 +82,8 @@ class OwnerMailbox final : public LongMessageListener, public ServerLostListener
             visitor.onLongMessageDone(token);
         if (serverLost_.exchange(false, std::memory_order_acq_rel))
             visitor.onServerLost();
+        if (devicesChanged_.exchange(false, std::memory_order_acq_rel))
+            visitor.onDevicesChanged();
     }
 
     const WakeSignal& wakeSignal() const { return wake_; }
@@ -82,6 +97,7 @@ class OwnerMailbox final : public LongMessageListener, public ServerLostListener
     SpscRing<PackedMessage, kNoteCapacity> notes_;
     SpscRing<LongMessageToken, kCompletionCapacity> completions_;
     std::atomic<bool> serverLost_{false};
+    std::atomic<bool> devicesChanged_{false};
     std::atomic<std::uint64_t> droppedNotes_{0};
     std::atomic<std::uint64_t> droppedCompletions_{0};
     WakeSignal wake_;

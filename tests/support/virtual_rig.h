@@ -14,9 +14,11 @@ struct RecordingVisitor : MailboxVisitor {
     std::vector<PackedMessage> notes;
     std::vector<LongMessageToken> completions;
     int serverLost = 0;
+    int devicesChanged = 0;
     void onMidiNote(PackedMessage m) override { notes.push_back(m); }
     void onLongMessageDone(LongMessageToken t) override { completions.push_back(t); }
     void onServerLost() override { ++serverLost; }
+    void onDevicesChanged() override { ++devicesChanged; }
 };
 
 // A virtual MIDI system with one keyboard "In" and outputs "Out0".."Out<n-1>", and a PartList on

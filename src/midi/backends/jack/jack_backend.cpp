@@ -21,6 +21,8 @@ using jack::Session;
 constexpr auto kDrainTimeout = 1000ms;
 // How long a send waits for room when the queue is full.
 constexpr auto kQueueFullTimeout = 2000ms;
+// How often the owner lists devices, and so tries to reach a server, while there is none.
+constexpr auto kReconnectInterval = 1000ms;
 
 class JackInputPort final : public MidiInputPort {
   public:
@@ -123,7 +125,7 @@ class JackOutputPort final : public MidiOutputPort {
 
 JackBackend::JackBackend(std::string serverName, std::string clientName)
     : serverName_(std::move(serverName)), clientName_(std::move(clientName)) {
-    session_ = Session::open(serverName_, clientName_, lostListener_);
+    session_ = Session::open(serverName_, clientName_, lostListener_, changeListener_);
 }
 
 JackBackend::~JackBackend() {
@@ -142,7 +144,7 @@ std::shared_ptr<Session> JackBackend::liveSession() {
         lostWithoutReconnect_ = true;
     }
     if (!session_) {
-        session_ = Session::open(serverName_, clientName_, lostListener_);
+        session_ = Session::open(serverName_, clientName_, lostListener_, changeListener_);
         if (session_)
             lostWithoutReconnect_ = false;
     }
@@ -157,6 +159,16 @@ void JackBackend::setServerLostListener(ServerLostListener* listener) {
     lostListener_ = listener;
     if (session_)
         session_->setServerLostListener(listener);
+}
+
+void JackBackend::setDeviceChangeListener(DeviceChangeListener* listener) {
+    changeListener_ = listener;
+    if (session_)
+        session_->setDeviceChangeListener(listener);
+}
+
+std::chrono::milliseconds JackBackend::relistInterval() const {
+    return connected() ? std::chrono::milliseconds::zero() : kReconnectInterval;
 }
 
 bool JackBackend::connected() const {
