@@ -2,10 +2,13 @@
 # Builds the user-interface tests and writes pictures of the main window as PNG files: at start,
 # with a four-part arrangement loaded and one band selected, with keys held on the input, with a
 # band boundary being dragged (main_drag*.png) and in split mode with its preview
-# (main_split_preview*.png); the *_zoom.png files enlarge the strip and keyboard around the edit.
+# (main_split_preview*.png), with a long part name selected (main_long_name.png) and Qt's own save
+# prompt and open dialog in Japanese (main_save_prompt.png, main_open_dialog.png); the *_zoom.png
+# files enlarge the strip and keyboard around the edit.
 # Usage: scripts/screenshots.sh [output directory, default <build>/screenshots] [main|initmsg|all]
 # The second argument picks the windows: the main window (default), the initial-message editor
-# (initmsg_*.png, a mixed list in hexadecimal, in decimal and with its cell editors open), or both.
+# (initmsg_*.png, a mixed list in hexadecimal, in decimal, with its cell editors open and with a
+# drop-down list open), or both.
 # TARVELO_BUILD_DIR picks another build directory than the default preset's build/.
 set -euo pipefail
 cd "$(dirname "$0")/.."

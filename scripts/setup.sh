@@ -9,7 +9,7 @@ packages=(
   librtmidi-dev libasound2-dev
   jackd2 libjack-jackd2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-ipafont-gothic
+  fonts-ipafont-gothic qt6-translations-l10n
 )
 
 missing=()

@@ -8,17 +8,21 @@
 #include <memory>
 
 #include "midi/backends/backend_factory.h"
+#include "ui/controls/ui_look.h"
 #include "ui/main/main_dialog.h"
 
 namespace tarvelo::app {
 
 int runGui(int argc, char** argv, std::string_view api) {
     QApplication application(argc, argv);
+    if (!ui::installQtJapaneseTranslations(application))
+        std::fprintf(stderr,
+                     "tarvelo: Qt's Japanese translations were not found; its own "
+                     "buttons and dialogs stay English\n");
     // The backend outlives the window, whose arrangement holds its devices.
     std::unique_ptr<MidiBackend> backend = createBackend(api);
     if (!backend) {
-        std::fprintf(stderr, "tarvelo: unknown MIDI API '%.*s'\n", static_cast<int>(api.size()),
-                     api.data());
+        std::fprintf(stderr, "tarvelo: unknown MIDI API '%s'\n", requestedMidiApi(api).c_str());
         return 2;
     }
     ui::CMainDialog window(*backend);

@@ -58,8 +58,7 @@ class StopSignals {
 int runHeadless(std::string_view path, std::string_view api) {
     std::unique_ptr<MidiBackend> backend = createBackend(api);
     if (!backend) {
-        std::fprintf(stderr, "tarvelo: unknown MIDI API '%.*s'\n", static_cast<int>(api.size()),
-                     api.data());
+        std::fprintf(stderr, "tarvelo: unknown MIDI API '%s'\n", requestedMidiApi(api).c_str());
         return 2;
     }
     stopFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);

@@ -1,7 +1,6 @@
 #include "app/list_devices_command.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -25,12 +24,7 @@ int runListDevices(std::string_view api) {
     const auto backend = createBackend(api);
     if (!backend) {
         // Only the environment can name an unknown one: the command line checks its own.
-        std::string requested(api);
-        if (requested.empty()) {
-            if (const char* fromEnvironment = std::getenv(kMidiApiVariable))
-                requested = fromEnvironment;
-        }
-        std::fprintf(stderr, "tarvelo: unknown MIDI API '%s'\n", requested.c_str());
+        std::fprintf(stderr, "tarvelo: unknown MIDI API '%s'\n", requestedMidiApi(api).c_str());
         return 2;
     }
     const std::string_view name = backend->apiName();

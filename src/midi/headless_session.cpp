@@ -3,7 +3,9 @@
 #include <poll.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <ostream>
+#include <string>
 
 namespace tarvelo {
 
@@ -63,6 +65,36 @@ void HeadlessSession::shutdown() {
 
 void HeadlessSession::onServerLost() {
     diagnostics_ << "tarvelo: the MIDI server went away; the devices stay silent" << std::endl;
+}
+
+void HeadlessSession::reportUnsendable(int part, int index, PackedMessage message,
+                                       ShortMessageFault fault) {
+    const char* why = "";
+    switch (fault) {
+        case ShortMessageFault::NotAStatus:
+            why = "its status byte is below 80h";
+            break;
+        case ShortMessageFault::ExclusiveStatus:
+            why = "F0h and F7h go only in system-exclusive data";
+            break;
+        case ShortMessageFault::DataByteHigh:
+            why = "a data byte is 80h or more";
+            break;
+        case ShortMessageFault::None:
+            break;
+    }
+    // The bytes the status calls for, or all three when it is no status at all.
+    const int length = shortMessageLength(statusOf(message));
+    const std::uint8_t bytes[3] = {statusOf(message), data1Of(message), data2Of(message)};
+    std::string shown;
+    char hex[4];
+    for (int i = 0; i < (length > 0 ? length : 3); ++i) {
+        std::snprintf(hex, sizeof hex, i == 0 ? "%02X" : " %02X", bytes[i]);
+        shown += hex;
+    }
+    diagnostics_ << "tarvelo: part " << part + 1 << " \"" << parts_.partAt(part).name
+                 << "\", initial message " << index + 1 << " (" << shown << ") not sent: " << why
+                 << std::endl;
 }
 
 MessageAnswer HeadlessSession::show(std::string_view text, std::string_view caption,

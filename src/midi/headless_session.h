@@ -54,6 +54,9 @@ class HeadlessSession final : private InitialMessageHost,
     void postInitSent(int part) override { posted_.push_back(part); }
     PartList& partList() override { return parts_; }
     MessageBoxes& messageBoxes() override { return *this; }
+    // One line naming the Part and the message.
+    void reportUnsendable(int part, int index, PackedMessage message,
+                          ShortMessageFault fault) override;
 
     // MailboxVisitor
     void onMidiNote(PackedMessage) override {}

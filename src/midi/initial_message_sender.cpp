@@ -2,22 +2,11 @@
 
 #include <algorithm>
 
+#include "midi/initial_message_bytes.h"
 #include "model/message_boxes.h"
 #include "model/part_list.h"
 
 namespace tarvelo {
-
-namespace {
-
-// Each data field contributes its low 8 bits; a field of -1 becomes 0xFF, which the output
-// device drops for messages that need that byte and leaves off for those that do not.
-PackedMessage packFields(std::int32_t status, std::int32_t data1, std::int32_t data2) {
-    return packMessage(static_cast<std::uint8_t>(status & 0xFF),
-                       static_cast<std::uint8_t>(data1 & 0xFF),
-                       static_cast<std::uint8_t>(data2 & 0xFF));
-}
-
-}  // namespace
 
 bool InitialMessageSender::sendInitialMessages(int part) {
     return request(part, 0);
@@ -85,13 +74,18 @@ bool InitialMessageSender::continueRun(Run& run) {
         OutputDevice* out = host_.partList().devices().outputHandle(run.request.device);
         switch (kindOfType(m.type)) {
             case MessageKind::Channel:
-                if (out)
-                    out->sendShort(packFields(m.status + run.request.channel, m.data1, m.data2));
+            case MessageKind::Plain: {
+                const PackedMessage packed = *shortMessageOf(m, run.request.channel);
+                // The device layer would drop it too; saying so here lets the user find it.
+                if (const ShortMessageFault fault = shortMessageFault(packed);
+                    fault != ShortMessageFault::None) {
+                    host_.reportUnsendable(run.request.part, static_cast<int>(run.next - 1), packed,
+                                           fault);
+                } else if (out) {
+                    out->sendShort(packed);
+                }
                 break;
-            case MessageKind::Plain:
-                if (out)
-                    out->sendShort(packFields(m.status, m.data1, m.data2));
-                break;
+            }
             case MessageKind::SystemExclusive:
                 // A closed device, or a message without bytes, yields no completion: such a
                 // message counts as done at once instead of stalling the list forever.

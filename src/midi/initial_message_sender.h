@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "midi/backend.h"
+#include "midi/packed_message.h"
 #include "model/initial_message.h"
 
 namespace tarvelo {
@@ -26,6 +27,11 @@ class InitialMessageHost {
 
     virtual PartList& partList() = 0;
     virtual MessageBoxes& messageBoxes() = 0;
+
+    // User-interface thread. Message `index` of Part part's list was not sent: as `message` it is
+    // no valid short MIDI message (see shortMessageFault). The list goes on with the next one.
+    virtual void reportUnsendable(int /*part*/, int /*index*/, PackedMessage /*message*/,
+                                  ShortMessageFault /*fault*/) {}
 };
 
 // Sends Parts' initial-message lists to their output devices: short messages back to back, each

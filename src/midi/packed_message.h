@@ -46,17 +46,29 @@ constexpr int shortMessageLength(std::uint8_t status) {
     }
 }
 
-// True when every data byte the status calls for is below 0x80, so the message cannot corrupt
-// a receiver's parser.
-constexpr bool isWellFormedShortMessage(PackedMessage m) {
-    const int length = shortMessageLength(statusOf(m));
+// Why a packed message cannot go out as a short MIDI message.
+enum class ShortMessageFault {
+    None,
+    NotAStatus,       // the status byte is below 0x80: a receiver would take it for data
+    ExclusiveStatus,  // 0xF0 or 0xF7: they frame system-exclusive data, only as a long message
+    DataByteHigh,     // a data byte the status calls for is 0x80 or more: read as a status
+};
+
+// The one rule for what may be sent as a short message: every caller that sends or shows
+// whether something will be sent asks here.
+constexpr ShortMessageFault shortMessageFault(PackedMessage m) {
+    const std::uint8_t status = statusOf(m);
+    const int length = shortMessageLength(status);
     if (length == 0)
-        return false;
-    if (length >= 2 && data1Of(m) >= 0x80)
-        return false;
-    if (length >= 3 && data2Of(m) >= 0x80)
-        return false;
-    return true;
+        return status < 0x80 ? ShortMessageFault::NotAStatus : ShortMessageFault::ExclusiveStatus;
+    if ((length >= 2 && data1Of(m) >= 0x80) || (length >= 3 && data2Of(m) >= 0x80))
+        return ShortMessageFault::DataByteHigh;
+    return ShortMessageFault::None;
+}
+
+// True when the message cannot corrupt a receiver's parser.
+constexpr bool isWellFormedShortMessage(PackedMessage m) {
+    return shortMessageFault(m) == ShortMessageFault::None;
 }
 
 constexpr bool isNoteMessage(std::uint8_t status) {

@@ -178,7 +178,13 @@ std::optional<std::string> utf8ToCp932(std::string_view utf8) {
     if (!isValidUtf8(utf8)) {
         return std::nullopt;
     }
-    return convert("CP932", "UTF-8", utf8, OnInvalidInput::Fail, {});
+    auto cp932 = convert("CP932", "UTF-8", utf8, OnInvalidInput::Fail, {});
+    // iconv best-fits some characters instead of failing (¥ becomes 5Ch, which reads back as a
+    // backslash; — and − become the bytes of ― and －): only bytes that decode to the same text
+    // count as an encoding.
+    if (cp932 && cp932ToUtf8(*cp932) != utf8)
+        return std::nullopt;
+    return cp932;
 }
 
 std::string cp932ToUtf8Lossy(std::string_view cp932) {

@@ -20,7 +20,8 @@ bool isValidUtf8(std::string_view text);
 std::optional<std::string> cp932ToUtf8(std::string_view cp932);
 
 // Converts UTF-8 to CP932. nullopt when `utf8` is not valid UTF-8 or holds a character that
-// CP932 cannot represent (an emoji, most non-Japanese scripts).
+// CP932 cannot represent exactly (an emoji, most non-Japanese scripts, ¥, the em dash): the
+// result always decodes back to `utf8` itself.
 std::optional<std::string> utf8ToCp932(std::string_view utf8);
 
 // Like cp932ToUtf8, but never fails: every byte that does not start a valid CP932 character

@@ -114,6 +114,34 @@ TEST(HeadlessSession, MissingDevicesAreReportedAndReplacedByDeviceZero) {
     EXPECT_TRUE(r.backend.isInputOpen("Keys"));
 }
 
+TEST(HeadlessSession, InitialMessagesThatAreNoValidMidiAreNamedOneLineEach) {
+    HeadlessRig r;
+    StoredArrangement a = twoPartArrangement("Keys", "Synth A", "Synth B");
+    InitialMessageList& high = a.parts[1].messages;
+    high.append(InitialMessage{1, 0xB0, 7, 0x80, {}, 0});
+    high.append(InitialMessage{6, 0x70, 1, 2, {}, 0});
+    high.append(InitialMessage{7, 0xF7, -1, -1, {}, 0});
+    high.append(InitialMessage{1, 0xC0, 0x90, -1, {}, 0});
+    const std::string path = r.save(a);
+    HeadlessSession session(r.backend, r.diagnostics);
+    ASSERT_EQ(session.load(path), std::nullopt);
+    session.start();
+    r.settle(session);
+
+    EXPECT_EQ(r.backend.shortMessages("Synth B"),
+              (std::vector<PackedMessage>{packMessage(0xB5, 10, 64)}));
+    EXPECT_EQ(
+        r.diagnostics.str(),
+        "tarvelo: part 2 \"High\", initial message 2 (B5 07 80) not sent: a data byte is "
+        "80h or more\n"
+        "tarvelo: part 2 \"High\", initial message 3 (70 01 02) not sent: its status byte is "
+        "below 80h\n"
+        "tarvelo: part 2 \"High\", initial message 4 (F7 FF FF) not sent: F0h and F7h go only "
+        "in system-exclusive data\n"
+        "tarvelo: part 2 \"High\", initial message 5 (C5 90) not sent: a data byte is 80h or "
+        "more\n");
+}
+
 TEST(HeadlessSession, UnreadableFileOpensNothing) {
     HeadlessRig r;
     testing::writeBytes(r.dir.file("bad.trv"), {1, 0, 0});

@@ -59,6 +59,10 @@ struct SenderRig : InitialMessageHost, MailboxVisitor {
     }
     PartList& partList() override { return rig.parts; }
     MessageBoxes& messageBoxes() override { return boxes; }
+    void reportUnsendable(int part, int index, PackedMessage message,
+                          ShortMessageFault fault) override {
+        unsendable.push_back({part, index, message, fault});
+    }
     void onMidiNote(PackedMessage) override {}
     void onLongMessageDone(LongMessageToken token) override { sender.onLongMessageDone(token); }
     void onServerLost() override {}
@@ -117,6 +121,14 @@ struct SenderRig : InitialMessageHost, MailboxVisitor {
     HookedBoxes boxes;
     std::deque<int> posted;
     std::vector<int> notices;
+    struct Unsendable {
+        int part;
+        int index;
+        PackedMessage message;
+        ShortMessageFault fault;
+        bool operator==(const Unsendable&) const = default;
+    };
+    std::vector<Unsendable> unsendable;
     InitialMessageSender sender{*this};
 };
 
@@ -170,12 +182,29 @@ TEST(InitialMessageSending, ChannelIsAddedToChannelKindsOnly) {
     EXPECT_EQ(s.traffic(0), (Traffic{"short 643C9F", "short 5A07BF", "short 5A07B2"}));
 }
 
-TEST(InitialMessageSending, MessagesWithAMissingNeededDataByteAreNotSent) {
+TEST(InitialMessageSending, MessagesThatAreNoValidMidiAreReportedNotSent) {
+    using Fault = ShortMessageFault;
     SenderRig s;
-    s.list(0).append(shortMessage(0, 0x90, 60, -1));  // note on without velocity
-    s.list(0).append(shortMessage(0, 0xB0, 300, 1));  // low 8 bits of 300 are 0x2C
-    EXPECT_TRUE(s.sender.sendInitialMessages(0));
-    EXPECT_EQ(s.traffic(0), (Traffic{"short 012CB0"}));
+    s.makeParts(2);
+    s.place(1, 0, 3);
+    InitialMessageList& list = s.list(1);
+    list.append(shortMessage(0, 0x90, 60, -1));    // note on without velocity
+    list.append(shortMessage(0, 0xB0, 300, 1));    // low 8 bits of 300 are 0x2C
+    list.append(shortMessage(0, 0xB0, 7, 0x80));   // a data byte read as a status
+    list.append(shortMessage(1, 0xC0, 0xFF, -1));  // a program change needs its data byte
+    list.append(shortMessage(6, 0x70, 1, 2));      // no status byte
+    list.append(shortMessage(7, 0xF0, 1, 2));      // exclusive start as a short message
+    list.append(shortMessage(0, 0xFE, 1, 2));      // FEh on channel 3 wraps round to 01h
+    list.append(shortMessage(6, 0xC0, 5, 0x80));   // the unused byte does not count
+    EXPECT_TRUE(s.sender.sendInitialMessages(1));
+    EXPECT_EQ(s.traffic(0), (Traffic{"short 012CB3", "short 8005C0"}));
+    using U = SenderRig::Unsendable;
+    EXPECT_EQ(s.unsendable, (std::vector<U>{{1, 0, 0xFF3C93, Fault::DataByteHigh},
+                                            {1, 2, 0x8007B3, Fault::DataByteHigh},
+                                            {1, 3, 0xFFFFC3, Fault::DataByteHigh},
+                                            {1, 4, 0x020170, Fault::NotAStatus},
+                                            {1, 5, 0x0201F0, Fault::ExclusiveStatus},
+                                            {1, 6, 0x020101, Fault::NotAStatus}}));
 }
 
 TEST(InitialMessageSending, LastExclusiveMessageReportsOnlyFromItsCompletion) {

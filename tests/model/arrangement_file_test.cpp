@@ -192,6 +192,11 @@ TEST(ArrangementFileRoundTrip, LongAndUnusualNamesSurvive) {
     emoji.part.name = "Лид 🎹";
     emoji.outputDeviceName = "Ω out";
     a.parts.push_back(emoji);
+    // Code page 932 would only approximate these characters; the name comes back exactly.
+    StoredPart approximated;
+    approximated.part.name = "Bass—Lo ¥100 −5";
+    approximated.outputDeviceName = "ベース";
+    a.parts.push_back(approximated);
     a.targetDeviceName = "日本語";
 
     const Bytes b = encodeArrangement(a);
@@ -430,7 +435,6 @@ TEST(ArrangementFileSaving, FailedSaveIsReportedAndKeepsTheOldFile) {
     EXPECT_EQ(tooBig->kind, FileErrorKind::CannotWrite);
     EXPECT_EQ(testing::readBytes(big), (Bytes{7, 7}));
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"big.trv"}));
-
 }
 
 TEST(ArrangementFileSaving, DirectoryWithoutWritePermissionKeepsTheOldFile) {

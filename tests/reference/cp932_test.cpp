@@ -72,6 +72,10 @@ TEST(Cp932Conversion, CharactersOutsideCp932CannotBeEncoded) {
     EXPECT_EQ(utf8ToCp932("😀"), std::nullopt);
     EXPECT_EQ(utf8ToCp932("ピアノ😀"), std::nullopt);
     EXPECT_EQ(utf8ToCp932("한국어"), std::nullopt);
+    // Characters the converter would only approximate: the yen sign (as 5Ch, a backslash), the
+    // em dash (as the horizontal bar ―) and the minus sign (as the full-width hyphen －).
+    EXPECT_EQ(utf8ToCp932("Bass—Lo ¥100 −5"), std::nullopt);
+    EXPECT_EQ(utf8ToCp932("¥"), std::nullopt);
 }
 
 TEST(Cp932Conversion, MalformedInputIsRejected) {

@@ -10,12 +10,15 @@
 
 namespace tarvelo {
 
+std::string requestedMidiApi(std::string_view api) {
+    if (!api.empty())
+        return std::string(api);
+    const char* fromEnvironment = std::getenv(kMidiApiVariable);
+    return fromEnvironment ? std::string(fromEnvironment) : std::string();
+}
+
 std::unique_ptr<MidiBackend> createBackend(std::string_view api) {
-    std::string chosen(api);
-    if (chosen.empty()) {
-        if (const char* fromEnvironment = std::getenv(kMidiApiVariable))
-            chosen = fromEnvironment;
-    }
+    const std::string chosen = requestedMidiApi(api);
     if (chosen == "alsa")
         return std::make_unique<RtMidiBackend>(RtMidi::LINUX_ALSA);
     if (chosen == "jack")

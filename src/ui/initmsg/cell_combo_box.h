@@ -13,6 +13,10 @@ class CCellComboBox : public QComboBox {
   public:
     explicit CCellComboBox(QWidget* parent = nullptr);
 
+    // Opens the drop-down at least as wide as its longest item, since the box itself is only as
+    // wide as its cell.
+    void showPopup() override;
+
   signals:
     // User-interface thread, from the event loop after the drop-down has been hidden and the
     // chosen item (if any) has become the current index.

@@ -13,6 +13,7 @@
 #include "model/part_list.h"
 #include "reference/midi_reference.h"
 #include "ui/controls/in_edit.h"
+#include "ui/controls/ui_look.h"
 #include "ui/initmsg/cell_combo_box.h"
 #include "ui/initmsg/dialog_units.h"
 #include "ui/initmsg/init_message_text.h"
@@ -35,14 +36,6 @@ constexpr int kComboVisibleItems = 12;
 
 QString fromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-QFont dialogFont() {
-    // Japanese Gothic faces in place of the system's dialog font.
-    QFont font;
-    font.setFamilies({QStringLiteral("IPAGothic"), QStringLiteral("IPAPGothic")});
-    font.setPixelSize(12);
-    return font;
 }
 
 DialogBaseUnits baseUnitsOf(const QFont& font) {
@@ -69,7 +62,7 @@ CChInitDialog::CChInitDialog(const MidiReference& reference, MessageBoxes& boxes
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setModal(true);
-    setFont(dialogFont());
+    setFont(japaneseUiFont());
     setWindowTitle(QStringLiteral("初期化情報"));
     createControls();
 }
@@ -78,7 +71,6 @@ CChInitDialog::~CChInitDialog() = default;
 
 void CChInitDialog::createControls() {
     const DialogBaseUnits base = baseUnitsOf(font());
-    setFixedSize(pixelRect(kDialogSize, base).size());
 
     closeButton_ = new QPushButton(QStringLiteral("閉じる(&C"), this);
     list_ = new CChInitListCtrl(this);
@@ -94,6 +86,15 @@ void CChInitDialog::createControls() {
     hexCheck_->setGeometry(pixelRect(kHexCheckRect, base));
     upButton_->setGeometry(pixelRect(kUpButtonRect, base));
     downButton_->setGeometry(pixelRect(kDownButtonRect, base));
+    // Positions and sizes are rounded one by one, so a control that ends on the dialog's edge
+    // can end a pixel past it: the dialog grows to hold every control whole.
+    QSize size = pixelRect(kDialogSize, base).size();
+    const QWidget* placed[] = {closeButton_, list_, hexCheck_, upButton_, downButton_};
+    for (const QWidget* control : placed) {
+        const QRect r = control->geometry();
+        size = size.expandedTo(QSize(r.right() + 1, r.bottom() + 1));
+    }
+    setFixedSize(size);
 
     // Enter presses a push button only while it has the focus (eventFilter); no button is ever
     // the dialog's default, so Enter elsewhere presses none.
@@ -228,6 +229,14 @@ void CChInitDialog::RenderRow(int messageIndex, int row) {
     const auto cells = rowTexts(*message, name, channel_, hexMode_);
     for (int column = 0; column < kInitColumnCount; ++column) {
         list_->setCellText(row, column, fromUtf8(cells[static_cast<std::size_t>(column)]));
+    }
+    list_->setCellToolTip(row, kColumnS, fromUtf8(unsendableReason(*message, channel_)));
+}
+
+void CChInitDialog::RenderSendMark(int messageIndex, int row) {
+    if (const InitialMessage* message = messages_->at(messageIndex)) {
+        list_->setCellText(row, kColumnS, fromUtf8(sendMark(*message, channel_)));
+        list_->setCellToolTip(row, kColumnS, fromUtf8(unsendableReason(*message, channel_)));
     }
 }
 
@@ -386,6 +395,7 @@ void CChInitDialog::onControllerChosen() {
             message->data1 = controller;
             list_->setCellText(pendingRow_, kColumnData1,
                                fromUtf8(formatNumber(controller, hexMode_)));
+            RenderSendMark(pendingRow_, pendingRow_);
         }
     }
     controllerCombo_->hide();
@@ -420,6 +430,7 @@ void CChInitDialog::onEditEnter() {
     const std::string shown = storeCellEdit(*message, editColumn_, parsed, hexMode_);
     edit_->hide();
     list_->setCellText(editRow_, editColumn_, fromUtf8(shown));
+    RenderSendMark(editRow_, editRow_);
 }
 
 void CChInitDialog::onHexToggled() {

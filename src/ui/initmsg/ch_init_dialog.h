@@ -83,6 +83,8 @@ class CChInitDialog : public QDialog {
     void markModified();
 
     void RenderRow(int messageIndex, int row);
+    // Only the S cell and its tooltip, after a data byte changed in place.
+    void RenderSendMark(int messageIndex, int row);
     void RefillList();
     int placeholderRow() const { return list_->rowCount() - 1; }
     int comboRow() const { return pendingRow_ < 0 ? placeholderRow() : pendingRow_; }

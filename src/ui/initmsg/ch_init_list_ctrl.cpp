@@ -87,6 +87,11 @@ void CChInitListCtrl::resetColumns() {
     }
 }
 
+void CChInitListCtrl::setCellToolTip(int row, int column, const QString& text) {
+    if (QTableWidgetItem* cell = item(row, column))
+        cell->setToolTip(text);
+}
+
 QString CChInitListCtrl::cellText(int row, int column) const {
     const QTableWidgetItem* cell = item(row, column);
     return cell ? cell->text() : QString();

@@ -31,6 +31,8 @@ class CChInitListCtrl : public QTableWidget {
 
     QString cellText(int row, int column) const;
     void setCellText(int row, int column, const QString& text);
+    // The cell's tooltip; an empty text removes it. The cell must have been given a text.
+    void setCellToolTip(int row, int column, const QString& text);
 
     // The cell at row and column in viewport coordinates, also for a row not (yet) in the list:
     // rows follow one another at the uniform height, less the scroll offset.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "midi/initial_message_bytes.h"
 #include "reference/parse_number_list.h"
 
 namespace tarvelo::ui {
@@ -43,10 +44,28 @@ std::string formatSysexBytes(std::span<const std::uint8_t> bytes, bool hex) {
     return text;
 }
 
+std::string_view unsendableReason(const InitialMessage& message, int channel) {
+    switch (sendFaultOf(message, static_cast<std::uint8_t>(channel))) {
+        case ShortMessageFault::None:
+            return {};
+        case ShortMessageFault::NotAStatus:
+            return "送信されません: ステータスが 80h 未満です";
+        case ShortMessageFault::ExclusiveStatus:
+            return "送信されません: F0h と F7h はエクスクルーシブとしてのみ送れます";
+        case ShortMessageFault::DataByteHigh:
+            return "送信されません: データバイトが 80h 以上です (00h - 7Fh)";
+    }
+    return {};
+}
+
+std::string_view sendMark(const InitialMessage& message, int channel) {
+    return unsendableReason(message, channel).empty() ? kRowMarkText : kUnsendableMarkText;
+}
+
 std::array<std::string, kInitColumnCount> rowTexts(const InitialMessage& message,
                                                    std::string_view name, int channel, bool hex) {
     std::array<std::string, kInitColumnCount> cells;
-    cells[kColumnS] = kRowMarkText;
+    cells[kColumnS] = sendMark(message, channel);
     cells[kColumnType] = name;
     const bool channelKind = message.type == 0 || message.type == 1;
     cells[kColumnStatus] =

@@ -26,6 +26,8 @@ enum InitColumn : int {
 
 inline constexpr std::string_view kSysexPromptText = "#ここにデータを入力";
 inline constexpr std::string_view kRowMarkText = "●";
+// The S mark of a message that is not sent: it is no valid MIDI as it stands.
+inline constexpr std::string_view kUnsendableMarkText = "×";
 inline constexpr std::string_view kNoByteText = "-";
 inline constexpr std::string_view kInvalidValueText = "無効な値です";
 inline constexpr std::string_view kByteRangeText = "0(00h) - 255(FFh)までの値を入力してください。";
@@ -48,8 +50,16 @@ std::string formatNumber(std::int64_t value, bool hex);
 // Every byte as "%Xh " or "%d ", each followed by one space, the last one too.
 std::string formatSysexBytes(std::span<const std::uint8_t> bytes, bool hex);
 
+// Empty when the message goes out on a Part on `channel` (0..15); otherwise why it is not sent,
+// as the S cell's tooltip says it. The device layer decides: a message it would drop is shown
+// here, whatever the editor allowed to be typed.
+std::string_view unsendableReason(const InitialMessage& message, int channel);
+
+// The S cell: kRowMarkText, or kUnsendableMarkText for a message that is not sent.
+std::string_view sendMark(const InitialMessage& message, int channel);
+
 // The five cell texts of a message row. `channel` (0..15) is added to the shown status of the
-// channel kinds (type 0 and 1) only.
+// channel kinds (type 0 and 1) only. The S cell marks a message that is not sent.
 std::array<std::string, kInitColumnCount> rowTexts(const InitialMessage& message,
                                                    std::string_view name, int channel, bool hex);
 

@@ -119,9 +119,13 @@ void BandEditController::dragTo(const StripHit& hit) {
     // Past the point where either band would be empty, the boundary stays where it is.
     if (key <= lower.lowKey || key > upper.highKey)
         return;
-    dragMoved_ = true;
     if (key == upper.lowKey && lastMarker_ == hit.boundary)
         return;  // still within the same boundary column: nothing to redraw
+    if (key != upper.lowKey && !dragMoved_) {
+        // The title shows the change as soon as the strip does, not only at the release.
+        dragMoved_ = true;
+        markModified();
+    }
     lower.highKey = static_cast<std::uint8_t>(key - 1);
     upper.lowKey = static_cast<std::uint8_t>(key);
 
@@ -147,7 +151,6 @@ void BandEditController::endDrag() {
             preview_[static_cast<std::size_t>(dragBoundary_)].highKey;
         parts_.partAt(dragBoundary_ + 1).lowKey =
             preview_[static_cast<std::size_t>(dragBoundary_ + 1)].lowKey;
-        markModified();
     }
     preview_.clear();
     dragMoved_ = false;

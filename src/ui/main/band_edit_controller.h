@@ -76,8 +76,9 @@ class BandEditView {
 //  - A click on a band selects it alone; with Ctrl it is added to the selection or taken out.
 //    The join button is enabled exactly while the selection is a run of two or more adjacent
 //    bands; join merges them into the current band.
-//  - Pressing on a boundary and moving drags it. The drag is a preview: the Parts, the routing
-//    table and the modified mark change once, at the release. A band never shrinks below one key.
+//  - Pressing on a boundary and moving drags it. The drag is a preview: the Parts and the
+//    routing table change once, at the release. The modified mark comes with the first step
+//    that moves the boundary. A band never shrinks below one key.
 //  - In split mode a click inside a band divides it at the nearest key boundary, and moving the
 //    mouse previews where.
 //  - A press on the keyboard picture plays the key through the band under the mouse until the

@@ -14,6 +14,7 @@
 
 #include "ui/controls/stylish_button.h"
 #include "ui/controls/stylish_check_button.h"
+#include "ui/controls/ui_look.h"
 #include "ui/initmsg/ch_init_dialog.h"
 #include "ui/main/about_box.h"
 #include "ui/main/band_editing.h"
@@ -77,10 +78,7 @@ CMainDialog::CMainDialog(MidiBackend& backend, Services services, QWidget* paren
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFixedSize(dluToPixels(463), dluToPixels(166));
     setMouseTracking(true);
-    // A Japanese UI face at 9 points (12 pixels at 96 dpi); the controls inherit it.
-    QFont uiFont(QStringLiteral("IPAPGothic"));
-    uiFont.setPixelSize(12);
-    setFont(uiFont);
+    setFont(japaneseUiFont());
     createControls();
     createEditing();
     connectControls();

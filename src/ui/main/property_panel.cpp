@@ -41,11 +41,14 @@ CInEdit* makeEdit(QWidget* window, QRect rect, int controlId) {
 }
 
 // Sets an edit's text without it counting as typed, and only when it differs, so the cursor
-// stays put in an edit that already shows the value.
+// stays put in an edit that already shows the value. A new value shows its start: a long name
+// is read from its beginning.
 void showText(QLineEdit* edit, const std::string& text) {
     const QString value = QString::fromStdString(text);
-    if (edit->text() != value)
+    if (edit->text() != value) {
         edit->setText(value);
+        edit->setCursorPosition(0);
+    }
 }
 
 }  // namespace

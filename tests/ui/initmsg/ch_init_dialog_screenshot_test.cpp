@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QPainter>
 #include <QPixmap>
 #include <QTest>
 
@@ -47,8 +48,15 @@ TEST_F(InitDialogScreenshot, MixedListInBothNumberModes) {
     list.append(makeMessage(6, 0xF3, 0x02, -1));    // Song Select
     list.append(makeMessage(3, 0xA0, 0x3C, 0x40));  // a kind the table does not know
     list.append(makeMessage(0, 0xE0, 0x00, 0x40));  // Pitch Bend
+    list.append(makeMessage(0, 0x90, 0x3C, 0x90));  // a velocity that is no MIDI data byte
     open();
     save("initmsg_hex.png");
+    // The buttons' bottom edge four times enlarged, to check that no pixel row is cut off.
+    const QRect corner(dialog->width() - 140, dialog->height() - 34, 140, 34);
+    ASSERT_TRUE(dialog->grab(corner)
+                    .toImage()
+                    .scaled(560, 136, Qt::IgnoreAspectRatio, Qt::FastTransformation)
+                    .save(QDir(directory).filePath("initmsg_close_zoom.png")));
 
     doubleClickCell(2, kColumnData1);
     typeAndCommit("7 #piano");
@@ -58,6 +66,24 @@ TEST_F(InitDialogScreenshot, MixedListInBothNumberModes) {
     QTest::mouseClick(dialog->hexCheck(), Qt::LeftButton);
     doubleClickCell(1, kColumnData1);  // the controller list over its cell
     save("initmsg_decimal.png");
+
+    // The controller list opened, drawn over the dialog where it appears on the screen.
+    CCellComboBox* combo = dialog->controllerCombo();
+    combo->showPopup();
+    QCoreApplication::processEvents();
+    QWidget* popup = combo->view()->window();
+    const QRect dialogArea(dialog->mapToGlobal(QPoint(0, 0)), dialog->size());
+    const QRect popupArea(popup->mapToGlobal(QPoint(0, 0)), popup->size());
+    const QRect whole = dialogArea.united(popupArea);
+    QPixmap picture(whole.size());
+    picture.fill(Qt::darkGray);
+    QPainter painter(&picture);
+    painter.drawPixmap(dialogArea.topLeft() - whole.topLeft(), dialog->grab());
+    painter.drawPixmap(popupArea.topLeft() - whole.topLeft(), popup->grab());
+    painter.end();
+    ASSERT_TRUE(picture.save(QDir(directory).filePath("initmsg_dropdown.png")));
+    combo->hidePopup();
+    QCoreApplication::processEvents();
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QFontInfo>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QScrollBar>
@@ -252,6 +253,57 @@ TEST_F(InitDialogTest, HexAndDecimalEntryWithComments) {
     typeAndCommit("0x10");
     EXPECT_EQ(messages().at(0)->data1, 16);
     EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(InitDialogTest, AMessageThatIsNoValidMidiIsMarkedUntilItsByteIsMended) {
+    messages().append(makeMessage(0, 0x90, 60, 0x90));
+    messages().append(makeMessage(0, 0xB0, 0xC8, 0));
+    open();
+    const auto toolTip = [this](int row) { return list()->item(row, kColumnS)->toolTip(); };
+    EXPECT_EQ(cell(0, kColumnS), "×");
+    EXPECT_TRUE(toolTip(0).contains("80h")) << toolTip(0).toStdString();
+    EXPECT_EQ(cell(1, kColumnS), "×");
+
+    doubleClickCell(0, kColumnData2);
+    typeAndCommit("7F");
+    EXPECT_EQ(cell(0, kColumnS), "●");
+    EXPECT_TRUE(toolTip(0).isEmpty());
+
+    // Values up to FFh are still taken, and marked again.
+    doubleClickCell(0, kColumnData1);
+    typeAndCommit("FF");
+    EXPECT_EQ(messages().at(0)->data1, 0xFF);
+    EXPECT_EQ(cell(0, kColumnS), "×");
+
+    // A controller picked from the list mends the controller byte.
+    doubleClickCell(1, kColumnData1);
+    choose(dialog->controllerCombo(), 7);
+    EXPECT_EQ(cell(1, kColumnS), "●");
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(InitDialogTest, UsesTheProportionalUiFaceAndHoldsEveryControlWhole) {
+    open();
+    EXPECT_FALSE(QFontInfo(dialog->font()).fixedPitch()) << dialog->font().family().toStdString();
+    for (const QWidget* child : dialog->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child->isWindow() || child->isHidden())
+            continue;
+        EXPECT_TRUE(dialog->rect().contains(child->geometry()))
+            << child->metaObject()->className() << " ends at " << child->geometry().bottom();
+    }
+}
+
+TEST_F(InitDialogTest, TheControllerDropDownShowsTwelveRowsNotTheWholeScreen) {
+    messages().append(makeMessage(0, 0xB0, 7, 100));
+    open();
+    doubleClickCell(0, kColumnData1);
+    CCellComboBox* combo = dialog->controllerCombo();
+    ASSERT_EQ(combo->count(), 128);
+    combo->showPopup();
+    const QAbstractItemView* view = combo->view();
+    EXPECT_EQ(view->viewport()->height() / view->sizeHintForRow(0), 12);
+    combo->hidePopup();
+    QCoreApplication::processEvents();
 }
 
 TEST_F(InitDialogTest, ExclusiveDataIsTypedWholeAndShownInEitherFormat) {

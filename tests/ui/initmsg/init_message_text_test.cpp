@@ -34,6 +34,30 @@ TEST(InitMessageRowText, ChannelKindsShowTheirStatusOnThePartsChannelOthersAsSto
     EXPECT_EQ(rowTexts(message(-1, 0x90, 60, 100), "", 3, true)[kColumnStatus], "90h");
 }
 
+TEST(InitMessageRowText, SCellMarksWhatTheDeviceLayerWouldNotSend) {
+    struct Case {
+        InitialMessage message;
+        int channel;
+        bool sent;
+    };
+    const Case cases[] = {
+        {message(0, 0x90, 60, 100), 3, true},
+        {message(0, 0x90, 60, 0x80), 3, false},  // velocity read as a status
+        {message(0, 0xC0, 5, 0xFF), 0, true},    // a program change has no second byte
+        {message(6, 0x70, 1, 2), 0, false},      // no status byte
+        {message(0, 0x70, 1, 2), 0x0F, false},   // 7Fh on the Part's channel: still none
+        {message(0, 0x7F, 1, 2), 1, true},       // 80h on the Part's channel: a note off
+        {message(7, 0xF0, 1, 2), 0, false},      // exclusive start as a short message
+        {sysex({0xF0, 0x80, 0xF7}), 0, true},    // exclusive bytes go out as typed
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "status " << c.message.status << " data "
+                                        << c.message.data1 << "," << c.message.data2);
+        EXPECT_EQ(rowTexts(c.message, "", c.channel, true)[kColumnS], c.sent ? "●" : "×");
+        EXPECT_EQ(unsendableReason(c.message, c.channel).empty(), c.sent);
+    }
+}
+
 TEST(InitMessageRowText, DataBytesShowADashForNoneAndZeroAsANumber) {
     const auto hex = rowTexts(message(0, 0xC0, -1, 0), "", 0, true);
     EXPECT_EQ(hex[kColumnData1], "-");

@@ -139,6 +139,7 @@ TEST_F(BandMouseEditing, DraggingABoundaryPreviewsAndCommitsOnceAtTheRelease) {
     const auto& shown = w().bandEditing().controller().displayedParts();
     EXPECT_EQ(shown[1].lowKey, 55);
     EXPECT_EQ(w().panel()->rangeLowEdit()->text(), "37h");
+    EXPECT_NE(rig.title().find('*'), std::string::npos) << "the title shows the change at once";
     const Boundary b = boundaryAt(w().viewOriginX(), atBoundary(55));
     EXPECT_EQ(w().keyboardView()->markers(), (std::vector<KeyboardView::Marker>{{b.x, b.shape}}));
     ASSERT_TRUE(rig.backend.inject(0, packMessage(0x90, 57, 80)));

@@ -3,19 +3,26 @@
 
 #include <gtest/gtest.h>
 
+#include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QTest>
+#include <QTimer>
+#include <QTranslator>
+#include <functional>
 #include <thread>
 
 #include "main_window_fixture.h"
 #include "model/arrangement_file.h"
 #include "ui/controls/stylish_check_button.h"
+#include "ui/controls/ui_look.h"
 #include "ui/main/band_editing.h"
 #include "ui/main/band_strip_view.h"
 #include "ui/main/keyboard_view.h"
 #include "ui/main/midi_note_pump.h"
+#include "ui/main/qt_file_dialogs.h"
+#include "ui/main/qt_message_boxes.h"
 
 namespace tarvelo::ui {
 namespace {
@@ -38,6 +45,22 @@ class MainWindowScreenshot : public ::testing::Test {
         MainWindowRig::settle();
         const QString file = QDir(dir).filePath(name);
         ASSERT_TRUE(rig.window->grab().save(file)) << file.toStdString();
+    }
+
+    // Runs open, which shows a modal window and waits for it, saves a picture of that window as
+    // name and closes it by its cancel path.
+    void saveModal(const QString& name, const std::function<void()>& open) {
+        const QString file = QDir(dir).filePath(name);
+        bool saved = false;
+        QTimer::singleShot(200, [&] {
+            auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (modal == nullptr)
+                return;
+            saved = modal->grab().save(file);
+            modal->reject();
+        });
+        open();
+        EXPECT_TRUE(saved) << file.toStdString();
     }
 
     // Four parts: 0..47 on Out0, 48..59 on Out1, 60..83 on Out2, 84..127 on Out0.
@@ -105,6 +128,30 @@ TEST_F(MainWindowScreenshot, StartUpFourPartsAndHeldKeys) {
                             .toImage()
                             .scaled(560, 504, Qt::IgnoreAspectRatio, Qt::FastTransformation);
     ASSERT_TRUE(zoom.save(QDir(dir).filePath("main_keys_held_zoom.png")));
+}
+
+TEST_F(MainWindowScreenshot, LongNameAndQtsOwnDialogs) {
+    loadFourParts();
+    BandSelection& selection = rig.window->selection();
+    selection.clear();
+    selection.toggle(3);
+    rig.window->showBand(3);
+    rig.window->drawBands();
+    save("main_long_name.png");
+
+    // The real boxes and dialogs, with Qt's own texts in Japanese as the program shows them.
+    QTranslator* translator = installQtJapaneseTranslations(*QCoreApplication::instance());
+    ASSERT_NE(translator, nullptr);
+    QtMessageBoxes boxes(rig.window.get());
+    saveModal("main_save_prompt.png", [&] {
+        const std::string text = "four.trv\n" + std::string(FileCommands::kSaveChangesQuestion);
+        boxes.show(text, FileCommands::kPromptCaption, MessageButtons::YesNoCancel,
+                   MessageIcon::Information);
+    });
+    QtFileDialogs dialogs(rig.window.get());
+    saveModal("main_open_dialog.png", [&] { dialogs.openFile(FileDialogOptions{}); });
+    QCoreApplication::removeTranslator(translator);
+    delete translator;
 }
 
 TEST_F(MainWindowScreenshot, BoundaryDragAndSplitPreview) {

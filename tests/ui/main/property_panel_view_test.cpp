@@ -65,6 +65,17 @@ TEST_F(PanelShow, TheLastBandsHighKeyCannotBeTyped) {
     EXPECT_FALSE(panel().rangeHighEdit()->isEnabled());
 }
 
+TEST_F(PanelShow, ALongNameIsShownFromItsStart) {
+    rig.window->partList().partAt(2).name = "Lead synthesizer with a long name, layered";
+    rig.window->show();
+    rig.window->showBand(2);
+    EXPECT_EQ(panel().nameEdit()->cursorPosition(), 0);
+    // Showing the same name again leaves the cursor where the user put it.
+    panel().nameEdit()->end(false);
+    rig.window->showBand(2);
+    EXPECT_EQ(panel().nameEdit()->cursorPosition(), panel().nameEdit()->text().size());
+}
+
 TEST_F(PanelShow, DecimalDisplayAndARangeDuringADrag) {
     panel().hexBox()->setChecked(false);
     rig.window->showBand(1);

@@ -206,7 +206,10 @@ TEST_F(BandEditControllerTest, JoinWithoutARunDoesNothing) {
 TEST_F(BandEditControllerTest, DragPreviewsAndCommitsOnceAtTheRelease) {
     edit.pressStrip(atBoundary(30, 0), false);
     EXPECT_TRUE(edit.dragging());
+    edit.mouseMove(atBoundary(30, -1, 290, 1));
+    EXPECT_EQ(modified, 0) << "a step that leaves the boundary where it is changes nothing";
     edit.mouseMove(atBoundary(40, -1, 330, 1));
+    EXPECT_EQ(modified, 1) << "the first step that moves the boundary marks the arrangement";
     edit.mouseMove(atBoundary(45, -1, 350, 2));
 
     // The model and the routing are untouched while dragging; the strip shows the preview.
@@ -216,7 +219,7 @@ TEST_F(BandEditControllerTest, DragPreviewsAndCommitsOnceAtTheRelease) {
     EXPECT_EQ(edit.displayedParts()[1].lowKey, 45);
     EXPECT_EQ(view.bands[1].lowKey, 45);
     EXPECT_EQ(view.markers, (std::vector<Marker>{{350, 2}}));
-    EXPECT_EQ(modified, 0);
+    EXPECT_EQ(modified, 1);
 
     edit.release(false);
     EXPECT_FALSE(edit.dragging());
