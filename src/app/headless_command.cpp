@@ -13,7 +13,7 @@
 
 #include "app/file_error_line.h"
 #include "midi/backends/backend_factory.h"
-#include "midi/headless_session.h"
+#include "session/headless_runner.h"
 
 namespace tarvelo::app {
 
@@ -70,7 +70,7 @@ int runHeadless(std::string_view path, std::string_view api) {
     {
         // A stop that comes while the file loads or the lists go out is seen by the first wait.
         const StopSignals signals;
-        HeadlessSession session(*backend, std::cerr);
+        HeadlessRunner session(*backend, std::cerr);
         if (const auto error = session.load(std::string(path))) {
             std::fprintf(stderr, "%s\n", fileErrorLine(path, *error).c_str());
             status = 2;

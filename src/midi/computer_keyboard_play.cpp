@@ -4,7 +4,7 @@
 
 namespace tarvelo {
 
-ComputerKeyboardPlay::ComputerKeyboardPlay(PartList& parts, UiNotePlayer& player)
+ComputerKeyboardPlay::ComputerKeyboardPlay(const PartList& parts, UiNotePlayer& player)
     : parts_(parts), player_(player) {
     map_.fillDefaultLayout();
 }

@@ -35,7 +35,7 @@ struct KeyStroke {
 class ComputerKeyboardPlay {
   public:
     // Fills the default layout; the hook starts off. parts and player must outlive this.
-    ComputerKeyboardPlay(PartList& parts, UiNotePlayer& player);
+    ComputerKeyboardPlay(const PartList& parts, UiNotePlayer& player);
 
     // True when the key is taken: the window must not pass it on.
     bool keyDown(const KeyStroke& key);
@@ -55,7 +55,7 @@ class ComputerKeyboardPlay {
   private:
     int partOfNote(int note) const;
 
-    PartList& parts_;
+    const PartList& parts_;
     UiNotePlayer& player_;
     KeyNoteMap map_;
     bool hook_ = false;

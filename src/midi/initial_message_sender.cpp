@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "midi/initial_message_bytes.h"
+#include "midi/midi_device_set.h"
 #include "model/message_boxes.h"
 #include "model/part_list.h"
 
@@ -14,7 +15,7 @@ bool InitialMessageSender::sendInitialMessages(int part) {
 
 void InitialMessageSender::sendAllInitialMessages() {
     const std::uint64_t sequence = nextSequence_++;
-    if (host_.partList().partCount() <= 0) {
+    if (parts_.partCount() <= 0) {
         sequence_.reset();
         return;
     }
@@ -23,13 +24,12 @@ void InitialMessageSender::sendAllInitialMessages() {
 }
 
 bool InitialMessageSender::request(int part, std::uint64_t sequence) {
-    PartList& parts = host_.partList();
-    const Part& p = parts.partAt(part);
+    const Part& p = parts_.partAt(part);
     Request r;
     r.part = part;
     r.device = p.outputDevice;
     r.channel = p.channel;
-    r.messages = parts.messageListAt(part).messages();
+    r.messages = parts_.messageListAt(part).messages();
     r.sequence = sequence;
     r.id = nextRequestId_++;
     const std::uint64_t id = r.id;
@@ -71,7 +71,7 @@ bool InitialMessageSender::continueRun(Run& run) {
     while (run.next < messages.size()) {
         const InitialMessage& m = messages[run.next++];
         // Looked up per message: the device may have been closed since the list started.
-        OutputDevice* out = host_.partList().devices().outputHandle(run.request.device);
+        OutputDevice* out = devices_.outputHandle(run.request.device);
         switch (kindOfType(m.type)) {
             case MessageKind::Channel:
             case MessageKind::Plain: {
@@ -130,7 +130,7 @@ void InitialMessageSender::onInitSent(int part) {
     if (notice.sequence == 0 || sequence_ != notice.sequence)
         return;
     const int next = notice.part + 1;
-    if (next < host_.partList().partCount()) {
+    if (next < parts_.partCount()) {
         request(next, notice.sequence);
     } else {
         sequence_.reset();

@@ -13,6 +13,7 @@
 namespace tarvelo {
 
 class MessageBoxes;
+class MidiDeviceSet;
 class PartList;
 
 // What the sender needs of the window that owns it.
@@ -25,7 +26,7 @@ class InitialMessageHost {
     // loop, never from inside this call; notices come back in the order they were posted.
     virtual void postInitSent(int part) = 0;
 
-    virtual PartList& partList() = 0;
+    // Where the box for an unknown message type goes.
     virtual MessageBoxes& messageBoxes() = 0;
 
     // User-interface thread. Message `index` of Part part's list was not sent: as `message` it is
@@ -51,7 +52,11 @@ class InitialMessageSender {
   public:
     static constexpr const char* kUnknownMessageText = "Unkown Message";
 
-    explicit InitialMessageSender(InitialMessageHost& host) : host_(host) {}
+    // host, parts and devices must outlive the sender; the lists are read from parts, the open
+    // output devices from devices.
+    InitialMessageSender(InitialMessageHost& host, const PartList& parts,
+                         const MidiDeviceSet& devices)
+        : host_(host), parts_(parts), devices_(devices) {}
     InitialMessageSender(const InitialMessageSender&) = delete;
     InitialMessageSender& operator=(const InitialMessageSender&) = delete;
 
@@ -107,6 +112,8 @@ class InitialMessageSender {
     void finishRun(const Run& run);
 
     InitialMessageHost& host_;
+    const PartList& parts_;
+    const MidiDeviceSet& devices_;
     std::optional<Run> current_;
     std::deque<Request> queue_;
     std::deque<PostedNotice> posted_;

@@ -1,5 +1,6 @@
 #include "midi/ui_note_player.h"
 
+#include "midi/midi_device_set.h"
 #include "model/part_list.h"
 
 namespace tarvelo {
@@ -21,8 +22,8 @@ std::uint8_t statusByte(std::uint8_t kind, std::uint8_t channel) {
 
 }  // namespace
 
-UiNotePlayer::UiNotePlayer(PartList& parts, KeyDisplay display)
-    : parts_(parts), display_(std::move(display)) {}
+UiNotePlayer::UiNotePlayer(const PartList& parts, const MidiDeviceSet& devices, KeyDisplay display)
+    : parts_(parts), devices_(devices), display_(std::move(display)) {}
 
 void UiNotePlayer::show(PackedMessage message) const {
     if (display_)
@@ -43,7 +44,7 @@ UiNote UiNotePlayer::start(int key, int part) {
     if (note < 0 || note > 127)
         return played;
     played.note = static_cast<std::uint8_t>(note);
-    if (OutputDevice* device = parts_.devices().outputHandle(played.device)) {
+    if (OutputDevice* device = devices_.outputHandle(played.device)) {
         device->sendShort(packMessage(statusByte(kNoteOn, played.channel), played.note, kVelocity));
         played.incarnation = device->incarnation();
     }
@@ -54,7 +55,7 @@ void UiNotePlayer::stop(const UiNote& note) {
     show(packMessage(statusByte(kNoteOff, note.channel), keyByte(note.key), kVelocity));
     if (note.incarnation == 0)
         return;
-    OutputDevice* device = parts_.devices().outputHandle(note.device);
+    OutputDevice* device = devices_.outputHandle(note.device);
     if (device != nullptr && device->incarnation() == note.incarnation)
         device->sendShort(packMessage(statusByte(kNoteOff, note.channel), note.note, kVelocity));
 }
@@ -66,7 +67,7 @@ void UiNotePlayer::stopUnstarted(int key, int part) {
     const int note = key + p.noteShift;
     if (note < 0 || note > 127)
         return;
-    if (OutputDevice* device = parts_.devices().outputHandle(p.outputDevice))
+    if (OutputDevice* device = devices_.outputHandle(p.outputDevice))
         device->sendShort(
             packMessage(statusByte(kNoteOff, channel), static_cast<std::uint8_t>(note), kVelocity));
 }

@@ -8,6 +8,7 @@
 
 namespace tarvelo {
 
+class MidiDeviceSet;
 class PartList;
 
 // A note played from the user-interface thread, and where its note on went.
@@ -42,8 +43,8 @@ class UiNotePlayer {
     // whose first data byte is the key as played.
     using KeyDisplay = std::function<void(PackedMessage)>;
 
-    // parts must outlive the player. display may be empty (nothing shown).
-    UiNotePlayer(PartList& parts, KeyDisplay display);
+    // parts and devices must outlive the player. display may be empty (nothing shown).
+    UiNotePlayer(const PartList& parts, const MidiDeviceSet& devices, KeyDisplay display);
 
     // Shows key pressed and sends its note on through Part part (a valid index; throws
     // InvalidArgumentError otherwise).
@@ -68,7 +69,8 @@ class UiNotePlayer {
   private:
     void show(PackedMessage message) const;
 
-    PartList& parts_;
+    const PartList& parts_;
+    const MidiDeviceSet& devices_;
     KeyDisplay display_;
     std::vector<UiNote> sounding_;
 };

@@ -114,6 +114,29 @@ int PartList::joinParts(int first, int last, int keep) {
     return first;
 }
 
+bool PartList::setRange(int index, int lowKey, int highKey) {
+    checkIndex(index);
+    Part& p = parts_[static_cast<std::size_t>(index)];
+    if (lowKey > highKey)
+        return false;
+    const bool lowMoves = lowKey != p.lowKey;
+    const bool highMoves = highKey != p.highKey;
+    if (lowMoves && (index == 0 || lowKey <= parts_[static_cast<std::size_t>(index - 1)].lowKey))
+        return false;
+    if (highMoves && (index + 1 == partCount() ||
+                      highKey >= parts_[static_cast<std::size_t>(index + 1)].highKey))
+        return false;
+    if (lowMoves) {
+        p.lowKey = static_cast<std::uint8_t>(lowKey);
+        parts_[static_cast<std::size_t>(index - 1)].highKey = static_cast<std::uint8_t>(lowKey - 1);
+    }
+    if (highMoves) {
+        p.highKey = static_cast<std::uint8_t>(highKey);
+        parts_[static_cast<std::size_t>(index + 1)].lowKey = static_cast<std::uint8_t>(highKey + 1);
+    }
+    return true;
+}
+
 void PartList::removePartAt(int index) {
     checkIndex(index);
     devices_.releaseOutput(parts_[static_cast<std::size_t>(index)].outputDevice);

@@ -68,6 +68,11 @@ class PartList {
     // Merges Parts first..last into Part keep (first <= keep <= last). Returns first.
     int joinParts(int first, int last, int keep);
 
+    // Gives Part index the keys lowKey..highKey, moving the previous Part's high key and the next
+    // Part's low key along. False, and nothing changes, when that would move the first Part's low
+    // key or the last Part's high key, or leave any of the three Parts without a key.
+    bool setRange(int index, int lowKey, int highKey);
+
     // Refills the Routing table from the Parts; later Parts win where ranges overlap.
     void rebuildRoutes();
 

@@ -35,14 +35,10 @@ KeyStroke withAlt(int virtualKey) {
 // Part 0: keys 0..59 on device 0, channel 0. Part 1: keys 60..127 on device 1, channel 2, -12.
 struct KeyboardPlayTest : ::testing::Test {
     KeyboardPlayTest() {
-        PartList& parts = rig.parts;
-        parts.splitPart(0, 60);
-        parts.devices().releaseOutput(0);
-        parts.devices().acquireOutput(1);
-        parts.partAt(1).outputDevice = 1;
-        parts.partAt(1).channel = 2;
-        parts.partAt(1).noteShift = -12;
-        parts.rebuildRoutes();
+        rig.session.split(0, 60);
+        rig.session.setOutputDevice(1, 1);
+        rig.session.setChannel(1, 2);
+        rig.session.setNoteShift(1, -12);
         rig.backend.clearRecords();
     }
     // Presses and releases a key; true when both were taken.
@@ -54,8 +50,9 @@ struct KeyboardPlayTest : ::testing::Test {
 
     VirtualRig rig{3};
     Messages shown;
-    UiNotePlayer player{rig.parts, [this](PackedMessage m) { shown.push_back(m); }};
-    ComputerKeyboardPlay play{rig.parts, player};
+    UiNotePlayer player{rig.parts(), rig.session.devices(),
+                        [this](PackedMessage m) { shown.push_back(m); }};
+    ComputerKeyboardPlay play{rig.parts(), player};
 };
 
 TEST_F(KeyboardPlayTest, HookStartsOffAndLetsEveryKeyThrough) {
@@ -129,8 +126,8 @@ TEST_F(KeyboardPlayTest, KeysWithAltAreLeftToTheWindow) {
 TEST_F(KeyboardPlayTest, ReleaseFollowsItsNoteOnAfterThePartChanged) {
     play.setHook(true);
     play.keyDown(key(kV));
-    rig.parts.partAt(1).channel = 7;
-    rig.parts.partAt(1).noteShift = 0;
+    rig.session.setChannel(1, 7);
+    rig.session.setNoteShift(1, 0);
     rig.backend.clearRecords();
     play.keyUp(key(kV));
     EXPECT_EQ(rig.sent(1), (Messages{packMessage(0x82, 0x30, 0x7F)}));
@@ -139,8 +136,7 @@ TEST_F(KeyboardPlayTest, ReleaseFollowsItsNoteOnAfterThePartChanged) {
 TEST_F(KeyboardPlayTest, ReleaseFollowsItsNoteOnAfterTheBoundaryMoved) {
     play.setHook(true);
     play.keyDown(key(kV));  // 60, Part 1
-    rig.parts.partAt(0).highKey = 60;
-    rig.parts.partAt(1).lowKey = 61;
+    rig.session.setRange(0, 0, 60);
     rig.backend.clearRecords();
     play.keyUp(key(kV));
     EXPECT_EQ(rig.sent(1), (Messages{packMessage(0x82, 0x30, 0x7F)}));
@@ -192,7 +188,7 @@ TEST_F(KeyboardPlayTest, EndAllNotesReleasesEveryHeldKey) {
 
 TEST_F(KeyboardPlayTest, NoteTransposedOutOfRangeIsNotSent) {
     play.setHook(true);
-    rig.parts.partAt(1).noteShift = 40;  // the digit row's 94 becomes 134
+    rig.session.setNoteShift(1, 40);  // the digit row's 94 becomes 134
     EXPECT_TRUE(tap(0xDC));
     EXPECT_TRUE(rig.backend.events().empty());
     EXPECT_EQ(shown, (Messages{packMessage(0x92, 94, 0x7F), packMessage(0x82, 94, 0x7F)}));

@@ -57,7 +57,6 @@ struct SenderRig : InitialMessageHost, MailboxVisitor {
         posted.push_back(part);
         notices.push_back(part);
     }
-    PartList& partList() override { return rig.parts; }
     MessageBoxes& messageBoxes() override { return boxes; }
     void reportUnsendable(int part, int index, PackedMessage message,
                           ShortMessageFault fault) override {
@@ -70,7 +69,7 @@ struct SenderRig : InitialMessageHost, MailboxVisitor {
     // Runs the event loop until nothing is left to deliver.
     void settle() {
         for (;;) {
-            rig.mailbox.drain(*this);
+            rig.session.mailbox().drain(*this);
             if (posted.empty())
                 return;
             const int part = posted.front();
@@ -82,22 +81,18 @@ struct SenderRig : InitialMessageHost, MailboxVisitor {
     // Splits the default Part into `count` Parts of equal width.
     void makeParts(int count) {
         for (int i = 1; i < count; ++i)
-            rig.parts.splitPart(i - 1, i * 128 / count);
-        rig.parts.rebuildRoutes();
+            rig.session.split(i - 1, i * 128 / count);
         rig.backend.clearRecords();
     }
 
     // Moves Part index to another device and channel, as the property panel does.
     void place(int index, int device, std::uint8_t channel) {
-        Part& p = rig.parts.partAt(index);
-        rig.parts.devices().releaseOutput(p.outputDevice);
-        p.outputDevice = device;
-        p.channel = channel;
-        rig.parts.devices().acquireOutput(device);
+        rig.session.setOutputDevice(index, device);
+        rig.session.setChannel(index, channel);
         rig.backend.clearRecords();
     }
 
-    InitialMessageList& list(int index) { return rig.parts.messageListAt(index); }
+    InitialMessageList& list(int index) { return rig.session.messageList(index); }
 
     // What one output received, one readable entry per short or long message.
     std::vector<std::string> traffic(int output) const {
@@ -129,7 +124,7 @@ struct SenderRig : InitialMessageHost, MailboxVisitor {
         bool operator==(const Unsendable&) const = default;
     };
     std::vector<Unsendable> unsendable;
-    InitialMessageSender sender{*this};
+    InitialMessageSender sender{*this, rig.parts(), rig.session.devices()};
 };
 
 using Traffic = std::vector<std::string>;
@@ -438,7 +433,7 @@ TEST(InitialMessageLifetime, JoinDuringALongMessageFinishesTheListAsRequested) {
     s.list(2).append(shortMessage(0, 0xB0, 1, 0));
     s.rig.backend.holdCompletions(true);
     s.sender.sendInitialMessages(2);
-    s.rig.parts.joinParts(0, 2, 0);  // Part 2 and its list are gone
+    s.rig.session.join(0, 2, 0);  // Part 2 and its list are gone
     s.rig.backend.releaseCompletions();
     s.settle();
     // Device 1 closed with the join (silenced, its buffer handed back); the rest of the list has
@@ -461,7 +456,7 @@ TEST(InitialMessageLifetime, NewDuringALongMessageCompletesWithoutTouchingTheOld
     s.settle();
     ASSERT_TRUE(s.sender.tokenInFlight().has_value());
     // New: every device closes (handing back the held buffer), the lists are destroyed.
-    s.rig.parts.createDefault(&s.rig.mailbox, 0, 127);
+    s.rig.session.newArrangement();
     s.rig.backend.holdCompletions(false);
     s.settle();
     EXPECT_FALSE(s.sender.busy());
@@ -518,30 +513,26 @@ class LateReadingBackend final : public MidiBackend {
 };
 
 TEST(InitialMessageLifetime, ExclusiveBytesStayAliveUntilTheDeviceHasReadThem) {
-    struct Host : InitialMessageHost, MailboxVisitor {
+    struct Host : SessionHost {
         LateReadingBackend backend;
-        OwnerMailbox mailbox;
-        PartList parts{backend};
         ScriptedMessageBoxes boxes;
-        InitialMessageSender sender{*this};
         std::vector<int> notices;
+        LiveSession session{backend, *this};
+        void noteReceived(PackedMessage) override {}
+        void serverLost() override {}
         void postInitSent(int part) override { notices.push_back(part); }
-        PartList& partList() override { return parts; }
         MessageBoxes& messageBoxes() override { return boxes; }
-        void onMidiNote(PackedMessage) override {}
-        void onLongMessageDone(LongMessageToken t) override { sender.onLongMessageDone(t); }
-        void onServerLost() override {}
     } h;
-    h.parts.createDefault(&h.mailbox, 0, 127);
+    h.session.newArrangement();
     const auto bytes = sysexBytes(0x33, 64);
-    h.parts.messageListAt(0).append(sysex(bytes));
-    h.sender.sendInitialMessages(0);
+    h.session.messageList(0).append(sysex(bytes));
+    h.session.sendInitialMessages(0);
     // The list is replaced, then the whole arrangement: the buffer handed out must survive.
-    h.parts.messageListAt(0).replace(0, sysex(sysexBytes(0x44, 64)));
-    h.parts.splitPart(0, 64);
-    h.parts.joinParts(0, 1, 1);
+    h.session.messageList(0).replace(0, sysex(sysexBytes(0x44, 64)));
+    h.session.split(0, 64);
+    h.session.join(0, 1, 1);
     h.backend.completeAll();
-    h.mailbox.drain(h);
+    h.session.drain();
     ASSERT_EQ(h.backend.played.size(), 1u);
     EXPECT_EQ(h.backend.played[0], bytes);
     EXPECT_EQ(h.notices, (std::vector<int>{0}));

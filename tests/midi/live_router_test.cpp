@@ -13,7 +13,7 @@ using Messages = std::vector<PackedMessage>;
 // Part 0: keys 0..59 on device 0, channel 0. Part 1: keys 60..127 on device 1, channel 1, +12.
 struct RouterTest : ::testing::Test {
     RouterTest() { rig.useTwoPartSplit(); }
-    void moveToDevice(int part, int device) { rig.moveToDevice(part, device); }
+    void moveToDevice(int part, int device) { rig.session.setOutputDevice(part, device); }
 
     VirtualRig rig{3};
 };
@@ -46,10 +46,6 @@ TEST_F(RouterTest, EveryInputChannelSplitsByTheSameTable) {
 }
 
 TEST_F(RouterTest, SystemMessagesPassUnchangedToDeviceZero) {
-    moveToDevice(0, 2);  // no Part uses device 0 any more, so it is closed
-    rig.parts.rebuildRoutes();
-    rig.parts.devices().acquireOutput(0);  // reopen device 0 for the check
-    rig.backend.clearRecords();
     rig.play(packMessage(0xF8, 0, 0));
     rig.play(packMessage(0xFE, 0, 0));
     rig.play(packMessage(0xF2, 0x10, 0x20));
@@ -67,12 +63,12 @@ TEST_F(RouterTest, SystemMessageWithDeviceZeroClosedIsDroppedHarmlessly) {
 
 TEST_F(RouterTest, ChannelMessagesGoToTheTargetSnapshot) {
     moveToDevice(1, 2);
-    rig.parts.partAt(1).channel = 5;
-    rig.parts.setTarget(1);
+    rig.session.setChannel(1, 5);
+    rig.session.setTarget(1);
     rig.play(packMessage(0xB3, 0x07, 0x64));
     EXPECT_EQ(rig.sent(2), (Messages{packMessage(0xB5, 0x07, 0x64)}));
 
-    rig.parts.partAt(1).channel = 9;  // not the target's channel until chosen again
+    rig.session.setChannel(1, 9);  // not the target's channel until chosen again
     rig.play(packMessage(0xC0, 3, 0));
     rig.play(packMessage(0xA0, 60, 5));  // poly pressure goes to the target, not by key
     EXPECT_EQ(rig.sent(2), (Messages{packMessage(0xB5, 0x07, 0x64), packMessage(0xC5, 3, 0),
@@ -81,7 +77,7 @@ TEST_F(RouterTest, ChannelMessagesGoToTheTargetSnapshot) {
 }
 
 TEST_F(RouterTest, WithoutATargetChannelMessagesAreDroppedButNotesRoute) {
-    rig.parts.setTarget(-1);
+    rig.session.setTarget(-1);
     rig.play(packMessage(0xB0, 7, 1));
     rig.play(packMessage(0xC0, 1, 0));
     rig.play(packMessage(0xE0, 0, 64));
@@ -93,8 +89,7 @@ TEST_F(RouterTest, WithoutATargetChannelMessagesAreDroppedButNotesRoute) {
 TEST_F(RouterTest, TransposedNoteOutsideTheMidiRangeIsNotSent) {
     rig.play(packMessage(0x90, 120, 100));  // 120 + 12 = 132
     rig.play(packMessage(0x80, 120, 0));
-    rig.parts.partAt(0).noteShift = -5;
-    rig.parts.rebuildRoutes();
+    rig.session.setNoteShift(0, -5);
     rig.play(packMessage(0x90, 3, 100));  // -2
     rig.play(packMessage(0x90, 3, 0));
     EXPECT_TRUE(rig.sent(0).empty());
@@ -110,18 +105,16 @@ TEST_F(RouterTest, NoteByteAboveTheKeyboardIsNotSent) {
 TEST_F(RouterTest, ReleaseFollowsItsNoteOnAfterThePartChanged) {
     rig.play(packMessage(0x90, 61, 100));  // Part 1: device 1, channel 1, 73
     moveToDevice(1, 2);
-    rig.parts.partAt(1).channel = 4;
-    rig.parts.partAt(1).noteShift = 0;
-    rig.parts.rebuildRoutes();
+    rig.session.setChannel(1, 4);
+    rig.session.setNoteShift(1, 0);
     rig.play(packMessage(0x80, 61, 64));
     // The note on's device was closed meanwhile (its reset silenced it): nothing is lost, and
     // the release does not go to the new device.
     EXPECT_TRUE(rig.sent(2).empty());
 
     rig.play(packMessage(0x90, 62, 100));  // device 2, channel 4, 62
-    rig.parts.splitPart(1, 62);            // key 62 now belongs to a new Part on channel 0..
-    rig.parts.partAt(2).noteShift = 7;
-    rig.parts.rebuildRoutes();
+    rig.session.split(1, 62);              // key 62 now belongs to a new Part on channel 0..
+    rig.session.setNoteShift(2, 7);
     rig.play(packMessage(0x90, 62, 0));
     EXPECT_EQ(rig.sent(2), (Messages{packMessage(0x94, 62, 100), packMessage(0x94, 62, 0)}));
 }
@@ -137,16 +130,14 @@ TEST_F(RouterTest, ReleaseIsNotSentToADeviceReopenedSinceItsNoteOn) {
 
 TEST_F(RouterTest, ReleaseOfANoteThatWasNeverSentIsNotSentEither) {
     rig.play(packMessage(0x90, 120, 100));  // out of range on Part 1
-    rig.parts.partAt(1).noteShift = 0;
-    rig.parts.rebuildRoutes();
+    rig.session.setNoteShift(1, 0);
     rig.play(packMessage(0x80, 120, 0));  // in range now, but its note on never sounded
     EXPECT_TRUE(rig.backend.events().empty());
 }
 
 TEST_F(RouterTest, KeyStruckAgainAfterItsPartMovedEndsTheOldNote) {
     rig.play(packMessage(0x90, 10, 100));
-    rig.parts.partAt(0).noteShift = 2;
-    rig.parts.rebuildRoutes();
+    rig.session.setNoteShift(0, 2);
     rig.play(packMessage(0x90, 10, 90));
     rig.play(packMessage(0x80, 10, 0));
     EXPECT_EQ(rig.sent(0), (Messages{packMessage(0x90, 10, 100), packMessage(0x80, 10, 0),
@@ -166,16 +157,15 @@ TEST_F(RouterTest, DisplayQueueOverflowLosesTheDisplayNotTheMidi) {
     for (int i = 0; i < total; ++i)
         rig.play(packMessage(0x90, 10, 1));
     EXPECT_EQ(rig.sent(0).size(), static_cast<std::size_t>(total));
-    EXPECT_EQ(rig.mailbox.droppedNotes(), 10u);
+    EXPECT_EQ(rig.session.mailbox().droppedNotes(), 10u);
     EXPECT_EQ(rig.drain().notes.size(), OwnerMailbox::kNoteCapacity);
 }
 
 TEST_F(RouterTest, InputClosedForgetsHeldKeys) {
     rig.play(packMessage(0x90, 10, 100));
-    rig.parts.devices().openInput(1);
-    rig.parts.devices().openInput(0);
-    rig.parts.partAt(0).noteShift = 1;
-    rig.parts.rebuildRoutes();
+    rig.session.setInputDevice(1);
+    rig.session.setInputDevice(0);
+    rig.session.setNoteShift(0, 1);
     rig.play(packMessage(0x80, 10, 0));
     EXPECT_EQ(rig.sent(0), (Messages{packMessage(0x90, 10, 100), packMessage(0x80, 11, 0)}));
 }

@@ -59,15 +59,12 @@ TEST(RoutingAllocations, BurstOfRoutedMessagesAllocatesNothing) {
     GTEST_SKIP() << "allocations are counted in builds without sanitizers";
 #else
     testing::VirtualRig rig(3, std::size_t{1} << 16);
-    PartList& parts = rig.parts;
-    parts.splitPart(0, 48);
-    parts.splitPart(1, 72);
-    parts.devices().releaseOutput(0);
-    parts.devices().acquireOutput(1);
-    parts.partAt(1).outputDevice = 1;
-    parts.partAt(2).noteShift = 5;
-    parts.rebuildRoutes();
-    parts.setTarget(1);
+    LiveSession& session = rig.session;
+    session.split(0, 48);
+    session.split(1, 72);
+    session.setOutputDevice(1, 1);
+    session.setNoteShift(2, 5);
+    session.setTarget(1);
 
     std::atomic<bool> go{false};
     std::atomic<bool> done{false};

@@ -33,7 +33,8 @@ std::uint8_t freeChannelOn(const PartList& parts, int device, int except) {
 }
 
 // One user-interface step, chosen at random.
-void reshape(PartList& parts, std::mt19937& rng) {
+void reshape(LiveSession& session, std::mt19937& rng) {
+    const PartList& parts = session.parts();
     const int count = parts.partCount();
     const int p = static_cast<int>(rng() % static_cast<unsigned>(count));
     switch (rng() % 6) {
@@ -42,7 +43,7 @@ void reshape(PartList& parts, std::mt19937& rng) {
             if (count < kMaxParts && part.highKey > part.lowKey) {
                 const int key =
                     part.lowKey + 1 + static_cast<int>(rng() % (part.highKey - part.lowKey));
-                parts.splitPart(p, key);
+                session.split(p, key);
             }
             break;
         }
@@ -50,37 +51,33 @@ void reshape(PartList& parts, std::mt19937& rng) {
             if (count > 1) {
                 const int first = std::max(0, p - 1);
                 const int last = std::min(count - 1, first + 1 + static_cast<int>(rng() % 2));
-                parts.joinParts(first, last, first + static_cast<int>(rng() % (last - first + 1)));
+                session.join(first, last, first + static_cast<int>(rng() % (last - first + 1)));
             }
             break;
         }
-        case 2: {  // another output device, release before acquire
-            Part& part = parts.partAt(p);
+        case 2: {  // another output device
             const int device = static_cast<int>(rng() % kOutputs);
-            parts.devices().releaseOutput(part.outputDevice);
-            parts.devices().acquireOutput(device);
-            part.outputDevice = device;
-            part.channel = freeChannelOn(parts, device, p);
+            session.setOutputDevice(p, device);
+            session.setChannel(p, freeChannelOn(parts, device, p));
             break;
         }
         case 3:  // another channel-message target, or none
-            parts.setTarget(static_cast<int>(rng() % static_cast<unsigned>(count + 1)));
+            session.setTarget(static_cast<int>(rng() % static_cast<unsigned>(count + 1)));
             break;
         case 4: {  // move a boundary
             if (p + 1 < count) {
-                Part& lower = parts.partAt(p);
-                Part& upper = parts.partAt(p + 1);
+                const Part& lower = parts.partAt(p);
+                const Part& upper = parts.partAt(p + 1);
                 if (upper.highKey > lower.lowKey) {
                     const int key =
                         lower.lowKey + 1 + static_cast<int>(rng() % (upper.highKey - lower.lowKey));
-                    lower.highKey = static_cast<std::uint8_t>(key - 1);
-                    upper.lowKey = static_cast<std::uint8_t>(key);
+                    session.setRange(p, lower.lowKey, key - 1);
                 }
             }
             break;
         }
         default: {  // the user-interface thread's own note, on a channel no Part uses
-            OutputDevice* out = parts.devices().outputHandle(parts.partAt(p).outputDevice);
+            OutputDevice* out = session.devices().outputHandle(parts.partAt(p).outputDevice);
             if (out != nullptr) {
                 const auto note = static_cast<std::uint8_t>(rng() % 128);
                 out->sendShort(packMessage(0x90 | kUiChannel, note, 90));
@@ -89,7 +86,6 @@ void reshape(PartList& parts, std::mt19937& rng) {
             break;
         }
     }
-    parts.rebuildRoutes();
 }
 
 // Checks the recorded traffic: well-formed, and per device opening every note on gets exactly
@@ -138,7 +134,6 @@ void checkTraffic(const std::vector<RecordedEvent>& events, int& notesChecked) {
 
 TEST(RoutingStress, ReshapingWhileRoutingNeverCorruptsOrHangsANote) {
     testing::VirtualRig rig(kOutputs, std::size_t{1} << 21);
-    PartList& parts = rig.parts;
     std::atomic<bool> stop{false};
     std::atomic<long> routed{0};
 
@@ -190,7 +185,7 @@ TEST(RoutingStress, ReshapingWhileRoutingNeverCorruptsOrHangsANote) {
     constexpr int kSteps = 3000;
     constexpr long kNotesPerStep = 30;
     for (int step = 0; step < kSteps; ++step) {
-        reshape(parts, rng);
+        reshape(rig.session, rng);
         if (step % 50 == 0)
             rig.drain();  // the window keeps up with the posted notes
         // Pace the reshaping by the stream, so both threads stay busy side by side.
@@ -199,7 +194,7 @@ TEST(RoutingStress, ReshapingWhileRoutingNeverCorruptsOrHangsANote) {
     }
     stop.store(true, std::memory_order_release);
     midiThread.join();
-    parts.devices().closeAll();
+    rig.session.shutdown();
 
     EXPECT_EQ(rig.backend.overflowCount(), 0u);
     EXPECT_GE(routed.load(), (kSteps - 1) * kNotesPerStep);

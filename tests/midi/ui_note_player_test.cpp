@@ -15,11 +15,12 @@ using Messages = std::vector<PackedMessage>;
 // Part 0: keys 0..59 on device 0, channel 0. Part 1: keys 60..127 on device 1, channel 1, +12.
 struct UiNotePlayerTest : ::testing::Test {
     UiNotePlayerTest() { rig.useTwoPartSplit(); }
-    void moveToDevice(int part, int device) { rig.moveToDevice(part, device); }
+    void moveToDevice(int part, int device) { rig.session.setOutputDevice(part, device); }
 
     VirtualRig rig{3};
     Messages shown;
-    UiNotePlayer player{rig.parts, [this](PackedMessage m) { shown.push_back(m); }};
+    UiNotePlayer player{rig.parts(), rig.session.devices(),
+                        [this](PackedMessage m) { shown.push_back(m); }};
 };
 
 TEST_F(UiNotePlayerTest, NoteGoesOutOnThePartsDeviceChannelAndShiftAtFullVelocity) {
@@ -40,10 +41,10 @@ TEST_F(UiNotePlayerTest, PlayedNotesDoNotReachTheWindowsMailbox) {
 }
 
 TEST_F(UiNotePlayerTest, ReleaseFollowsItsNoteOnAfterThePartMovedToAnotherDevice) {
-    rig.parts.devices().acquireOutput(1);  // another user keeps device 1 open
+    rig.session.split(1, 100);  // another Part keeps device 1 open
     const UiNote note = player.start(60, 1);
-    rig.parts.partAt(1).channel = 5;
-    rig.parts.partAt(1).noteShift = -3;
+    rig.session.setChannel(1, 5);
+    rig.session.setNoteShift(1, -3);
     moveToDevice(1, 2);
     rig.backend.clearRecords();
 
@@ -65,8 +66,8 @@ TEST_F(UiNotePlayerTest, ReleaseIsDroppedWhenItsDeviceClosed) {
 TEST_F(UiNotePlayerTest, ReleaseFollowsItsNoteOnWhenTheDeviceStaysOpen) {
     const UiNote note = player.start(60, 1);
     // Part 0 keeps device 0 open; Part 1 changes channel and shift but keeps its device.
-    rig.parts.partAt(1).channel = 9;
-    rig.parts.partAt(1).noteShift = 0;
+    rig.session.setChannel(1, 9);
+    rig.session.setNoteShift(1, 0);
     rig.backend.clearRecords();
     player.stop(note);
     EXPECT_EQ(rig.sent(1), (Messages{packMessage(0x81, 72, 0x7F)}));
@@ -90,10 +91,10 @@ TEST_F(UiNotePlayerTest, ClosingTheDeviceEndsANoteStillSounding) {
 }
 
 TEST_F(UiNotePlayerTest, TransposedNoteOutsideTheMidiRangeIsNotSent) {
-    rig.parts.partAt(1).noteShift = 68;  // 60 + 68 = 128
+    rig.session.setNoteShift(1, 68);  // 60 + 68 = 128
     UiNote note = player.start(60, 1);
     player.stop(note);
-    rig.parts.partAt(0).noteShift = -11;  // 10 - 11 = -1
+    rig.session.setNoteShift(0, -11);  // 10 - 11 = -1
     note = player.start(10, 0);
     player.stop(note);
     EXPECT_TRUE(rig.backend.events().empty());
@@ -103,9 +104,9 @@ TEST_F(UiNotePlayerTest, TransposedNoteOutsideTheMidiRangeIsNotSent) {
 }
 
 TEST_F(UiNotePlayerTest, HighestAndLowestTransposedNotesAreSent) {
-    rig.parts.partAt(1).noteShift = 0;
+    rig.session.setNoteShift(1, 0);
     player.stop(player.start(127, 1));
-    rig.parts.partAt(0).noteShift = -5;
+    rig.session.setNoteShift(0, -5);
     player.stop(player.start(5, 0));
     EXPECT_EQ(rig.sent(1), (Messages{packMessage(0x91, 127, 0x7F), packMessage(0x81, 127, 0x7F)}));
     EXPECT_EQ(rig.sent(0), (Messages{packMessage(0x90, 0, 0x7F), packMessage(0x80, 0, 0x7F)}));
@@ -129,12 +130,12 @@ TEST_F(UiNotePlayerTest, InvalidPartIsRefused) {
 }
 
 TEST_F(UiNotePlayerTest, ReleaseOfAnUnseenPressGoesThroughThePartAsItIsNow) {
-    rig.parts.partAt(1).channel = 3;
+    rig.session.setChannel(1, 3);
     player.stopUnstarted(61, 1);
     EXPECT_EQ(rig.sent(1), (Messages{packMessage(0x83, 73, 0x7F)}));
     EXPECT_EQ(shown, (Messages{packMessage(0x83, 61, 0x7F)}));
 
-    rig.parts.partAt(1).noteShift = 100;
+    rig.session.setNoteShift(1, 100);
     rig.backend.clearRecords();
     player.stopUnstarted(61, 1);
     EXPECT_TRUE(rig.backend.events().empty());

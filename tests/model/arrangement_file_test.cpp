@@ -52,28 +52,24 @@ std::vector<std::uint8_t> sysexOf(std::size_t n, std::uint8_t fill) {
 }
 
 // A saved arrangement with five Parts on three devices, messages of every kind.
-void buildRichArrangement(PartList& parts) {
+void buildRichArrangement(LiveSession& session) {
     for (int key : {20, 40, 60, 80, 100})
-        parts.splitPart(parts.partCount() - 1, key);
-    Part& p3 = parts.partAt(3);
-    parts.devices().releaseOutput(p3.outputDevice);
-    p3.outputDevice = 2;
-    p3.noteShift = -12;
-    p3.reserved = 0xA5;
-    p3.name = "ストリングス";
-    parts.devices().acquireOutput(2);
-    parts.partAt(1).noteShift = 128;
-    parts.messageListAt(0).append(InitialMessage{0, 0xB0, 7, 100, {}, 0});
-    parts.messageListAt(0).append(InitialMessage{5, 0xF0, -1, -1, sysexOf(11, 0x41), 11});
-    parts.messageListAt(0).append(InitialMessage{1, 0xC0, 5, -1, {}, 0});
-    parts.messageListAt(3).append(InitialMessage{6, 0xFE, -1, -1, {}, 0});
-    parts.messageListAt(5).append(InitialMessage{5, 0xF0, -1, -1, sysexOf(300, 0x7E), 300});
-    parts.setTarget(3);
+        session.split(session.parts().partCount() - 1, key);
+    session.setOutputDevice(3, 2);
+    session.setNoteShift(3, -12);
+    session.setName(3, "ストリングス");
+    session.setNoteShift(1, 128);
+    session.messageList(0).append(InitialMessage{0, 0xB0, 7, 100, {}, 0});
+    session.messageList(0).append(InitialMessage{5, 0xF0, -1, -1, sysexOf(11, 0x41), 11});
+    session.messageList(0).append(InitialMessage{1, 0xC0, 5, -1, {}, 0});
+    session.messageList(3).append(InitialMessage{6, 0xFE, -1, -1, {}, 0});
+    session.messageList(5).append(InitialMessage{5, 0xF0, -1, -1, sysexOf(300, 0x7E), 300});
+    session.setTarget(3);
 }
 
 TEST(ArrangementFileLayout, FreshArrangementIsByteExact) {
     VirtualRig rig;
-    const Bytes bytes = encodeArrangement(storedArrangementOf(rig.parts));
+    const Bytes bytes = encodeArrangement(storedArrangementOf(rig.parts()));
     EXPECT_EQ(bytes, freshFile("In", "Out0"));
     EXPECT_EQ(bytes.size(), 42u + 2u + 2u * 4u);
 }
@@ -160,21 +156,21 @@ TEST(ArrangementFileReading, BytesThatAreNotCodePage932BecomeReplacementCharacte
 TEST(ArrangementFileRoundTrip, RichArrangementReadsBackWhole) {
     TempDir dir;
     VirtualRig saved;
-    buildRichArrangement(saved.parts);
-    ASSERT_EQ(saveArrangement(dir.file("a.trv"), saved.parts), std::nullopt);
+    buildRichArrangement(saved.session);
+    ASSERT_EQ(saved.session.save(dir.file("a.trv")), std::nullopt);
 
     VirtualRig loaded;
-    ScriptedMessageBoxes boxes;
-    ASSERT_EQ(loadArrangement(dir.file("a.trv"), loaded.parts, boxes), std::nullopt);
+    ScriptedMessageBoxes& boxes = loaded.boxes;
+    ASSERT_EQ(loaded.session.load(dir.file("a.trv")), std::nullopt);
     EXPECT_TRUE(boxes.shown.empty());
-    EXPECT_EQ(storedArrangementOf(loaded.parts), storedArrangementOf(saved.parts));
-    EXPECT_EQ(loaded.parts.partCount(), 6);
-    EXPECT_EQ(loaded.parts.partAt(3).outputDevice, 2);
-    EXPECT_EQ(loaded.parts.targetPart(), 3);
-    EXPECT_EQ(loaded.parts.targetDevice(), 2);
-    EXPECT_EQ(loaded.parts.devices().useCount(0), 5);
-    EXPECT_EQ(loaded.parts.devices().useCount(2), 1);
-    EXPECT_EQ(loaded.parts.devices().inputDevice(), 0);
+    EXPECT_EQ(storedArrangementOf(loaded.parts()), storedArrangementOf(saved.parts()));
+    EXPECT_EQ(loaded.parts().partCount(), 6);
+    EXPECT_EQ(loaded.parts().partAt(3).outputDevice, 2);
+    EXPECT_EQ(loaded.parts().targetPart(), 3);
+    EXPECT_EQ(loaded.parts().targetDevice(), 2);
+    EXPECT_EQ(loaded.parts().devices().useCount(0), 5);
+    EXPECT_EQ(loaded.parts().devices().useCount(2), 1);
+    EXPECT_EQ(loaded.parts().devices().inputDevice(), 0);
     EXPECT_TRUE(loaded.backend.isInputOpen("In"));
     EXPECT_TRUE(loaded.backend.isOutputOpen("Out2"));
 }
@@ -185,6 +181,7 @@ TEST(ArrangementFileRoundTrip, LongAndUnusualNamesSurvive) {
     for (std::size_t n : {254u, 255u, 300u}) {
         StoredPart p;
         p.part.name = std::string(n, 'n');
+        p.part.reserved = static_cast<std::uint8_t>(n);  // carried along unchanged
         p.outputDeviceName = "Synth:" + std::to_string(n);
         a.parts.push_back(p);
     }
@@ -234,7 +231,7 @@ TEST(ArrangementFileDevices, EveryMissingDeviceGetsItsOwnBoxInFileOrder) {
 
     VirtualRig rig;
     ScriptedMessageBoxes boxes;
-    const ArrangementContent c = resolveDevices(a, rig.parts.devices(), boxes);
+    const ArrangementContent c = resolveDevices(a, rig.session.devices(), boxes);
     EXPECT_EQ(boxes.texts(),
               (std::vector<std::string>{
                   "Gone keyboard\nが見つかりませんでした。", "Gone A\nが見つかりませんでした。",
@@ -261,12 +258,12 @@ TEST(ArrangementFileDevices, AllPartsOnMissingDevicesShareDeviceZero) {
     }
     ASSERT_EQ(writeArrangementFile(dir.file("m.trv"), a), std::nullopt);
     VirtualRig rig;
-    ScriptedMessageBoxes boxes;
-    ASSERT_EQ(loadArrangement(dir.file("m.trv"), rig.parts, boxes), std::nullopt);
+    ScriptedMessageBoxes& boxes = rig.boxes;
+    ASSERT_EQ(rig.session.load(dir.file("m.trv")), std::nullopt);
     EXPECT_EQ(boxes.shown.size(), 5u);
-    for (const Part& p : rig.parts.parts())
+    for (const Part& p : rig.parts().parts())
         EXPECT_EQ(p.outputDevice, 0);
-    EXPECT_EQ(rig.parts.devices().useCount(0), 5);
+    EXPECT_EQ(rig.parts().devices().useCount(0), 5);
 }
 
 TEST(ArrangementFileDevices, SameNamedDevicesResolveToTheLowerIndex) {
@@ -296,16 +293,15 @@ TEST(ArrangementFileDevices, SameNamedDevicesResolveToTheLowerIndex) {
 TEST(ArrangementFileDevices, NoInputIsSavedAsNullDeviceAndReadLikeAnyName) {
     TempDir dir;
     VirtualRig rig;
-    rig.parts.devices().closeAll();
-    rig.parts.devices().acquireOutput(0);
-    EXPECT_EQ(storedArrangementOf(rig.parts).inputDeviceName, "NULLDEVICE");
-    ASSERT_EQ(saveArrangement(dir.file("n.trv"), rig.parts), std::nullopt);
+    rig.session.shutdown();
+    EXPECT_EQ(storedArrangementOf(rig.parts()).inputDeviceName, "NULLDEVICE");
+    ASSERT_EQ(rig.session.save(dir.file("n.trv")), std::nullopt);
 
     VirtualRig other;
-    ScriptedMessageBoxes boxes;
-    ASSERT_EQ(loadArrangement(dir.file("n.trv"), other.parts, boxes), std::nullopt);
+    ScriptedMessageBoxes& boxes = other.boxes;
+    ASSERT_EQ(other.session.load(dir.file("n.trv")), std::nullopt);
     EXPECT_EQ(boxes.texts(), (std::vector<std::string>{"NULLDEVICE\nが見つかりませんでした。"}));
-    EXPECT_EQ(other.parts.devices().inputDevice(), 0);
+    EXPECT_EQ(other.parts().devices().inputDevice(), 0);
     EXPECT_TRUE(other.backend.isInputOpen("In"));
 }
 
@@ -313,26 +309,25 @@ TEST(ArrangementFileDevices, NoInputIsSavedAsNullDeviceAndReadLikeAnyName) {
 void expectRejected(const Bytes& bytes, const std::string& label) {
     TempDir dir;
     VirtualRig rig;
-    buildRichArrangement(rig.parts);
-    rig.parts.rebuildRoutes();
-    const StoredArrangement before = storedArrangementOf(rig.parts);
+    buildRichArrangement(rig.session);
+    const StoredArrangement before = storedArrangementOf(rig.parts());
     const std::size_t eventsBefore = rig.backend.events().size();
     testing::writeBytes(dir.file("bad.trv"), bytes);
 
-    ScriptedMessageBoxes boxes;
-    const std::optional<FileError> error = loadArrangement(dir.file("bad.trv"), rig.parts, boxes);
+    ScriptedMessageBoxes& boxes = rig.boxes;
+    const std::optional<FileError> error = rig.session.load(dir.file("bad.trv"));
     ASSERT_TRUE(error.has_value()) << label;
     EXPECT_EQ(error->kind, FileErrorKind::Corrupt) << label;
     EXPECT_FALSE(error->detail.empty()) << label;
     EXPECT_TRUE(boxes.shown.empty()) << label;
-    EXPECT_EQ(storedArrangementOf(rig.parts), before) << label;
+    EXPECT_EQ(storedArrangementOf(rig.parts()), before) << label;
     EXPECT_EQ(rig.backend.events().size(), eventsBefore) << label << ": no device was touched";
 }
 
 TEST(ArrangementFileRejection, EveryTruncationOfAValidFileIsRejected) {
     VirtualRig rig;
-    buildRichArrangement(rig.parts);
-    const Bytes whole = encodeArrangement(storedArrangementOf(rig.parts));
+    buildRichArrangement(rig.session);
+    const Bytes whole = encodeArrangement(storedArrangementOf(rig.parts()));
     ASSERT_TRUE(decodeArrangement(whole).ok());
     for (std::size_t n = 0; n < whole.size(); ++n) {
         const ArrangementReadResult r = decodeArrangement(std::span(whole).first(n));
@@ -375,15 +370,14 @@ TEST(ArrangementFileRejection, ImpossibleCountsAndLengthsAreRejected) {
 TEST(ArrangementFileRejection, UnreadablePathsAreReportedAsSuch) {
     TempDir dir;
     VirtualRig rig;
-    ScriptedMessageBoxes boxes;
-    const auto missing = loadArrangement(dir.file("none.trv"), rig.parts, boxes);
+    const auto missing = rig.session.load(dir.file("none.trv"));
     ASSERT_TRUE(missing.has_value());
     EXPECT_EQ(missing->kind, FileErrorKind::CannotOpen);
     EXPECT_NE(missing->detail.find("No such file"), std::string::npos) << missing->detail;
-    const auto directory = loadArrangement(dir.path().string(), rig.parts, boxes);
+    const auto directory = rig.session.load(dir.path().string());
     ASSERT_TRUE(directory.has_value());
     EXPECT_EQ(directory->kind, FileErrorKind::CannotOpen);
-    EXPECT_EQ(rig.parts.partCount(), 1);
+    EXPECT_EQ(rig.parts().partCount(), 1);
 }
 
 TEST(ArrangementFileSaving, ReplacesTheFileWholeAndLeavesNothingBehind) {
@@ -392,7 +386,7 @@ TEST(ArrangementFileSaving, ReplacesTheFileWholeAndLeavesNothingBehind) {
     const std::string path = dir.file("s.trv");
     testing::writeBytes(path, Bytes(1000, 0xAA));
     ::chmod(path.c_str(), 0640);
-    ASSERT_EQ(saveArrangement(path, rig.parts), std::nullopt);
+    ASSERT_EQ(rig.session.save(path), std::nullopt);
     EXPECT_EQ(testing::readBytes(path), freshFile("In", "Out0"));
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"s.trv"}));
     struct stat st {};
@@ -405,7 +399,7 @@ TEST(ArrangementFileSaving, SavingThroughALinkReplacesTheLinkedFile) {
     VirtualRig rig;
     testing::writeBytes(dir.file("real.trv"), {1, 2, 3});
     std::filesystem::create_symlink(dir.file("real.trv"), dir.file("link.trv"));
-    ASSERT_EQ(saveArrangement(dir.file("link.trv"), rig.parts), std::nullopt);
+    ASSERT_EQ(rig.session.save(dir.file("link.trv")), std::nullopt);
     EXPECT_TRUE(std::filesystem::is_symlink(dir.file("link.trv")));
     EXPECT_EQ(testing::readBytes(dir.file("real.trv")), freshFile("In", "Out0"));
 }
@@ -413,7 +407,7 @@ TEST(ArrangementFileSaving, SavingThroughALinkReplacesTheLinkedFile) {
 TEST(ArrangementFileSaving, FailedSaveIsReportedAndKeepsTheOldFile) {
     TempDir dir;
     VirtualRig rig;
-    const auto noDir = saveArrangement(dir.file("missing/x.trv"), rig.parts);
+    const auto noDir = rig.session.save(dir.file("missing/x.trv"));
     ASSERT_TRUE(noDir.has_value());
     EXPECT_EQ(noDir->kind, FileErrorKind::CannotWrite);
     EXPECT_NE(noDir->detail.find("No such file"), std::string::npos) << noDir->detail;
@@ -421,14 +415,14 @@ TEST(ArrangementFileSaving, FailedSaveIsReportedAndKeepsTheOldFile) {
     // A write that fails half-way (the file size limit stands in for a full disk).
     const std::string big = dir.file("big.trv");
     testing::writeBytes(big, {7, 7});
-    rig.parts.messageListAt(0).append(InitialMessage{5, 0xF0, -1, -1, sysexOf(20000, 1), 20000});
+    rig.session.messageList(0).append(InitialMessage{5, 0xF0, -1, -1, sysexOf(20000, 1), 20000});
     rlimit old{};
     ::getrlimit(RLIMIT_FSIZE, &old);
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     rlimit small = old;
     small.rlim_cur = 4096;
     ::setrlimit(RLIMIT_FSIZE, &small);
-    const auto tooBig = saveArrangement(big, rig.parts);
+    const auto tooBig = rig.session.save(big);
     ::setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
     ASSERT_TRUE(tooBig.has_value());
@@ -445,7 +439,7 @@ TEST(ArrangementFileSaving, DirectoryWithoutWritePermissionKeepsTheOldFile) {
     const std::string path = dir.file("keep.trv");
     testing::writeBytes(path, {9, 9});
     ::chmod(dir.path().c_str(), 0555);
-    const auto denied = saveArrangement(path, rig.parts);
+    const auto denied = rig.session.save(path);
     ::chmod(dir.path().c_str(), 0755);
     ASSERT_TRUE(denied.has_value());
     EXPECT_EQ(denied->kind, FileErrorKind::CannotWrite);

@@ -2,12 +2,29 @@
 
 #include <gtest/gtest.h>
 
-#include "support/virtual_rig.h"
+#include "midi/backends/virtual/virtual_backend.h"
+#include "midi/owner_mailbox.h"
 
 namespace tarvelo {
 namespace {
 
-using testing::VirtualRig;
+// A PartList on a virtual system with inputs "In", "In2" and outputs "Out0".., in its start-up
+// state.
+struct VirtualRig {
+    explicit VirtualRig(int outputs = 3) {
+        backend.addInput("In");
+        backend.addInput("In2");
+        for (int i = 0; i < outputs; ++i)
+            backend.addOutput("Out" + std::to_string(i));
+        parts.createDefault(&mailbox, 0, 127);
+        parts.setTarget(0);
+        parts.devices().openInput(0);
+        parts.rebuildRoutes();
+    }
+    VirtualBackend backend;
+    OwnerMailbox mailbox;
+    PartList parts{backend};
+};
 
 // Splits the default Part into bands starting at the given keys, in ascending order.
 void splitAt(PartList& parts, std::initializer_list<int> keys) {

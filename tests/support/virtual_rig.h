@@ -1,11 +1,14 @@
 #pragma once
 
+#include <deque>
 #include <string>
 #include <vector>
 
 #include "midi/backends/virtual/virtual_backend.h"
 #include "midi/owner_mailbox.h"
-#include "model/part_list.h"
+#include "session/live_session.h"
+#include "session/session_host.h"
+#include "support/scripted_message_boxes.h"
 
 namespace tarvelo::testing {
 
@@ -21,35 +24,32 @@ struct RecordingVisitor : MailboxVisitor {
     void onDevicesChanged() override { ++devicesChanged; }
 };
 
-// A virtual MIDI system with one keyboard "In" and outputs "Out0".."Out<n-1>", and a PartList on
-// it in its start-up state: the default arrangement, Part 0 the target, input 0 open.
-struct VirtualRig {
+// A virtual MIDI system with keyboards "In" and "In2" and outputs "Out0".."Out<n-1>", and a live
+// session on it in its start-up state: the default arrangement, Part 0 the target, input 0 open.
+// As the session's host it keeps the posted initial-message notices until settle() hands them
+// back, and answers boxes from a script.
+struct VirtualRig : SessionHost {
     explicit VirtualRig(int outputs = 3, std::size_t logCapacity = std::size_t{1} << 18)
         : backend(logCapacity) {
         backend.addInput("In");
         backend.addInput("In2");
         for (int i = 0; i < outputs; ++i)
             backend.addOutput("Out" + std::to_string(i));
-        parts.createDefault(&mailbox, 0, 127);
-        parts.setTarget(0);
-        parts.devices().openInput(0);
-        parts.rebuildRoutes();
+        session.newArrangement();
     }
 
-    // Moves Part part to output device as the output device box does: release before acquire.
-    void moveToDevice(int part, int device) {
-        parts.devices().releaseOutput(parts.partAt(part).outputDevice);
-        parts.devices().acquireOutput(device);
-        parts.partAt(part).outputDevice = device;
-    }
+    // SessionHost
+    void noteReceived(PackedMessage m) override { notes.push_back(m); }
+    void serverLost() override { ++serverLosses; }
+    void postInitSent(int part) override { posted.push_back(part); }
+    MessageBoxes& messageBoxes() override { return boxes; }
 
     // Part 0: keys 0..59 on device 0, channel 0. Part 1: keys 60..127 on device 1, channel 1,
     // +12. Forgets what was recorded on the way.
     void useTwoPartSplit() {
-        parts.splitPart(0, 60);
-        moveToDevice(1, 1);
-        parts.partAt(1).noteShift = 12;
-        parts.rebuildRoutes();
+        session.split(0, 60);
+        session.setOutputDevice(1, 1);
+        session.setNoteShift(1, 12);
         backend.clearRecords();
     }
 
@@ -57,15 +57,37 @@ struct VirtualRig {
         return backend.shortMessages("Out" + std::to_string(output));
     }
     void play(PackedMessage m) { backend.inject(0, m); }
+
+    // What the mailbox holds now, taken out without handing it to the session.
     RecordingVisitor drain() {
         RecordingVisitor v;
-        mailbox.drain(v);
+        session.mailbox().drain(v);
         return v;
     }
 
+    // Runs the owner's event loop until nothing is left: completions reach the sender, posted
+    // notices go back to the session one by one.
+    void settle() {
+        for (;;) {
+            session.drain();
+            if (posted.empty())
+                return;
+            const int part = posted.front();
+            posted.pop_front();
+            delivered.push_back(part);
+            session.initialMessagesSent(part);
+        }
+    }
+
+    const PartList& parts() const { return session.parts(); }
+
     VirtualBackend backend;
-    OwnerMailbox mailbox;
-    PartList parts{backend};
+    ScriptedMessageBoxes boxes;
+    std::vector<PackedMessage> notes;
+    int serverLosses = 0;
+    std::deque<int> posted;
+    std::vector<int> delivered;
+    LiveSession session{backend, *this};
 };
 
 }  // namespace tarvelo::testing

@@ -12,6 +12,7 @@
 #include "model/message_boxes.h"
 #include "model/part_list.h"
 #include "reference/midi_reference.h"
+#include "session/live_session.h"
 #include "ui/controls/in_edit.h"
 #include "ui/controls/ui_look.h"
 #include "ui/initmsg/cell_combo_box.h"
@@ -141,9 +142,9 @@ void CChInitDialog::createControls() {
     }
 }
 
-void CChInitDialog::SetPart(PartList& parts, int partIndex) {
-    parts.messageListAt(partIndex);  // refuses an index outside the Parts now, not at the run
-    parts_ = &parts;
+void CChInitDialog::SetPart(LiveSession& session, int partIndex) {
+    session.messageList(partIndex);  // refuses an index outside the Parts now, not at the run
+    session_ = &session;
     partIndex_ = partIndex;
 }
 
@@ -170,11 +171,11 @@ void CChInitDialog::initDialog() {
     std::string deviceName;
     channel_ = 0;
     messages_ = &unattached_;
-    if (parts_ != nullptr) {
-        messages_ = &parts_->messageListAt(partIndex_);
-        const Part& part = parts_->partAt(partIndex_);
+    if (session_ != nullptr) {
+        messages_ = &session_->messageList(partIndex_);
+        const Part& part = session_->parts().partAt(partIndex_);
         partName = part.name;
-        deviceName = parts_->devices().deviceName(true, part.outputDevice);
+        deviceName = session_->outputDeviceName(partIndex_);
         channel_ = part.channel;
     }
 

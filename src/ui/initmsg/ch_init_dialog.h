@@ -13,7 +13,7 @@ class QPushButton;
 namespace tarvelo {
 class MessageBoxes;
 class MidiReference;
-class PartList;
+class LiveSession;
 }  // namespace tarvelo
 
 namespace tarvelo::ui {
@@ -41,9 +41,9 @@ class CChInitDialog : public QDialog {
 
     // Points the next run at Part partIndex of `parts`: its list is edited, its name, output
     // device and channel fill the caption, and its channel is added to shown channel statuses.
-    // The PartList must outlive the dialog's runs; the Part is looked up when a run starts.
+    // The session must outlive the dialog's runs; the Part is looked up when a run starts.
     // Throws InvalidArgumentError for an index outside the Parts.
-    void SetPart(PartList& parts, int partIndex);
+    void SetPart(LiveSession& session, int partIndex);
 
     // Called on every change the user makes (also on attempts that change nothing, as the
     // editor marks the arrangement modified for them too).
@@ -111,7 +111,7 @@ class CChInitDialog : public QDialog {
     MessageBoxes& boxes_;
     ModifiedCallback modified_;
 
-    PartList* parts_ = nullptr;
+    LiveSession* session_ = nullptr;
     int partIndex_ = -1;
     // The list of the Part at partIndex_ while a run lasts (the Parts do not change under a modal
     // run); outside a run, and in a run without a Part, an empty list of the dialog's own.

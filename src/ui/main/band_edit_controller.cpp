@@ -2,7 +2,7 @@
 
 #include "midi/ui_note_player.h"
 #include "model/message_boxes.h"
-#include "model/part_list.h"
+#include "session/live_session.h"
 #include "ui/main/band_selection.h"
 
 namespace tarvelo::ui {
@@ -23,11 +23,11 @@ int stripXOfBoundary(const BoundaryHit& boundary) {
 
 }  // namespace
 
-BandEditController::BandEditController(PartList& parts, BandSelection& selection,
+BandEditController::BandEditController(LiveSession& session, BandSelection& selection,
                                        UiNotePlayer& player, MessageBoxes& boxes,
                                        BandEditView& view, std::function<void()> markModified,
                                        int stripWidth)
-    : parts_(parts),
+    : session_(session),
       selection_(selection),
       player_(player),
       boxes_(boxes),
@@ -41,11 +41,11 @@ void BandEditController::markModified() const {
 }
 
 int BandEditController::validBand(int band) const {
-    return band >= 0 && band < parts_.partCount() ? band : -1;
+    return band >= 0 && band < session_.parts().partCount() ? band : -1;
 }
 
 const std::vector<Part>& BandEditController::displayedParts() const {
-    return dragging_ ? preview_ : parts_.parts();
+    return dragging_ ? preview_ : session_.parts().parts();
 }
 
 void BandEditController::drawKeyboard() {
@@ -79,7 +79,7 @@ void BandEditController::clickBand(const StripHit& hit, bool ctrl) {
         selection_.clear();
     selection_.toggle(band);
     view_.setJoinEnabled(selection_.contiguous());
-    view_.drawBands(parts_.parts());
+    view_.drawBands(session_.parts().parts());
     view_.showBand(selection_.current());
 }
 
@@ -89,27 +89,26 @@ void BandEditController::clickSplit(const StripHit& hit) {
         boxes_.show(kPickBandText, {}, MessageButtons::Ok, MessageIcon::Warning);
         return;
     }
-    const Part& p = parts_.partAt(band);
+    const Part& p = session_.parts().partAt(band);
     const int key = hit.boundary.key;
     // Both halves keep at least one key.
     if (key <= p.lowKey || key > p.highKey)
         return;
     markModified();
-    parts_.splitPart(band, key);
+    session_.split(band, key);
     view_.showBand(selection_.current());
-    view_.drawBands(parts_.parts());
-    parts_.rebuildRoutes();
+    view_.drawBands(session_.parts().parts());
     // The strip was drawn without the guide line; the next move shows the preview again.
     lastPreviewKey_ = -1;
 }
 
 void BandEditController::startDrag(int boundary) {
-    if (boundary < 0 || boundary + 1 >= parts_.partCount())
+    if (boundary < 0 || boundary + 1 >= session_.parts().partCount())
         return;
     dragging_ = true;
     dragBoundary_ = boundary;
     dragMoved_ = false;
-    preview_ = parts_.parts();
+    preview_ = session_.parts().parts();
 }
 
 void BandEditController::dragTo(const StripHit& hit) {
@@ -147,23 +146,20 @@ void BandEditController::endDrag() {
     dragging_ = false;
     if (dragMoved_) {
         // The one commit of the drag.
-        parts_.partAt(dragBoundary_).highKey =
-            preview_[static_cast<std::size_t>(dragBoundary_)].highKey;
-        parts_.partAt(dragBoundary_ + 1).lowKey =
-            preview_[static_cast<std::size_t>(dragBoundary_ + 1)].lowKey;
+        const Part& lower = preview_[static_cast<std::size_t>(dragBoundary_)];
+        session_.setRange(dragBoundary_, lower.lowKey, lower.highKey);
     }
     preview_.clear();
     dragMoved_ = false;
-    view_.drawBands(parts_.parts());
+    view_.drawBands(session_.parts().parts());
     drawKeyboard();
-    parts_.rebuildRoutes();
 }
 
 void BandEditController::previewSplit(const StripHit& hit) {
     if (hit.boundary.key == lastPreviewKey_)
         return;  // within the same boundary column
     drawKeyboard();
-    view_.drawBands(parts_.parts());
+    view_.drawBands(session_.parts().parts());
     view_.drawBoundaryMarker(hit.boundary.x, hit.boundary.shape, true);
     lastMarker_ = hit.boundary;
     view_.drawGuideLine(stripXOfBoundary(hit.boundary));
@@ -221,16 +217,15 @@ void BandEditController::join() {
         return;
     const int first = selection_.entry(0);
     const int last = selection_.entry(selection_.count() - 1);
-    if (first < 0 || last >= parts_.partCount())
+    if (first < 0 || last >= session_.parts().partCount())
         return;
     const int current = selection_.current();
     const int keep = current >= first && current <= last ? current : first;
     markModified();
-    const int joined = parts_.joinParts(first, last, keep);
+    const int joined = session_.join(first, last, keep);
     selection_.clear();
     selection_.toggle(joined);
-    view_.drawBands(parts_.parts());
-    parts_.rebuildRoutes();
+    view_.drawBands(session_.parts().parts());
     view_.setJoinEnabled(false);
     view_.showBand(joined);
 }
@@ -239,7 +234,7 @@ void BandEditController::setSplitMode(bool on) {
     splitMode_ = on;
     if (on)
         return;
-    view_.drawBands(parts_.parts());
+    view_.drawBands(session_.parts().parts());
     drawKeyboard();
     lastPreviewKey_ = -1;
 }
@@ -253,7 +248,7 @@ void BandEditController::resetSelection() {
     selection_.clear();
     selection_.toggle(0);
     view_.setJoinEnabled(false);
-    view_.drawBands(parts_.parts());
+    view_.drawBands(session_.parts().parts());
     view_.showBand(0);
 }
 

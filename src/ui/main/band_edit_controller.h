@@ -13,8 +13,8 @@
 #include "model/part.h"
 
 namespace tarvelo {
+class LiveSession;
 class MessageBoxes;
-class PartList;
 class UiNotePlayer;
 }  // namespace tarvelo
 
@@ -91,7 +91,7 @@ class BandEditController {
     // Everything passed in must outlive the controller. stripWidth: the width within which mouse
     // moves over the band strip count (the keyboard picture's client width). markModified may be
     // empty.
-    BandEditController(PartList& parts, BandSelection& selection, UiNotePlayer& player,
+    BandEditController(LiveSession& session, BandSelection& selection, UiNotePlayer& player,
                        MessageBoxes& boxes, BandEditView& view, std::function<void()> markModified,
                        int stripWidth);
 
@@ -139,7 +139,7 @@ class BandEditController {
     void markModified() const;
     int validBand(int band) const;
 
-    PartList& parts_;
+    LiveSession& session_;
     BandSelection& selection_;
     UiNotePlayer& player_;
     MessageBoxes& boxes_;

@@ -25,11 +25,11 @@ std::optional<Qt::CursorShape> cursorShape(StripCursor cursor) {
 
 }  // namespace
 
-BandEditing::BandEditing(CMainDialog& window, PartList& parts, BandSelection& selection,
+BandEditing::BandEditing(CMainDialog& window, LiveSession& session, BandSelection& selection,
                          UiNotePlayer& player, MessageBoxes& boxes,
                          std::function<void()> markModified, int stripWidth)
     : window_(window),
-      controller_(parts, selection, player, boxes, *this, std::move(markModified), stripWidth) {}
+      controller_(session, selection, player, boxes, *this, std::move(markModified), stripWidth) {}
 
 StripHit BandEditing::hitAt(int stripX) const {
     const int originX = window_.viewOriginX();

@@ -7,8 +7,8 @@
 #include "ui/main/picture_mouse.h"
 
 namespace tarvelo {
+class LiveSession;
 class MessageBoxes;
-class PartList;
 class UiNotePlayer;
 }  // namespace tarvelo
 
@@ -25,7 +25,7 @@ class CMainDialog;
 // User-interface thread only.
 class BandEditing final : public PictureMouseHandler, private BandEditView {
   public:
-    BandEditing(CMainDialog& window, PartList& parts, BandSelection& selection,
+    BandEditing(CMainDialog& window, LiveSession& session, BandSelection& selection,
                 UiNotePlayer& player, MessageBoxes& boxes, std::function<void()> markModified,
                 int stripWidth);
 

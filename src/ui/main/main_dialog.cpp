@@ -69,10 +69,11 @@ CMainDialog::CMainDialog(MidiBackend& backend, Services services, QWidget* paren
       services_(std::move(services)),
       boxes_(chooseService<QtMessageBoxes>(services_.messageBoxes, ownBoxes_, this)),
       dialogs_(chooseService<QtFileDialogs>(services_.fileDialogs, ownDialogs_, this)),
-      parts_(backend),
-      files_(parts_, &mailbox_, boxes_, dialogs_, *this),
-      pump_(std::make_unique<MidiNotePump>(mailbox_, static_cast<MailboxVisitor&>(*this))),
-      player_(parts_, [this](PackedMessage message) { showKey(message); }) {
+      session_(backend, *this),
+      files_(session_, boxes_, dialogs_, *this),
+      pump_(std::make_unique<MidiNotePump>(session_.mailbox(), session_)),
+      player_(session_.parts(), session_.devices(),
+              [this](PackedMessage message) { showKey(message); }) {
     setWindowTitle(QStringLiteral("Tarvelo"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -144,11 +145,11 @@ void CMainDialog::createEditing() {
     auto markModified = [this] { setModified(true); };
     initEditor_ = std::make_unique<CChInitDialog>(reference_, boxes_, this);
     initEditor_->setModifiedCallback(markModified);
-    bandEditing_ = std::make_unique<BandEditing>(*this, parts_, selection_, player_, boxes_,
+    bandEditing_ = std::make_unique<BandEditing>(*this, session_, selection_, player_, boxes_,
                                                  markModified, keyboard_->width());
     setPictureMouseHandler(bandEditing_.get());
     panelEditing_ =
-        std::make_unique<PanelEditing>(parts_, selection_, *panel_, inputBox_,
+        std::make_unique<PanelEditing>(session_, selection_, *panel_, inputBox_,
                                        static_cast<PanelEditingView&>(*this), markModified);
     keyFilter_ = std::make_unique<KeyPlayFilter>(this, keyPlay_);
     if (QCoreApplication* app = QCoreApplication::instance())
@@ -244,10 +245,10 @@ void CMainDialog::openAboutBox() {
 
 void CMainDialog::editInitialMessages() {
     const int part = selection_.current();
-    initEditor_->SetPart(parts_, part);
+    initEditor_->SetPart(session_, part);
     initEditor_->exec();
     // Only this band's list: a walk over all Parts after a load is not restarted.
-    sender_.sendInitialMessages(part);
+    session_.sendInitialMessages(part);
 }
 
 void CMainDialog::closeEvent(QCloseEvent* event) {
@@ -340,15 +341,11 @@ void CMainDialog::mouseReleaseEvent(QMouseEvent* event) {
         QDialog::mouseReleaseEvent(event);
 }
 
-void CMainDialog::onMidiNote(PackedMessage message) {
+void CMainDialog::noteReceived(PackedMessage message) {
     showKey(message);
 }
 
-void CMainDialog::onLongMessageDone(LongMessageToken token) {
-    sender_.onLongMessageDone(token);
-}
-
-void CMainDialog::onServerLost() {
+void CMainDialog::serverLost() {
     boxes_.show("MIDI サーバーとの接続が切れました。デバイスは音を出せません。", "警告",
                 MessageButtons::Ok, MessageIcon::Warning);
 }
@@ -364,13 +361,9 @@ void CMainDialog::showNewArrangement() {
     bandEditing_->resetSelection();
 }
 
-void CMainDialog::sendAllInitialMessages() {
-    sender_.sendAllInitialMessages();
-}
-
 void CMainDialog::postInitSent(int part) {
     QMetaObject::invokeMethod(
-        this, [this, part] { sender_.onInitSent(part); }, Qt::QueuedConnection);
+        this, [this, part] { session_.initialMessagesSent(part); }, Qt::QueuedConnection);
 }
 
 }  // namespace tarvelo::ui

@@ -8,12 +8,11 @@
 #include <string_view>
 
 #include "midi/computer_keyboard_play.h"
-#include "midi/initial_message_sender.h"
-#include "midi/owner_mailbox.h"
 #include "midi/ui_note_player.h"
-#include "model/file_commands.h"
-#include "model/part_list.h"
 #include "reference/midi_reference.h"
+#include "session/file_commands.h"
+#include "session/live_session.h"
+#include "session/session_host.h"
 #include "ui/main/band_selection.h"
 #include "ui/main/keyboard_geometry.h"
 #include "ui/main/panel_editing.h"
@@ -46,8 +45,8 @@ struct MainDialogServices {
 
 // The main window: one fixed-size dialog with the file buttons, the input device box, the part
 // property panel, the band strip over the keyboard picture and the keyboard scroll bar. It owns
-// the arrangement (PartList, and through it the MIDI devices), the reference tables, the file
-// commands and the hand-off from the MIDI threads, which it drains on the user-interface thread.
+// the live session (the arrangement and the MIDI devices), the reference tables and the file
+// commands, and drains the session's hand-off from the MIDI threads on the user-interface thread.
 //
 // The window only wires pieces together: drawing lives in the two picture views, the panel in
 // PropertyPanel and its handlers in PanelEditing, the file commands in FileCommands, mouse editing
@@ -55,9 +54,8 @@ struct MainDialogServices {
 // KeyPlayFilter), the initial-message editor in CChInitDialog. Every change the user makes marks
 // the arrangement modified. User-interface thread only.
 class CMainDialog : public QDialog,
-                    private MailboxVisitor,
+                    private SessionHost,
                     private FileWindowHooks,
-                    private InitialMessageHost,
                     private PanelEditingView {
     Q_OBJECT
 
@@ -73,13 +71,10 @@ class CMainDialog : public QDialog,
     bool initialize();
 
     // The arrangement and the window's state.
-    PartList& partList() override { return parts_; }
+    LiveSession& session() { return session_; }
     const MidiReference& reference() const { return reference_; }
     BandSelection& selection() { return selection_; }
     FileCommands& fileCommands() { return files_; }
-    MessageBoxes& messageBoxes() override { return boxes_; }
-    InitialMessageSender& initialMessageSender() { return sender_; }
-    OwnerMailbox& mailbox() { return mailbox_; }
     MidiNotePump& notePump() { return *pump_; }
     const QFont& bandFont() const { return bandFont_; }
     UiNotePlayer& notePlayer() { return player_; }
@@ -155,16 +150,14 @@ class CMainDialog : public QDialog,
     void mouseReleaseEvent(QMouseEvent* event) override;
 
   private:
-    // MailboxVisitor: the device threads' notices, drained on this thread.
-    void onMidiNote(PackedMessage message) override;
-    void onLongMessageDone(LongMessageToken token) override;
-    void onServerLost() override;
+    // SessionHost: the device threads' notices, drained on this thread.
+    void noteReceived(PackedMessage message) override;
+    void serverLost() override;
+    void postInitSent(int part) override;
+    MessageBoxes& messageBoxes() override { return boxes_; }
     // FileWindowHooks
     void setTitle(std::string_view title) override;
     void showNewArrangement() override;
-    void sendAllInitialMessages() override;
-    // InitialMessageHost
-    void postInitSent(int part) override;
 
     void createControls();
     void createEditing();
@@ -180,11 +173,8 @@ class CMainDialog : public QDialog,
     MessageBoxes& boxes_;
     std::unique_ptr<FileDialogs> ownDialogs_;
     FileDialogs& dialogs_;
-    // Declared before the PartList: devices post into it until they are closed.
-    OwnerMailbox mailbox_;
-    PartList parts_;
+    LiveSession session_;
     MidiReference reference_;
-    InitialMessageSender sender_{*this};
     BandSelection selection_;
     KeyboardScroll scroll_;
     int stripWidth_ = 0;
@@ -192,7 +182,7 @@ class CMainDialog : public QDialog,
     FileCommands files_;
     std::unique_ptr<MidiNotePump> pump_;
     UiNotePlayer player_;
-    ComputerKeyboardPlay keyPlay_{parts_, player_};
+    ComputerKeyboardPlay keyPlay_{session_.parts(), player_};
     QFont bandFont_;
     PictureMouseHandler* mouseHandler_ = nullptr;
     bool closedAtStartUp_ = false;

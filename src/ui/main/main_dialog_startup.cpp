@@ -97,16 +97,16 @@ void CMainDialog::loadReferenceFiles() {
 
 void CMainDialog::checkDevices() {
     // Lists the devices once; the lists stay as they are until the next new arrangement or load.
-    parts_.devices().initialize(&mailbox_);
+    session_.listDevices();
     // Each warning asks the window to close; closing does not prompt, as nothing was changed
     // yet, and start-up still runs to its end.
-    if (parts_.devices().inputCount() == 0) {
+    if (session_.devices().inputCount() == 0) {
         boxes_.show("有効なMIDI INデバイスが一つもありません", "警告", MessageButtons::Ok,
                     MessageIcon::None);
         if (files_.close())
             closedAtStartUp_ = true;
     }
-    if (parts_.devices().outputCount() == 0) {
+    if (session_.devices().outputCount() == 0) {
         boxes_.show("有効なMIDI OUTデバイスが一つもありません", "警告", MessageButtons::Ok,
                     MessageIcon::None);
         if (files_.close())
@@ -118,11 +118,11 @@ void CMainDialog::fillDeviceBoxes() {
     {
         const QSignalBlocker block(inputBox_);
         inputBox_->clear();
-        for (const std::string& name : parts_.devices().inputNames())
+        for (const std::string& name : session_.devices().inputNames())
             inputBox_->addItem(QString::fromStdString(name));
         inputBox_->setCurrentIndex(inputBox_->count() > 0 ? 0 : -1);
     }
-    panel_->setOutputDevices(parts_.devices().outputNames());
+    panel_->setOutputDevices(session_.devices().outputNames());
 }
 
 void CMainDialog::setUpToolTips() {

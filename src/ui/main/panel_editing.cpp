@@ -21,7 +21,7 @@ std::string utf8(const QString& text) {
 
 }  // namespace
 
-PanelEditing::PanelEditing(PartList& parts, BandSelection& selection, PropertyPanel& panel,
+PanelEditing::PanelEditing(LiveSession& session, BandSelection& selection, PropertyPanel& panel,
                            QComboBox* inputBox, PanelEditingView& view,
                            std::function<void()> markModified, QObject* parent)
     : QObject(parent),
@@ -30,7 +30,7 @@ PanelEditing::PanelEditing(PartList& parts, BandSelection& selection, PropertyPa
       inputBox_(inputBox),
       view_(view),
       markModified_(markModified),
-      logic_(parts, std::move(markModified)) {
+      logic_(session, std::move(markModified)) {
     // Every keystroke renames the band; filling the panel sets the text without this signal.
     connect(panel_.nameEdit(), &QLineEdit::textEdited, this,
             [this](const QString& text) { apply(logic_.nameEdited(current(), utf8(text))); });

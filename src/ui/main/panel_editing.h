@@ -9,7 +9,7 @@ class QComboBox;
 class QScrollBar;
 
 namespace tarvelo {
-class PartList;
+class LiveSession;
 }
 
 namespace tarvelo::ui {
@@ -38,7 +38,7 @@ class PanelEditing : public QObject {
     Q_OBJECT
 
   public:
-    PanelEditing(PartList& parts, BandSelection& selection, PropertyPanel& panel,
+    PanelEditing(LiveSession& session, BandSelection& selection, PropertyPanel& panel,
                  QComboBox* inputBox, PanelEditingView& view, std::function<void()> markModified,
                  QObject* parent = nullptr);
 

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "model/part_list.h"
 #include "reference/parse_number_list.h"
+#include "session/live_session.h"
 
 namespace tarvelo::ui {
 
@@ -45,8 +45,8 @@ std::size_t characterCount(std::string_view text) {
 
 }  // namespace
 
-PropertyPanelLogic::PropertyPanelLogic(PartList& parts, std::function<void()> markModified)
-    : parts_(parts), markModified_(std::move(markModified)) {}
+PropertyPanelLogic::PropertyPanelLogic(LiveSession& session, std::function<void()> markModified)
+    : session_(session), markModified_(std::move(markModified)) {}
 
 void PropertyPanelLogic::markModified() const {
     if (markModified_)
@@ -64,8 +64,9 @@ std::string PropertyPanelLogic::formatKey(int key) const {
 }
 
 PropertyPanelViewState PropertyPanelLogic::view(int band) const {
-    const Part& p = parts_.partAt(band);
-    const MidiDeviceSet& devices = parts_.devices();
+    const PartList& parts = session_.parts();
+    const Part& p = parts.partAt(band);
+    const MidiDeviceSet& devices = session_.devices();
     PropertyPanelViewState v;
     v.name = p.name;
     v.channel = p.channel + 1;
@@ -74,65 +75,47 @@ PropertyPanelViewState PropertyPanelLogic::view(int band) const {
     v.rangeHighText = formatKey(p.highKey);
     v.rangeLow = p.lowKey;
     v.rangeHigh = p.highKey;
-    v.rangeLowEnabled = p.lowKey != parts_.lowestKey();
-    v.rangeHighEnabled = p.highKey != parts_.highestKey();
+    v.rangeLowEnabled = p.lowKey != parts.lowestKey();
+    v.rangeHighEnabled = p.highKey != parts.highestKey();
     v.outputDevice = p.outputDevice;
     const int input = devices.inputDevice();
     v.inputDevice = input >= 0 && input < devices.inputCount() ? input : -1;
-    v.channelMessageTarget = band == parts_.targetPart();
+    v.channelMessageTarget = band == parts.targetPart();
     v.hexDisplay = hexDisplay_;
     return v;
 }
 
 PanelRefresh PropertyPanelLogic::nameEdited(int band, std::string_view text) {
+    session_.parts().partAt(band);  // the band must exist
     markModified();
     if (characterCount(text) <= static_cast<std::size_t>(kMaxNameLength))
-        parts_.partAt(band).name = std::string(text);
+        session_.setName(band, std::string(text));
     return {.showBand = false, .drawBands = true};
 }
 
 bool PropertyPanelLogic::setLowKey(int band, int key) {
-    if (band < 1)
-        return false;  // the first band starts at the keyboard's lowest key
-    Part& p = parts_.partAt(band);
-    Part& previous = parts_.partAt(band - 1);
-    if (key > p.highKey || key <= previous.lowKey)
-        return false;
-    p.lowKey = static_cast<std::uint8_t>(key);
-    previous.highKey = static_cast<std::uint8_t>(key - 1);
-    return true;
+    return session_.setRange(band, key, session_.parts().partAt(band).highKey);
 }
 
 bool PropertyPanelLogic::setHighKey(int band, int key) {
-    if (band + 1 >= parts_.partCount())
-        return false;  // the last band ends at the keyboard's highest key
-    Part& p = parts_.partAt(band);
-    Part& next = parts_.partAt(band + 1);
-    if (key >= next.highKey || key < p.lowKey)
-        return false;
-    p.highKey = static_cast<std::uint8_t>(key);
-    next.lowKey = static_cast<std::uint8_t>(key + 1);
-    return true;
+    return session_.setRange(band, session_.parts().partAt(band).lowKey, key);
 }
 
 PanelRefresh PropertyPanelLogic::spin(int band, PanelSpin which, SpinArrow arrow) {
+    const Part& p = session_.parts().partAt(band);
     markModified();
-    Part& p = parts_.partAt(band);
     const int step = arrow == SpinArrow::Up ? 1 : -1;
     switch (which) {
         case PanelSpin::Channel: {
-            const int shown = p.channel + 1;
-            const int next = shown + step;
+            const int next = p.channel + 1 + step;  // as shown, 1..16
             if (next >= 1 && next <= 16)
-                p.channel = static_cast<std::uint8_t>(next - 1);
-            parts_.rebuildRoutes();
+                session_.setChannel(band, static_cast<std::uint8_t>(next - 1));
             return {.showBand = true, .drawBands = false};
         }
         case PanelSpin::NoteShift: {
             const int next = p.noteShift + step;
             if (next >= kMinNoteShift && next <= kMaxNoteShift)
-                p.noteShift = next;
-            parts_.rebuildRoutes();
+                session_.setNoteShift(band, next);
             return {.showBand = true, .drawBands = false};
         }
         case PanelSpin::RangeLow:
@@ -142,29 +125,23 @@ PanelRefresh PropertyPanelLogic::spin(int band, PanelSpin which, SpinArrow arrow
             setHighKey(band, p.highKey + step);
             break;
     }
-    parts_.rebuildRoutes();
     return {.showBand = true, .drawBands = true};
 }
 
 PanelRefresh PropertyPanelLogic::enterPressed(int band, PanelEdit edit, std::string_view text) {
+    session_.parts().partAt(band);  // the band must exist
     markModified();
-    Part& p = parts_.partAt(band);
-    bool changed = false;
     switch (edit) {
         case PanelEdit::Channel: {
             int value = 0;
-            if (parseDecimal(text, value) && value >= 1 && value <= 16) {
-                p.channel = static_cast<std::uint8_t>(value - 1);
-                changed = true;
-            }
+            if (parseDecimal(text, value) && value >= 1 && value <= 16)
+                session_.setChannel(band, static_cast<std::uint8_t>(value - 1));
             break;
         }
         case PanelEdit::NoteShift: {
             int value = 0;
-            if (parseDecimal(text, value) && value >= kMinNoteShift && value <= kMaxNoteShift) {
-                p.noteShift = value;
-                changed = true;
-            }
+            if (parseDecimal(text, value) && value >= kMinNoteShift && value <= kMaxNoteShift)
+                session_.setNoteShift(band, value);
             break;
         }
         case PanelEdit::RangeLow:
@@ -173,14 +150,15 @@ PanelRefresh PropertyPanelLogic::enterPressed(int band, PanelEdit edit, std::str
             std::vector<std::int32_t> numbers;
             const std::int32_t value = ParseNumberList(text, hexDisplay_, ok, numbers);
             if (ok) {
-                changed =
-                    edit == PanelEdit::RangeLow ? setLowKey(band, value) : setHighKey(band, value);
+                if (edit == PanelEdit::RangeLow) {
+                    setLowKey(band, value);
+                } else {
+                    setHighKey(band, value);
+                }
             }
             break;
         }
     }
-    if (changed)
-        parts_.rebuildRoutes();
     return {.showBand = true, .drawBands = true};
 }
 
@@ -190,9 +168,9 @@ PanelRefresh PropertyPanelLogic::setHexDisplay(bool on) {
 }
 
 PanelRefresh PropertyPanelLogic::toggleChannelMessageTarget(int band) {
-    parts_.partAt(band);  // the band must exist
+    session_.parts().partAt(band);  // the band must exist
     markModified();
-    parts_.setTarget(parts_.targetPart() == band ? -1 : band);
+    session_.setTarget(session_.parts().targetPart() == band ? -1 : band);
     return {};
 }
 
@@ -200,22 +178,16 @@ PanelRefresh PropertyPanelLogic::selectInputDevice(int index) {
     if (index < 0)
         return {};
     markModified();
-    parts_.devices().openInput(index);
+    session_.setInputDevice(index);
     return {};
 }
 
 PanelRefresh PropertyPanelLogic::selectOutputDevice(int band, int index) {
-    Part& p = parts_.partAt(band);
-    MidiDeviceSet& devices = parts_.devices();
-    if (index < 0 || index >= devices.outputCount())
+    session_.parts().partAt(band);  // the band must exist
+    if (index < 0 || index >= session_.devices().outputCount())
         return {.showBand = true, .drawBands = false};
     markModified();
-    // Release first: choosing the device the band already uses alone closes and reopens it,
-    // which silences it.
-    devices.releaseOutput(p.outputDevice);
-    devices.acquireOutput(index);
-    p.outputDevice = index;
-    parts_.rebuildRoutes();
+    session_.setOutputDevice(band, index);
     return {};
 }
 

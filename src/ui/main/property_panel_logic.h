@@ -8,7 +8,7 @@
 #include <string_view>
 
 namespace tarvelo {
-class PartList;
+class LiveSession;
 }
 
 namespace tarvelo::ui {
@@ -61,8 +61,8 @@ class PropertyPanelLogic {
     static constexpr int kMinNoteShift = -128;
     static constexpr int kMaxNoteShift = 128;
 
-    // parts must outlive this; markModified may be empty.
-    PropertyPanelLogic(PartList& parts, std::function<void()> markModified);
+    // session must outlive this; markModified may be empty.
+    PropertyPanelLogic(LiveSession& session, std::function<void()> markModified);
 
     // What the panel shows for band (the "show band" of the window). Showing is not a change:
     // the window must not take the name it puts into the name edit for a user's edit.
@@ -98,8 +98,8 @@ class PropertyPanelLogic {
     // lost its selection) does nothing.
     PanelRefresh selectInputDevice(int index);
 
-    // The output device box: band releases its device, then acquires device index. An index
-    // outside the device list changes nothing and asks for the stored device to be shown again.
+    // The output device box: moves band to device index. An index outside the device list
+    // changes nothing and asks for the stored device to be shown again.
     PanelRefresh selectOutputDevice(int band, int index);
 
   private:
@@ -109,7 +109,7 @@ class PropertyPanelLogic {
     bool setLowKey(int band, int key);
     bool setHighKey(int band, int key);
 
-    PartList& parts_;
+    LiveSession& session_;
     std::function<void()> markModified_;
     bool hexDisplay_ = true;
 };

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "model/file_commands.h"
+#include "session/file_commands.h"
 
 class QWidget;
 

@@ -38,7 +38,7 @@ class InitDialogScreenshot : public InitDialogTest {
 };
 
 TEST_F(InitDialogScreenshot, MixedListInBothNumberModes) {
-    rig.parts.partAt(0).channel = 3;
+    rig.session.setChannel(0, 3);
     InitialMessageList& list = messages();
     list.append(makeMessage(1, 0xB0, 0x07, 0x64));  // Volume
     list.append(makeMessage(0, 0xB0, 0x5B, 0x28));  // a controller picked from the list

@@ -5,40 +5,18 @@
 #include <QTimer>
 
 #include "init_dialog_fixture.h"
-#include "midi/initial_message_sender.h"
 #include "midi/packed_message.h"
 #include "ui/initmsg/init_message_text.h"
 
 namespace tarvelo::ui::initmsg_test {
 namespace {
 
-// The owner's side of the sender: notices and completions are handed back until nothing is left.
-class EditAndSendTest : public InitDialogTest, public InitialMessageHost, public MailboxVisitor {
+class EditAndSendTest : public InitDialogTest {
   protected:
-    void postInitSent(int part) override { posted.push_back(part); }
-    PartList& partList() override { return rig.parts; }
-    MessageBoxes& messageBoxes() override { return boxes; }
-    void onMidiNote(PackedMessage) override {}
-    void onLongMessageDone(LongMessageToken token) override { sender.onLongMessageDone(token); }
-    void onServerLost() override {}
-
-    void settle() {
-        for (;;) {
-            rig.mailbox.drain(*this);
-            if (posted.empty()) {
-                return;
-            }
-            const int part = posted.front();
-            posted.erase(posted.begin());
-            finished.push_back(part);
-            sender.onInitSent(part);
-        }
-    }
-
     // One run of the editor for Part part, `edits` made while it is open, then the send that
     // follows the close.
     void runEditorAndSend(int part, const std::function<void()>& edits) {
-        dialog->SetPart(rig.parts, part);
+        dialog->SetPart(rig.session, part);
         QTimer::singleShot(0, dialog.get(), [this, edits] {
             edits();
             QTest::keyClick(dialog.get(), Qt::Key_Escape);
@@ -46,17 +24,13 @@ class EditAndSendTest : public InitDialogTest, public InitialMessageHost, public
         dialog->exec();
         ASSERT_FALSE(dialog->isVisible());
         rig.backend.clearRecords();
-        sender.sendInitialMessages(part);
-        settle();
+        rig.session.sendInitialMessages(part);
+        rig.settle();
     }
-
-    InitialMessageSender sender{*this};
-    std::vector<int> posted;
-    std::vector<int> finished;
 };
 
 TEST_F(EditAndSendTest, WhatWasEditedReachesThePartsDeviceAfterTheClose) {
-    rig.parts.partAt(0).channel = 2;
+    rig.session.setChannel(0, 2);
     runEditorAndSend(0, [this] {
         choose(dialog->typeCombo(), kProgramChange);
         doubleClickCell(0, kColumnData1);
@@ -79,7 +53,7 @@ TEST_F(EditAndSendTest, WhatWasEditedReachesThePartsDeviceAfterTheClose) {
         (std::vector<PackedMessage>{packMessage(0xC2, 0x05, 0xFF), packMessage(0xB2, 7, 100)}));
     EXPECT_EQ(rig.backend.longMessages("Out0"),
               (std::vector<std::vector<std::uint8_t>>{{0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7}}));
-    EXPECT_EQ(finished, (std::vector<int>{0}));
+    EXPECT_EQ(rig.delivered, (std::vector<int>{0}));
     EXPECT_GT(modifiedCount, 0);
 }
 

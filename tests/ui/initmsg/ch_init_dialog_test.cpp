@@ -32,7 +32,7 @@ std::vector<int> programChanges(InitialMessageList& list, int count) {
 }
 
 TEST_F(InitDialogTest, ChoosingATypeInAnEmptyListAddsAMessageAndANewPlaceholderRow) {
-    rig.parts.partAt(0).channel = 3;
+    rig.session.setChannel(0, 3);
     open();
     ASSERT_EQ(list()->rowCount(), 1);
     EXPECT_TRUE(dialog->typeCombo()->isVisible());
@@ -457,7 +457,7 @@ TEST_F(InitDialogTest, EnterDoesNothingOutsideButtonsAndEveryWayOutEndsTheRun) {
 
     // The owner's modal run returns whichever way the dialog is closed.
     QTimer::singleShot(0, dialog.get(), [this] { dialog->close(); });
-    dialog->SetPart(rig.parts, 0);
+    dialog->SetPart(rig.session, 0);
     dialog->exec();
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(messages().count(), 1);
@@ -477,9 +477,9 @@ TEST_F(InitDialogTest, TabVisitsTheShownControlsInLayoutOrder) {
 }
 
 TEST_F(InitDialogTest, EachRunStartsAfreshButKeepsHexMode) {
-    rig.parts.splitPart(0, 64);
-    rig.parts.partAt(1).channel = 9;
-    rig.parts.partAt(1).name = "Strings";
+    rig.session.split(0, 64);
+    rig.session.setChannel(1, 9);
+    rig.session.setName(1, "Strings");
     messages(1).append(makeMessage(0, 0x90, 60, 100));
 
     open(0);

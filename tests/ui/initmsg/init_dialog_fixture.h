@@ -79,11 +79,11 @@ class InitDialogTest : public ::testing::Test {
         }
     }
 
-    InitialMessageList& messages(int part = 0) { return rig.parts.messageListAt(part); }
+    InitialMessageList& messages(int part = 0) { return rig.session.messageList(part); }
     CChInitListCtrl* list() const { return dialog->listCtrl(); }
 
     void open(int part = 0) {
-        dialog->SetPart(rig.parts, part);
+        dialog->SetPart(rig.session, part);
         dialog->open();
         dialog->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));

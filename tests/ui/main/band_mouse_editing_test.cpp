@@ -29,7 +29,7 @@ class BandMouseEditing : public WindowInputTest {};
 
 TEST_F(BandMouseEditing, ClickSelectsOneBandAndCtrlClickBuildsAJoinableRun) {
     splitAt({48, 72});
-    parts().partAt(2).name = "Top";
+    session().setName(2, "Top");
 
     clickStrip(insideBand(2));
     EXPECT_EQ(w().selection().entries(), std::vector<int>{2});
@@ -83,8 +83,8 @@ TEST_F(BandMouseEditing, ANewArrangementSelectsBandZeroAloneAndDisablesJoin) {
 
 TEST_F(BandMouseEditing, JoinMergesTheRunIntoTheCurrentBandAndRoutesThroughIt) {
     splitAt({48, 72});
-    parts().partAt(1).name = "Kept";
-    parts().partAt(1).channel = 5;
+    session().setName(1, "Kept");
+    session().setChannel(1, 5);
     moveToDevice(1, 2);
 
     clickStrip(insideBand(0));

@@ -36,8 +36,7 @@ class WindowFiles : public ::testing::Test {
 
     // A change the user could have made: a split, then the mark.
     void change() {
-        w().partList().splitPart(0, 60);
-        w().partList().rebuildRoutes();
+        w().session().split(0, 60);
         w().setModified(true);
     }
 
@@ -64,15 +63,14 @@ TEST_F(WindowFiles, SaveOnANeverSavedArrangementAsksForANameThenSavesThere) {
     EXPECT_TRUE(std::filesystem::exists(path("a.trv")));
 
     // A second save writes to the same path without a dialog.
-    w().partList().partAt(1).name = "Lead";
+    w().session().setName(1, "Lead");
     w().setModified(true);
     w().saveButton()->click();
     EXPECT_EQ(rig.dialogs.calls.size(), 1u);
     EXPECT_EQ(rig.title(), "a.trv - Tarvelo 1.0");
-    PartList reread(rig.backend);
-    tarvelo::testing::ScriptedMessageBoxes quiet;
-    ASSERT_FALSE(loadArrangement(path("a.trv"), reread, quiet).has_value());
-    EXPECT_EQ(reread.partAt(1).name, "Lead");
+    const ArrangementReadResult reread = readArrangementFile(path("a.trv"));
+    ASSERT_TRUE(reread.ok());
+    EXPECT_EQ(reread.arrangement->parts.at(1).part.name, "Lead");
 }
 
 TEST_F(WindowFiles, SaveAsAlwaysAsksAndCancelChangesNothing) {
@@ -100,7 +98,7 @@ TEST_F(WindowFiles, OpenCancelledInTheDialogShowsNoPrompt) {
     rig.dialogs.answers.push_back(std::nullopt);
     w().openButton()->click();
     EXPECT_TRUE(rig.boxes.shown.empty());
-    EXPECT_EQ(w().partList().partCount(), 2);
+    EXPECT_EQ(w().session().parts().partCount(), 2);
     EXPECT_EQ(rig.title(), "NewFile.trv* - Tarvelo 1.0");
 }
 
@@ -114,7 +112,7 @@ TEST_F(WindowFiles, OpenAsksOnlyAfterAFileWasChosenAndCancelKeepsEverything) {
     EXPECT_EQ(rig.boxes.shown[0].caption, "Tarvelo");
     EXPECT_EQ(rig.boxes.shown[0].buttons, MessageButtons::YesNoCancel);
     EXPECT_EQ(rig.boxes.shown[0].icon, MessageIcon::Information);
-    EXPECT_EQ(w().partList().partCount(), 2);
+    EXPECT_EQ(w().session().parts().partCount(), 2);
     EXPECT_EQ(w().fileCommands().fileName(), "NewFile.trv");
     EXPECT_TRUE(w().fileCommands().modified());
 }
@@ -122,22 +120,19 @@ TEST_F(WindowFiles, OpenAsksOnlyAfterAFileWasChosenAndCancelKeepsEverything) {
 TEST_F(WindowFiles, OpenRefreshesTheWindowAndSendsTheInitialMessages) {
     // An arrangement with two bands on input In1, Part 1 on Out2 with a program change.
     change();
-    Part& upper = w().partList().partAt(1);
-    w().partList().devices().releaseOutput(upper.outputDevice);
-    upper.outputDevice = 2;
-    w().partList().devices().acquireOutput(2);
+    w().session().setOutputDevice(1, 2);
     InitialMessage program;
     program.type = 0;
     program.status = 0xC0;
     program.data1 = 5;
-    w().partList().messageListAt(1).append(program);
-    w().partList().devices().openInput(1);
-    ASSERT_FALSE(saveArrangement(path("two.trv"), w().partList()).has_value());
+    w().session().messageList(1).append(program);
+    w().session().setInputDevice(1);
+    ASSERT_FALSE(w().session().save(path("two.trv")).has_value());
 
     rig.boxes.answers.push_back(Answer::No);
     w().newButton()->click();  // modified: the prompt, answered No
     rig.boxes.shown.clear();
-    ASSERT_EQ(w().partList().partCount(), 1);
+    ASSERT_EQ(w().session().parts().partCount(), 1);
     w().selection().toggle(0);  // leave the selection in a state the load must reset
     rig.backend.clearRecords();
 
@@ -147,7 +142,7 @@ TEST_F(WindowFiles, OpenRefreshesTheWindowAndSendsTheInitialMessages) {
 
     EXPECT_TRUE(rig.boxes.shown.empty());
     EXPECT_EQ(rig.title(), "two.trv - Tarvelo 1.0");
-    ASSERT_EQ(w().partList().partCount(), 2);
+    ASSERT_EQ(w().session().parts().partCount(), 2);
     EXPECT_EQ(w().selection().entries(), std::vector<int>{0});
     EXPECT_EQ(w().inputDeviceBox()->currentIndex(), 1);
     EXPECT_EQ(w().panel()->nameEdit()->text(), "Part1");
@@ -166,7 +161,7 @@ TEST_F(WindowFiles, AFailedReadIsReportedAndKeepsTheCurrentArrangement) {
     w().openButton()->click();
     ASSERT_EQ(rig.boxes.shown.size(), 1u);
     EXPECT_EQ(rig.boxes.shown[0].buttons, MessageButtons::Ok);
-    EXPECT_EQ(w().partList().partCount(), 2);
+    EXPECT_EQ(w().session().parts().partCount(), 2);
     EXPECT_EQ(rig.title(), "NewFile.trv - Tarvelo 1.0");
     EXPECT_TRUE(w().fileCommands().filePath().empty());
 }
@@ -184,7 +179,7 @@ TEST_F(WindowFiles, NewOnAModifiedArrangementWithAPathAsksForANewName) {
     EXPECT_TRUE(rig.dialogs.calls[1].save);
     EXPECT_TRUE(std::filesystem::exists(path("b.trv")));
     EXPECT_EQ(rig.title(), "NewFile.trv - Tarvelo 1.0");
-    EXPECT_EQ(w().partList().partCount(), 1);
+    EXPECT_EQ(w().session().parts().partCount(), 1);
     EXPECT_EQ(w().selection().entries(), std::vector<int>{0});
 }
 
@@ -192,7 +187,7 @@ TEST_F(WindowFiles, NewCancelledAtThePromptChangesNothing) {
     change();
     rig.boxes.answers.push_back(Answer::Cancel);
     w().newButton()->click();
-    EXPECT_EQ(w().partList().partCount(), 2);
+    EXPECT_EQ(w().session().parts().partCount(), 2);
     EXPECT_TRUE(w().fileCommands().modified());
 }
 

@@ -50,10 +50,10 @@ class InitialMessageButton : public WindowInputTest {
 
 TEST_F(InitialMessageButton, EditsTheCurrentBandAndSendsItsListWhenClosed) {
     splitAt({60});
-    parts().partAt(1).channel = 3;
+    session().setChannel(1, 3);
     moveToDevice(1, 2);
-    parts().messageListAt(1).append(controlChange(7, 100));
-    parts().messageListAt(0).append(controlChange(10, 64));
+    session().messageList(1).append(controlChange(7, 100));
+    session().messageList(0).append(controlChange(10, 64));
     clickStrip(insideBand(1));
     rig.backend.clearRecords();
 
@@ -70,15 +70,15 @@ TEST_F(InitialMessageButton, EditsTheCurrentBandAndSendsItsListWhenClosed) {
 }
 
 TEST_F(InitialMessageButton, EveryWayOfClosingSendsTheListAgain) {
-    parts().messageListAt(0).append(controlChange(7, 90));
+    session().messageList(0).append(controlChange(7, 90));
     runEditor([](CChInitDialog&) {}, escape);
     runEditor([](CChInitDialog&) {}, closeButton);
     EXPECT_EQ(sent("Out0"), (Messages{packMessage(0xB0, 7, 90), packMessage(0xB0, 7, 90)}));
 }
 
 TEST_F(InitialMessageButton, AnEditInTheEditorMarksTheArrangementModifiedAndIsSent) {
-    parts().messageListAt(0).append(controlChange(7, 90));
-    parts().messageListAt(0).append(controlChange(10, 64));
+    session().messageList(0).append(controlChange(7, 90));
+    session().messageList(0).append(controlChange(10, 64));
     runEditor(
         [](CChInitDialog& editor) {
             // Row 0 selected and deleted with the Delete key.
@@ -89,7 +89,7 @@ TEST_F(InitialMessageButton, AnEditInTheEditorMarksTheArrangementModifiedAndIsSe
         closeButton);
     EXPECT_TRUE(modified());
     EXPECT_NE(rig.title().find('*'), std::string::npos);
-    EXPECT_EQ(parts().messageListAt(0).count(), 1);
+    EXPECT_EQ(session().messageList(0).count(), 1);
     EXPECT_EQ(sent("Out0"), Messages{packMessage(0xB0, 10, 64)});
 }
 

@@ -65,8 +65,7 @@ TEST(LiveNotes, NotesFromTheMidiThreadPressAndReleaseTheirKeys) {
 TEST(LiveNotes, TheKeyShownIsTheKeyPlayedNotTheTransposedOne) {
     MainWindowRig rig;
     ASSERT_TRUE(rig.start());
-    rig.window->partList().partAt(0).noteShift = 12;
-    rig.window->partList().rebuildRoutes();
+    rig.window->session().setNoteShift(0, 12);
     std::thread midi([&] { rig.backend.inject(0, packMessage(0x90, 48, 90)); });
     midi.join();
     ASSERT_TRUE(runUntil([&] { return rig.window->keyboardView()->keyPressed(48); }, 2000));
@@ -136,7 +135,7 @@ TEST(LiveNotes, ABurstOfAThousandNotesASecondKeepsTheWindowCaughtUp) {
     }
     midi.join();
 
-    EXPECT_EQ(rig.window->mailbox().droppedNotes(), 0u);
+    EXPECT_EQ(rig.window->session().mailbox().droppedNotes(), 0u);
     ASSERT_EQ(pump.stats().notes, static_cast<std::uint64_t>(kNotes));
     EXPECT_EQ(rig.backend.overflowCount(), 0u);
     EXPECT_EQ(rig.backend.shortMessages("Out0").size(), static_cast<std::size_t>(kNotes));
@@ -209,7 +208,7 @@ TEST(LiveNotes, AFloodIsDrainedInFewPassesWithOnePaintEach) {
     std::printf("[ flood    ] %d notes: %llu drains, %d keyboard paints, longest drain %.2f ms\n",
                 kNotes, static_cast<unsigned long long>(drains), paints,
                 std::chrono::duration<double, std::milli>(pump.stats().longestDrain).count());
-    EXPECT_EQ(rig.window->mailbox().droppedNotes(), 0u);
+    EXPECT_EQ(rig.window->session().mailbox().droppedNotes(), 0u);
     EXPECT_LE(drains, 3u);
     EXPECT_LE(paints, static_cast<int>(drains) + 1);
     for (int key = 0; key < 128; ++key)

@@ -38,13 +38,13 @@ TEST(MainWindowStartUp, OpensOnANewArrangementWithPartOneSelected) {
     EXPECT_FALSE(w.fileCommands().modified());
     EXPECT_TRUE(w.fileCommands().filePath().empty());
 
-    const PartList& parts = w.partList();
+    const PartList& parts = w.session().parts();
     ASSERT_EQ(parts.partCount(), 1);
     EXPECT_EQ(parts.partAt(0).name, "Part1");
     EXPECT_EQ(parts.partAt(0).lowKey, 0);
     EXPECT_EQ(parts.partAt(0).highKey, 127);
     EXPECT_EQ(parts.targetPart(), 0);
-    EXPECT_EQ(parts.devices().inputDevice(), 0);
+    EXPECT_EQ(w.session().devices().inputDevice(), 0);
     EXPECT_TRUE(rig.backend.isInputOpen("In0"));
     EXPECT_TRUE(rig.backend.isOutputOpen("Out0"));
 
@@ -79,7 +79,7 @@ TEST(MainWindowStartUp, NewListsTheDevicesAgainAndTheBoxesFollow) {
     w.panel()->outputBox()->setCurrentIndex(2);
     emit w.panel()->outputBox()->activated(2);
     EXPECT_TRUE(rig.backend.isOutputOpen("Out late"));
-    EXPECT_EQ(w.partList().partAt(0).outputDevice, 2);
+    EXPECT_EQ(w.session().parts().partAt(0).outputDevice, 2);
 }
 
 TEST(MainWindowStartUp, PanelShowsPartOneWithHexDisplayOn) {

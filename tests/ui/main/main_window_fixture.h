@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "midi/backends/virtual/virtual_backend.h"
-#include "model/file_commands.h"
+#include "session/file_commands.h"
 #include "support/scripted_message_boxes.h"
 #include "support/temp_dir.h"
 #include "ui/main/main_dialog.h"

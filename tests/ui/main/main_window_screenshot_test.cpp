@@ -65,21 +65,18 @@ class MainWindowScreenshot : public ::testing::Test {
 
     // Four parts: 0..47 on Out0, 48..59 on Out1, 60..83 on Out2, 84..127 on Out0.
     void loadFourParts() {
-        PartList& parts = rig.window->partList();
-        parts.splitPart(0, 48);
-        parts.splitPart(1, 60);
-        parts.splitPart(2, 84);
+        LiveSession& session = rig.window->session();
+        session.split(0, 48);
+        session.split(1, 60);
+        session.split(2, 84);
         const char* names[] = {"Bass", "ピアノ", "Strings", "Lead synthesizer with a long name"};
         for (int i = 0; i < 4; ++i)
-            parts.partAt(i).name = names[i];
-        for (int i : {1, 2}) {
-            parts.devices().releaseOutput(parts.partAt(i).outputDevice);
-            parts.partAt(i).outputDevice = i;
-            parts.devices().acquireOutput(i);
-        }
-        parts.partAt(2).noteShift = -12;
+            session.setName(i, names[i]);
+        for (int i : {1, 2})
+            session.setOutputDevice(i, i);
+        session.setNoteShift(2, -12);
         const std::string file = rig.files.file("four.trv");
-        ASSERT_FALSE(saveArrangement(file, parts).has_value());
+        ASSERT_FALSE(session.save(file).has_value());
         ASSERT_TRUE(rig.window->fileCommands().openPath(file));
     }
 

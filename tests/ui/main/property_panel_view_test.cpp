@@ -26,14 +26,12 @@ class PanelShow : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(rig.start());
-        PartList& parts = rig.window->partList();
-        parts.splitPart(0, 60);
-        parts.splitPart(1, 72);
-        parts.partAt(1).noteShift = -12;
-        parts.partAt(1).name = "Middle";
-        parts.devices().releaseOutput(parts.partAt(1).outputDevice);
-        parts.partAt(1).outputDevice = 2;
-        parts.devices().acquireOutput(2);
+        LiveSession& session = rig.window->session();
+        session.split(0, 60);
+        session.split(1, 72);
+        session.setNoteShift(1, -12);
+        session.setName(1, "Middle");
+        session.setOutputDevice(1, 2);
     }
     PropertyPanel& panel() { return *rig.window->panel(); }
     MainWindowRig rig;
@@ -66,7 +64,7 @@ TEST_F(PanelShow, TheLastBandsHighKeyCannotBeTyped) {
 }
 
 TEST_F(PanelShow, ALongNameIsShownFromItsStart) {
-    rig.window->partList().partAt(2).name = "Lead synthesizer with a long name, layered";
+    rig.window->session().setName(2, "Lead synthesizer with a long name, layered");
     rig.window->show();
     rig.window->showBand(2);
     EXPECT_EQ(panel().nameEdit()->cursorPosition(), 0);
@@ -87,10 +85,10 @@ TEST_F(PanelShow, DecimalDisplayAndARangeDuringADrag) {
 }
 
 TEST_F(PanelShow, SelectsTheOpenInputDeviceOrNone) {
-    rig.window->partList().devices().openInput(1);
+    rig.window->session().setInputDevice(1);
     rig.window->showBand(0);
     EXPECT_EQ(rig.window->inputDeviceBox()->currentIndex(), 1);
-    rig.window->partList().devices().closeAll();
+    rig.window->session().shutdown();
     rig.window->showBand(0);
     EXPECT_EQ(rig.window->inputDeviceBox()->currentIndex(), -1);
 }

@@ -30,7 +30,8 @@ class WindowInputTest : public ::testing::Test {
     }
 
     CMainDialog& w() { return *rig.window; }
-    PartList& parts() { return rig.window->partList(); }
+    LiveSession& session() { return rig.window->session(); }
+    const PartList& parts() { return session().parts(); }
     QWidget* strip() { return rig.window->bandStrip(); }
     QWidget* keyboard() { return rig.window->keyboardView(); }
     bool modified() { return rig.window->fileCommands().modified(); }
@@ -42,19 +43,13 @@ class WindowInputTest : public ::testing::Test {
     // arrangement starts unmodified with band 0 selected.
     void splitAt(const std::vector<int>& keys) {
         for (int key : keys)
-            parts().splitPart(parts().partCount() - 1, key);
-        parts().rebuildRoutes();
+            session().split(parts().partCount() - 1, key);
         w().bandEditing().resetSelection();
         w().setModified(false);
     }
 
     // Moves Part part onto output device.
-    void moveToDevice(int part, int device) {
-        parts().devices().releaseOutput(parts().partAt(part).outputDevice);
-        parts().partAt(part).outputDevice = device;
-        parts().devices().acquireOutput(device);
-        parts().rebuildRoutes();
-    }
+    void moveToDevice(int part, int device) { session().setOutputDevice(part, device); }
 
     // Band-strip x coordinates at the current view origin.
     int insideBand(int band) {

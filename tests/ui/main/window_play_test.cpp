@@ -20,8 +20,8 @@ class MousePlay : public WindowInputTest {};
 
 TEST_F(MousePlay, AKeyClickPlaysThroughTheBandUnderTheMouse) {
     splitAt({60});
-    parts().partAt(1).noteShift = 12;
-    parts().partAt(1).channel = 1;
+    session().setNoteShift(1, 12);
+    session().setChannel(1, 1);
     moveToDevice(1, 1);
 
     pressKey(64);
@@ -87,8 +87,8 @@ TEST_F(KeyboardHook, HeldKeyPlaysOneNoteDespiteAutoRepeat) {
 
 TEST_F(KeyboardHook, KeysPlayThroughThePartThatOwnsTheirNote) {
     splitAt({60});
-    parts().partAt(1).channel = 2;
-    parts().partAt(1).noteShift = -12;
+    session().setChannel(1, 2);
+    session().setNoteShift(1, -12);
     moveToDevice(1, 1);
     hookOn();
     QTest::keyClick(&w(), Qt::Key_V);  // 60

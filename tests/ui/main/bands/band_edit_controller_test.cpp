@@ -90,33 +90,32 @@ StripHit atBoundary(int key, int hovered = -1, int boundaryX = 300, int shape = 
 // selected.
 struct BandEditControllerTest : ::testing::Test {
     BandEditControllerTest() {
-        PartList& parts = rig.parts;
-        parts.splitPart(0, 30);
-        parts.splitPart(1, 60);
-        parts.splitPart(2, 90);
-        parts.rebuildRoutes();
+        rig.session.split(0, 30);
+        rig.session.split(1, 60);
+        rig.session.split(2, 90);
         selection.clear();
         selection.toggle(0);
         rig.backend.clearRecords();
     }
-    const Part& part(int i) { return rig.parts.partAt(i); }
+    const Part& part(int i) { return rig.parts().partAt(i); }
     std::vector<std::pair<int, int>> ranges() {
         std::vector<std::pair<int, int>> r;
-        for (const Part& p : rig.parts.parts())
+        for (const Part& p : rig.parts().parts())
             r.emplace_back(p.lowKey, p.highKey);
         return r;
     }
     // Where the live input sends a key now.
-    int routedChannel(int key) { return rig.parts.routes().at(key).channel; }
+    int routedChannel(int key) { return rig.session.routes().at(key).channel; }
 
     VirtualRig rig{3};
     BandSelection selection;
     Messages shown;
-    UiNotePlayer player{rig.parts, [this](PackedMessage m) { shown.push_back(m); }};
+    UiNotePlayer player{rig.parts(), rig.session.devices(),
+                        [this](PackedMessage m) { shown.push_back(m); }};
     FakeBoxes boxes;
     FakeView view;
     int modified = 0;
-    BandEditController edit{rig.parts,  selection, player, boxes, view, [this] { ++modified; },
+    BandEditController edit{rig.session, selection, player, boxes, view, [this] { ++modified; },
                             kStripWidth};
 };
 
@@ -166,7 +165,7 @@ TEST_F(BandEditControllerTest, ClickOutsideEveryBandAsksForABandAndChangesNothin
                                                      "分割帯上を指定してください."}));
     EXPECT_EQ(boxes.captions, (std::vector<std::string>{"", ""}));  // the application's title
     EXPECT_EQ(selection.entries(), (std::vector<int>{0}));
-    EXPECT_EQ(rig.parts.partCount(), 4);
+    EXPECT_EQ(rig.parts().partCount(), 4);
     EXPECT_EQ(modified, 0);
 }
 
@@ -191,13 +190,13 @@ TEST_F(BandEditControllerTest, JoinMergesTheRunIntoTheCurrentBand) {
     // Routed at once: the old band 1 and band 3 keys go to the kept band's channel.
     EXPECT_EQ(routedChannel(30), 2);
     EXPECT_EQ(routedChannel(127), 2);
-    EXPECT_EQ(rig.parts.devices().useCount(0), 2);
+    EXPECT_EQ(rig.session.devices().useCount(0), 2);
 }
 
 TEST_F(BandEditControllerTest, JoinWithoutARunDoesNothing) {
     edit.pressStrip(inBand(2), true);  // {0, 2}
     edit.join();
-    EXPECT_EQ(rig.parts.partCount(), 4);
+    EXPECT_EQ(rig.parts().partCount(), 4);
     EXPECT_EQ(modified, 0);
 }
 
@@ -229,7 +228,7 @@ TEST_F(BandEditControllerTest, DragPreviewsAndCommitsOnceAtTheRelease) {
     EXPECT_EQ(modified, 1);
     EXPECT_TRUE(view.markers.empty());
     EXPECT_EQ(view.bands[0].highKey, 44);
-    EXPECT_EQ(&edit.displayedParts(), &rig.parts.parts());
+    EXPECT_EQ(&edit.displayedParts(), &rig.parts().parts());
 }
 
 TEST_F(BandEditControllerTest, LiveInputKeepsTheOldBoundaryUntilTheRelease) {
@@ -334,7 +333,7 @@ TEST_F(BandEditControllerTest, SplitAtTheBandsFirstKeyOrPastItsLastDoesNothing) 
     StripHit past = atBoundary(90);
     past.band = 2;
     edit.pressStrip(past, false);
-    EXPECT_EQ(rig.parts.partCount(), 4);
+    EXPECT_EQ(rig.parts().partCount(), 4);
     EXPECT_EQ(modified, 0);
 
     StripHit last = atBoundary(89);
@@ -349,7 +348,7 @@ TEST_F(BandEditControllerTest, SplitModeIgnoresPressesOnABoundary) {
     hit.band = -1;
     edit.pressStrip(hit, false);
     EXPECT_FALSE(edit.dragging());
-    EXPECT_EQ(rig.parts.partCount(), 4);
+    EXPECT_EQ(rig.parts().partCount(), 4);
     EXPECT_TRUE(boxes.texts.empty());
     EXPECT_EQ(edit.cursor(true, hit), StripCursor::NotAllowed);
 }
@@ -420,10 +419,8 @@ TEST_F(BandEditControllerTest, CursorStaysResizeWhileDragging) {
 // --- Mouse play -------------------------------------------------------------------------------
 
 TEST_F(BandEditControllerTest, KeyPlaysThroughTheBandUnderTheMouseUntilTheRelease) {
-    rig.parts.partAt(1).noteShift = 12;
-    rig.parts.devices().releaseOutput(0);
-    rig.parts.devices().acquireOutput(2);
-    rig.parts.partAt(1).outputDevice = 2;
+    rig.session.setNoteShift(1, 12);
+    rig.session.setOutputDevice(1, 2);
     edit.pressKeyboard(40, 1);
     EXPECT_EQ(rig.sent(2), (Messages{packMessage(0x91, 52, 0x7F)}));
     EXPECT_EQ(shown, (Messages{packMessage(0x91, 40, 0x7F)}));
@@ -445,14 +442,14 @@ TEST_F(BandEditControllerTest, KeyOnABandEdgePlaysThroughBandZero) {
 
 TEST_F(BandEditControllerTest, NoteOffFollowsTheNoteOnWhenTheBandChangesMeanwhile) {
     edit.pressKeyboard(40, 1);
-    rig.parts.partAt(1).channel = 9;
-    rig.parts.partAt(1).noteShift = 5;
+    rig.session.setChannel(1, 9);
+    rig.session.setNoteShift(1, 5);
     edit.release(false);
     EXPECT_EQ(rig.sent(0), (Messages{packMessage(0x91, 40, 0x7F), packMessage(0x81, 40, 0x7F)}));
 }
 
 TEST_F(BandEditControllerTest, ShiftClicksKeepSoundingUntilShiftIsReleased) {
-    ComputerKeyboardPlay keys{rig.parts, player};
+    ComputerKeyboardPlay keys{rig.parts(), player};
     edit.pressKeyboard(40, 1);
     edit.release(true);
     edit.pressKeyboard(70, 2);
@@ -491,7 +488,7 @@ TEST_F(BandEditControllerTest, KeysPastTheMidiRangePlayNothing) {
 }
 
 TEST_F(BandEditControllerTest, TransposedKeyOutsideTheMidiRangeIsShownButNotSent) {
-    rig.parts.partAt(3).noteShift = 30;
+    rig.session.setNoteShift(3, 30);
     edit.pressKeyboard(100, 3);
     edit.release(false);
     EXPECT_TRUE(rig.backend.events().empty());

@@ -19,15 +19,14 @@ constexpr PanelRefresh kShowAndDraw{.showBand = true, .drawBands = true};
 // Three bands on device 0: 0..39 (channel 0), 40..79 (1), 80..127 (2).
 struct PropertyPanelLogicTest : ::testing::Test {
     PropertyPanelLogicTest() {
-        rig.parts.splitPart(0, 40);
-        rig.parts.splitPart(1, 80);
-        rig.parts.rebuildRoutes();
+        rig.session.split(0, 40);
+        rig.session.split(1, 80);
         rig.backend.clearRecords();
     }
-    Part& part(int i) { return rig.parts.partAt(i); }
+    const Part& part(int i) { return rig.parts().partAt(i); }
     std::vector<std::pair<int, int>> ranges() {
         std::vector<std::pair<int, int>> r;
-        for (const Part& p : rig.parts.parts())
+        for (const Part& p : rig.parts().parts())
             r.emplace_back(p.lowKey, p.highKey);
         return r;
     }
@@ -35,14 +34,14 @@ struct PropertyPanelLogicTest : ::testing::Test {
 
     VirtualRig rig{3};
     int modified = 0;
-    PropertyPanelLogic panel{rig.parts, [this] { ++modified; }};
+    PropertyPanelLogic panel{rig.session, [this] { ++modified; }};
 };
 
 // --- Show band --------------------------------------------------------------------------------
 
 TEST(PropertyPanelLogicView, NewArrangementShowsPart1OverTheWholeKeyboard) {
     VirtualRig rig{2};
-    PropertyPanelLogic panel{rig.parts, {}};
+    PropertyPanelLogic panel{rig.session, {}};
     PropertyPanelViewState expected;
     expected.name = "Part1";
     expected.channel = 1;
@@ -61,8 +60,8 @@ TEST(PropertyPanelLogicView, NewArrangementShowsPart1OverTheWholeKeyboard) {
 }
 
 TEST_F(PropertyPanelLogicTest, MiddleBandShowsItsValuesWithBothRangeEditsOpen) {
-    part(1).noteShift = -7;
-    part(1).outputDevice = 2;
+    rig.session.setNoteShift(1, -7);
+    rig.session.setOutputDevice(1, 2);
     const PropertyPanelViewState v = panel.view(1);
     EXPECT_EQ(v.name, "Part2");
     EXPECT_EQ(v.channel, 2);
@@ -98,7 +97,7 @@ TEST_F(PropertyPanelLogicTest, HexDisplayChangesOnlyTheRangeTexts) {
 }
 
 TEST_F(PropertyPanelLogicTest, NoInputSelectedWhenNoInputIsOpen) {
-    rig.parts.devices().closeAll();
+    rig.session.shutdown();
     EXPECT_EQ(panel.view(0).inputDevice, -1);
 }
 
@@ -132,43 +131,43 @@ TEST_F(PropertyPanelLogicTest, NameLimitCountsCharactersNotBytes) {
 // --- Spins ------------------------------------------------------------------------------------
 
 TEST_F(PropertyPanelLogicTest, ChannelSpinStaysWithinOneToSixteen) {
-    part(0).channel = 15;
+    rig.session.setChannel(0, 15);
     EXPECT_EQ(panel.spin(0, PanelSpin::Channel, SpinArrow::Up), kShowBand);
     EXPECT_EQ(part(0).channel, 15);
-    part(0).channel = 0;
+    rig.session.setChannel(0, 0);
     panel.spin(0, PanelSpin::Channel, SpinArrow::Down);
     EXPECT_EQ(part(0).channel, 0);
     panel.spin(0, PanelSpin::Channel, SpinArrow::Up);
     EXPECT_EQ(part(0).channel, 1);
-    EXPECT_EQ(rig.parts.routes().at(10).channel, 1);
+    EXPECT_EQ(rig.session.routes().at(10).channel, 1);
     // Every click marks the arrangement modified, even at a limit.
     EXPECT_EQ(modified, 3);
 }
 
 TEST_F(PropertyPanelLogicTest, NoteShiftSpinStopsAtPlusAndMinus128) {
-    part(1).noteShift = 127;
+    rig.session.setNoteShift(1, 127);
     panel.spin(1, PanelSpin::NoteShift, SpinArrow::Up);
     EXPECT_EQ(part(1).noteShift, 128);
     panel.spin(1, PanelSpin::NoteShift, SpinArrow::Up);
     EXPECT_EQ(part(1).noteShift, 128);
-    part(1).noteShift = -128;
+    rig.session.setNoteShift(1, -128);
     panel.spin(1, PanelSpin::NoteShift, SpinArrow::Down);
     EXPECT_EQ(part(1).noteShift, -128);
     panel.spin(1, PanelSpin::NoteShift, SpinArrow::Up);
     EXPECT_EQ(part(1).noteShift, -127);
-    EXPECT_EQ(rig.parts.routes().at(50).noteShift, -127);
+    EXPECT_EQ(rig.session.routes().at(50).noteShift, -127);
 }
 
 TEST_F(PropertyPanelLogicTest, RangeSpinsMoveTheSharedBoundary) {
     EXPECT_EQ(panel.spin(1, PanelSpin::RangeLow, SpinArrow::Up), kShowAndDraw);
     EXPECT_EQ(ranges(), (Ranges{{0, 40}, {41, 79}, {80, 127}}));
-    EXPECT_EQ(rig.parts.routes().at(40).channel, 0);
+    EXPECT_EQ(rig.session.routes().at(40).channel, 0);
     panel.spin(1, PanelSpin::RangeLow, SpinArrow::Down);
     panel.spin(1, PanelSpin::RangeLow, SpinArrow::Down);
     EXPECT_EQ(ranges(), (Ranges{{0, 38}, {39, 79}, {80, 127}}));
     panel.spin(1, PanelSpin::RangeHigh, SpinArrow::Down);
     EXPECT_EQ(ranges(), (Ranges{{0, 38}, {39, 78}, {79, 127}}));
-    EXPECT_EQ(rig.parts.routes().at(79).channel, 2);
+    EXPECT_EQ(rig.session.routes().at(79).channel, 2);
     panel.spin(1, PanelSpin::RangeHigh, SpinArrow::Up);
     EXPECT_EQ(ranges(), (Ranges{{0, 38}, {39, 79}, {80, 127}}));
     EXPECT_EQ(modified, 5);
@@ -184,21 +183,16 @@ TEST_F(PropertyPanelLogicTest, KeyboardEndsDoNotMoveBySpin) {
 }
 
 TEST_F(PropertyPanelLogicTest, RangeSpinsNeverEmptyABand) {
-    part(0).highKey = 40;
-    part(1).lowKey = 41;
-    part(1).highKey = 41;
-    part(2).lowKey = 42;
+    rig.session.setRange(1, 41, 41);
     panel.spin(1, PanelSpin::RangeLow, SpinArrow::Up);  // band 1 is one key wide
     panel.spin(1, PanelSpin::RangeHigh, SpinArrow::Down);
     EXPECT_EQ(ranges(), (Ranges{{0, 40}, {41, 41}, {42, 127}}));
 
-    part(0).highKey = 0;
-    part(1).lowKey = 1;
+    rig.session.setRange(1, 1, 41);
     panel.spin(1, PanelSpin::RangeLow, SpinArrow::Down);  // band 0 is one key wide
     EXPECT_EQ(ranges(), (Ranges{{0, 0}, {1, 41}, {42, 127}}));
 
-    part(1).highKey = 126;
-    part(2).lowKey = 127;
+    rig.session.setRange(1, 1, 126);
     panel.spin(1, PanelSpin::RangeHigh, SpinArrow::Up);  // band 2 is one key wide
     EXPECT_EQ(ranges(), (Ranges{{0, 0}, {1, 126}, {127, 127}}));
 }
@@ -209,7 +203,7 @@ TEST_F(PropertyPanelLogicTest, ChannelEnterStoresOneLessThanTyped) {
     EXPECT_EQ(panel.enterPressed(1, PanelEdit::Channel, "16"), kShowAndDraw);
     EXPECT_EQ(part(1).channel, 15);
     EXPECT_EQ(panel.view(1).channel, 16);
-    EXPECT_EQ(rig.parts.routes().at(50).channel, 15);
+    EXPECT_EQ(rig.session.routes().at(50).channel, 15);
     panel.enterPressed(1, PanelEdit::Channel, " 3 ");
     EXPECT_EQ(part(1).channel, 2);
 }
@@ -225,7 +219,7 @@ TEST_F(PropertyPanelLogicTest, ChannelEnterRejectsWhatIsNotOneToSixteen) {
 TEST_F(PropertyPanelLogicTest, NoteShiftEnterTakesSignedValuesUpTo128) {
     panel.enterPressed(2, PanelEdit::NoteShift, "-12");
     EXPECT_EQ(part(2).noteShift, -12);
-    EXPECT_EQ(rig.parts.routes().at(100).noteShift, -12);
+    EXPECT_EQ(rig.session.routes().at(100).noteShift, -12);
     panel.enterPressed(2, PanelEdit::NoteShift, "+128");
     EXPECT_EQ(part(2).noteShift, 128);
     panel.enterPressed(2, PanelEdit::NoteShift, "-128");
@@ -249,7 +243,7 @@ TEST_F(PropertyPanelLogicTest, RangeTextIsReadInTheDisplayedBase) {
     EXPECT_EQ(part(1).lowKey, 40);
     panel.enterPressed(1, PanelEdit::RangeLow, "0x3C");
     EXPECT_EQ(part(1).lowKey, 60);
-    EXPECT_EQ(rig.parts.routes().at(59).channel, 0);
+    EXPECT_EQ(rig.session.routes().at(59).channel, 0);
 }
 
 TEST_F(PropertyPanelLogicTest, LastNumberOfARangeListCounts) {
@@ -285,19 +279,19 @@ TEST_F(PropertyPanelLogicTest, RangeEnterCannotMoveTheKeyboardsEnds) {
 
 TEST_F(PropertyPanelLogicTest, TargetBoxTogglesTheTarget) {
     EXPECT_EQ(panel.toggleChannelMessageTarget(0), PanelRefresh{});
-    EXPECT_EQ(rig.parts.targetPart(), -1);
+    EXPECT_EQ(rig.parts().targetPart(), -1);
     EXPECT_FALSE(panel.view(0).channelMessageTarget);
     rig.play(packMessage(0xB0, 7, 100));
     EXPECT_TRUE(rig.sent(0).empty());
 
     panel.toggleChannelMessageTarget(2);
-    EXPECT_EQ(rig.parts.targetPart(), 2);
+    EXPECT_EQ(rig.parts().targetPart(), 2);
     EXPECT_TRUE(panel.view(2).channelMessageTarget);
     rig.play(packMessage(0xB0, 7, 100));
     EXPECT_EQ(rig.sent(0), (Messages{packMessage(0xB2, 7, 100)}));
 
     panel.toggleChannelMessageTarget(1);  // moves the target
-    EXPECT_EQ(rig.parts.targetPart(), 1);
+    EXPECT_EQ(rig.parts().targetPart(), 1);
     EXPECT_EQ(modified, 3);
 }
 
@@ -306,10 +300,10 @@ TEST_F(PropertyPanelLogicTest, TargetBoxTogglesTheTarget) {
 TEST_F(PropertyPanelLogicTest, OutputDeviceReleasesTheOldDeviceThenAcquiresTheNew) {
     EXPECT_EQ(panel.selectOutputDevice(1, 2), PanelRefresh{});
     EXPECT_EQ(part(1).outputDevice, 2);
-    EXPECT_EQ(rig.parts.devices().useCount(0), 2);
-    EXPECT_EQ(rig.parts.devices().useCount(2), 1);
+    EXPECT_EQ(rig.session.devices().useCount(0), 2);
+    EXPECT_EQ(rig.session.devices().useCount(2), 1);
     EXPECT_TRUE(rig.backend.isOutputOpen("Out2"));
-    EXPECT_EQ(rig.parts.routes().at(50).device, 2);
+    EXPECT_EQ(rig.session.routes().at(50).device, 2);
     EXPECT_EQ(modified, 1);
 
     // The band's old device closes when no band uses it any more.
@@ -330,14 +324,14 @@ TEST_F(PropertyPanelLogicTest, ChoosingTheSameDeviceAsItsOnlyUserReopensIt) {
     EXPECT_EQ(openings, (std::vector<RecordedEvent::Kind>{RecordedEvent::Kind::Close,
                                                           RecordedEvent::Kind::Open}));
     EXPECT_TRUE(rig.backend.isOutputOpen("Out2"));
-    EXPECT_EQ(rig.parts.devices().useCount(2), 1);
+    EXPECT_EQ(rig.session.devices().useCount(2), 1);
 }
 
 TEST_F(PropertyPanelLogicTest, OutputDeviceOutsideTheListChangesNothing) {
     EXPECT_EQ(panel.selectOutputDevice(1, 3), kShowBand);
     EXPECT_EQ(panel.selectOutputDevice(1, -1), kShowBand);
     EXPECT_EQ(part(1).outputDevice, 0);
-    EXPECT_EQ(rig.parts.devices().useCount(0), 3);
+    EXPECT_EQ(rig.session.devices().useCount(0), 3);
     EXPECT_EQ(modified, 0);
 }
 

@@ -1,4 +1,4 @@
-#include "midi/headless_session.h"
+#include "session/headless_runner.h"
 
 #include <poll.h>
 
@@ -9,38 +9,36 @@
 
 namespace tarvelo {
 
-HeadlessSession::HeadlessSession(MidiBackend& backend, std::ostream& diagnostics)
-    : diagnostics_(diagnostics), parts_(backend) {
-    // The owner must be in place before any device opens: it receives their completions.
-    parts_.devices().initialize(&mailbox_);
+HeadlessRunner::HeadlessRunner(MidiBackend& backend, std::ostream& diagnostics)
+    : diagnostics_(diagnostics), session_(backend, *this) {
+    session_.listDevices();
 }
 
-HeadlessSession::~HeadlessSession() {
+HeadlessRunner::~HeadlessRunner() {
     shutdown();
 }
 
-std::optional<FileError> HeadlessSession::load(const std::string& path) {
-    return loadArrangement(path, parts_, *this);
+std::optional<FileError> HeadlessRunner::load(const std::string& path) {
+    return session_.load(path);
 }
 
-void HeadlessSession::start() {
-    parts_.rebuildRoutes();
-    sender_.sendAllInitialMessages();
+void HeadlessRunner::start() {
+    session_.sendAllInitialMessages();
 }
 
-void HeadlessSession::deliverPosted() {
+void HeadlessRunner::deliverPosted() {
     // A notice may start the next list, which may post again: delivered one by one, never from
     // inside the sender.
     while (!posted_.empty()) {
         const int part = posted_.front();
         posted_.pop_front();
-        sender_.onInitSent(part);
+        session_.initialMessagesSent(part);
     }
 }
 
-bool HeadlessSession::processEvents(int timeoutMs, int stopFd) {
+bool HeadlessRunner::processEvents(int timeoutMs, int stopFd) {
     deliverPosted();
-    const int wakeFd = mailbox_.wakeSignal().fd();
+    const int wakeFd = session_.mailbox().wakeSignal().fd();
     pollfd fds[2] = {{wakeFd, POLLIN, 0}, {stopFd, POLLIN, 0}};
     // Without a wake-up descriptor the mailbox is polled on a short period instead.
     const int timeout = wakeFd < 0 && (timeoutMs < 0 || timeoutMs > 10) ? 10 : timeoutMs;
@@ -49,26 +47,26 @@ bool HeadlessSession::processEvents(int timeoutMs, int stopFd) {
         return true;
     if (stopFd >= 0 && (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) != 0)
         return false;
-    mailbox_.drain(*this);
+    session_.drain();
     deliverPosted();
     return true;
 }
 
-void HeadlessSession::run(int stopFd) {
+void HeadlessRunner::run(int stopFd) {
     while (processEvents(-1, stopFd)) {
     }
 }
 
-void HeadlessSession::shutdown() {
-    parts_.devices().closeAll();
+void HeadlessRunner::shutdown() {
+    session_.shutdown();
 }
 
-void HeadlessSession::onServerLost() {
+void HeadlessRunner::serverLost() {
     diagnostics_ << "tarvelo: the MIDI server went away; the devices stay silent" << std::endl;
 }
 
-void HeadlessSession::reportUnsendable(int part, int index, PackedMessage message,
-                                       ShortMessageFault fault) {
+void HeadlessRunner::reportUnsendable(int part, int index, PackedMessage message,
+                                      ShortMessageFault fault) {
     const char* why = "";
     switch (fault) {
         case ShortMessageFault::NotAStatus:
@@ -92,13 +90,13 @@ void HeadlessSession::reportUnsendable(int part, int index, PackedMessage messag
         std::snprintf(hex, sizeof hex, i == 0 ? "%02X" : " %02X", bytes[i]);
         shown += hex;
     }
-    diagnostics_ << "tarvelo: part " << part + 1 << " \"" << parts_.partAt(part).name
+    diagnostics_ << "tarvelo: part " << part + 1 << " \"" << session_.parts().partAt(part).name
                  << "\", initial message " << index + 1 << " (" << shown << ") not sent: " << why
                  << std::endl;
 }
 
-MessageAnswer HeadlessSession::show(std::string_view text, std::string_view caption,
-                                    MessageButtons buttons, MessageIcon) {
+MessageAnswer HeadlessRunner::show(std::string_view text, std::string_view caption,
+                                   MessageButtons buttons, MessageIcon) {
     std::string line(caption.empty() ? std::string_view("tarvelo") : caption);
     line += ": ";
     for (char c : text)

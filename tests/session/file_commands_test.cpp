@@ -1,4 +1,4 @@
-#include "model/file_commands.h"
+#include "session/file_commands.h"
 
 #include <gtest/gtest.h>
 
@@ -43,10 +43,8 @@ struct ScriptedDialogs : FileDialogs {
 struct RecordingWindow : FileWindowHooks {
     void setTitle(std::string_view t) override { titles.emplace_back(t); }
     void showNewArrangement() override { ++shown; }
-    void sendAllInitialMessages() override { ++sendAll; }
     std::vector<std::string> titles;
     int shown = 0;
-    int sendAll = 0;
 };
 
 // The main window's file side over a virtual rig, started as at start-up.
@@ -55,18 +53,20 @@ struct FileRig {
 
     // Makes a change the user could make, as the window does.
     void edit() {
-        rig.parts.splitPart(rig.parts.partCount() - 1, 100 + rig.parts.partCount());
-        rig.parts.rebuildRoutes();
+        rig.session.split(rig.parts().partCount() - 1, 100 + rig.parts().partCount());
         commands.setModified(true);
     }
     std::string title() const { return window.titles.empty() ? "" : window.titles.back(); }
+    // Whether a walk over every Part's initial messages was started: it begins with Part 0.
+    bool sentAll() const { return rig.posted == std::deque<int>{0}; }
 
     TempDir dir;
     VirtualRig rig;
-    ScriptedMessageBoxes boxes;
+    // The window shows its own boxes and the session's in the same place.
+    ScriptedMessageBoxes& boxes = rig.boxes;
     ScriptedDialogs dialogs;
     RecordingWindow window;
-    FileCommands commands{rig.parts, &rig.mailbox, boxes, dialogs, window};
+    FileCommands commands{rig.session, boxes, dialogs, window};
 };
 
 TEST(FileTitle, NewArrangementThenAChange) {
@@ -76,7 +76,7 @@ TEST(FileTitle, NewArrangementThenAChange) {
     f.edit();
     EXPECT_EQ(f.title(), "NewFile.trv* - Tarvelo 1.0");
     EXPECT_EQ(f.window.shown, 1);
-    EXPECT_EQ(f.rig.parts.targetPart(), 0);
+    EXPECT_EQ(f.rig.parts().targetPart(), 0);
 }
 
 TEST(FileSave, FirstSaveAsksForANameLaterSavesDoNot) {
@@ -149,7 +149,7 @@ TEST(FileOpen, PromptComesAfterTheChoiceAndCancelKeepsEverything) {
     EXPECT_EQ(prompt.buttons, MessageButtons::YesNoCancel);
     EXPECT_EQ(prompt.icon, MessageIcon::Information);
     EXPECT_EQ(f.commands.fileName(), "NewFile.trv");
-    EXPECT_EQ(f.rig.parts.partCount(), 2);
+    EXPECT_EQ(f.rig.parts().partCount(), 2);
     EXPECT_TRUE(f.commands.modified());
 }
 
@@ -179,12 +179,12 @@ TEST(FileOpen, LoadReplacesTheArrangementRefreshesAndSends) {
     EXPECT_EQ(f.commands.filePath(), path);
     EXPECT_EQ(f.title(), "song.trv - Tarvelo 1.0");
     EXPECT_EQ(f.window.shown, 2);
-    EXPECT_EQ(f.window.sendAll, 1);
-    EXPECT_EQ(f.rig.parts.partAt(1).name, "P1");
-    EXPECT_EQ(f.rig.parts.devices().inputDevice(), 1);
-    EXPECT_EQ(f.rig.parts.routes().at(100).device, 2);
-    EXPECT_EQ(f.rig.parts.routes().at(100).channel, 10);
-    EXPECT_EQ(f.rig.parts.targetDevice(), 2);
+    EXPECT_TRUE(f.sentAll());
+    EXPECT_EQ(f.rig.parts().partAt(1).name, "P1");
+    EXPECT_EQ(f.rig.session.devices().inputDevice(), 1);
+    EXPECT_EQ(f.rig.session.routes().at(100).device, 2);
+    EXPECT_EQ(f.rig.session.routes().at(100).channel, 10);
+    EXPECT_EQ(f.rig.parts().targetDevice(), 2);
 }
 
 TEST(FileOpen, FailedReadKeepsArrangementNameAndMark) {
@@ -200,8 +200,8 @@ TEST(FileOpen, FailedReadKeepsArrangementNameAndMark) {
     EXPECT_NE(f.boxes.shown[1].text.find(path), std::string::npos);
     EXPECT_EQ(f.commands.fileName(), "NewFile.trv");
     EXPECT_TRUE(f.commands.modified());
-    EXPECT_EQ(f.rig.parts.partCount(), 2);
-    EXPECT_EQ(f.window.sendAll, 0);
+    EXPECT_EQ(f.rig.parts().partCount(), 2);
+    EXPECT_FALSE(f.sentAll());
     EXPECT_TRUE(f.rig.backend.isOutputOpen("Out0"));
 }
 
@@ -210,7 +210,7 @@ TEST(FileOpen, YesSavesToTheCurrentPathFirst) {
     const std::string first = f.dir.file("first.trv");
     f.dialogs.saveAnswers.push_back(first);
     f.commands.saveAs();
-    ASSERT_EQ(saveArrangement(f.dir.file("second.trv"), f.rig.parts), std::nullopt);
+    ASSERT_EQ(f.rig.session.save(f.dir.file("second.trv")), std::nullopt);
     f.edit();
     f.dialogs.openAnswers.push_back(f.dir.file("second.trv"));
     f.boxes.answers.push_back(MessageAnswer::Yes);
@@ -233,8 +233,8 @@ TEST(FileNew, YesAlwaysAsksForAFileNameEvenWithAPath) {
     EXPECT_EQ(readArrangementFile(other).arrangement->parts.size(), 2u);
     EXPECT_EQ(f.title(), "NewFile.trv - Tarvelo 1.0");
     EXPECT_EQ(f.commands.filePath(), "");
-    EXPECT_EQ(f.rig.parts.partCount(), 1);
-    EXPECT_EQ(f.window.sendAll, 0);
+    EXPECT_EQ(f.rig.parts().partCount(), 1);
+    EXPECT_FALSE(f.sentAll());
 }
 
 TEST(FileNew, CancelledSaveAsStillDiscardsButAFailedSaveStops) {
@@ -243,18 +243,18 @@ TEST(FileNew, CancelledSaveAsStillDiscardsButAFailedSaveStops) {
     f.boxes.answers.push_back(MessageAnswer::Yes);
     f.dialogs.saveAnswers.push_back(std::nullopt);
     f.commands.newArrangement();
-    EXPECT_EQ(f.rig.parts.partCount(), 1);
+    EXPECT_EQ(f.rig.parts().partCount(), 1);
 
     f.edit();
     f.boxes.answers.push_back(MessageAnswer::Yes);
     f.dialogs.saveAnswers.push_back(f.dir.file("missing/dir.trv"));
     f.commands.newArrangement();
-    EXPECT_EQ(f.rig.parts.partCount(), 2);
+    EXPECT_EQ(f.rig.parts().partCount(), 2);
     EXPECT_TRUE(f.commands.modified());
 
     f.boxes.answers.push_back(MessageAnswer::Cancel);
     f.commands.newArrangement();
-    EXPECT_EQ(f.rig.parts.partCount(), 2);
+    EXPECT_EQ(f.rig.parts().partCount(), 2);
 }
 
 TEST(FileClose, PromptOnlyWhenModified) {

@@ -9,8 +9,7 @@
 
 namespace tarvelo {
 
-class OwnerMailbox;
-class PartList;
+class LiveSession;
 
 // How the file dialogs are set up.
 struct FileDialogOptions {
@@ -37,12 +36,11 @@ class FileWindowHooks {
     // After New or a load: show the arrangement's input device, select Part 0 alone (the band
     // selection's current Part), show Part 0 in the property panel and redraw the band strip.
     virtual void showNewArrangement() = 0;
-    // After a load: send every Part's initial messages, Part 0 first.
-    virtual void sendAllInitialMessages() = 0;
 };
 
 // New, Open, Save, Save As and Close, with the file state (path, name, modified mark) and the
-// window title. User-interface thread.
+// window title. A load sends every Part's initial messages, Part 0 first, once the window shows
+// the arrangement. User-interface thread.
 //
 // Unlike a bare read or write, a failure never loses work: a failed save is reported and the
 // arrangement stays marked modified (a New, Open or Close waiting for that save does not go on),
@@ -54,7 +52,8 @@ class FileCommands {
     static constexpr std::string_view kPromptCaption = "Tarvelo";
     static constexpr std::string_view kSaveChangesQuestion = "は変更されています。保存しますか？";
 
-    FileCommands(PartList& parts, OwnerMailbox* owner, MessageBoxes& boxes, FileDialogs& dialogs,
+    // Everything passed in must outlive the commands.
+    FileCommands(LiveSession& session, MessageBoxes& boxes, FileDialogs& dialogs,
                  FileWindowHooks& window);
 
     // The start-up arrangement: New without the prompt.
@@ -93,8 +92,7 @@ class FileCommands {
     SaveOutcome runSaveAs();
     void resetToNew();
 
-    PartList& parts_;
-    OwnerMailbox* owner_;
+    LiveSession& session_;
     MessageBoxes& boxes_;
     FileDialogs& dialogs_;
     FileWindowHooks& window_;

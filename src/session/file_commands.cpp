@@ -1,8 +1,8 @@
-#include "model/file_commands.h"
+#include "session/file_commands.h"
 
 #include <filesystem>
 
-#include "model/part_list.h"
+#include "session/live_session.h"
 
 namespace tarvelo {
 
@@ -42,9 +42,9 @@ std::string describeWriteError(const std::string& path, const FileError& error) 
     return text;
 }
 
-FileCommands::FileCommands(PartList& parts, OwnerMailbox* owner, MessageBoxes& boxes,
-                           FileDialogs& dialogs, FileWindowHooks& window)
-    : parts_(parts), owner_(owner), boxes_(boxes), dialogs_(dialogs), window_(window) {}
+FileCommands::FileCommands(LiveSession& session, MessageBoxes& boxes, FileDialogs& dialogs,
+                           FileWindowHooks& window)
+    : session_(session), boxes_(boxes), dialogs_(dialogs), window_(window) {}
 
 std::string FileCommands::title() const {
     std::string t = fileName_;
@@ -64,13 +64,10 @@ void FileCommands::initialize() {
 }
 
 void FileCommands::resetToNew() {
-    parts_.createDefault(owner_, 0, 127);
-    parts_.setTarget(0);
-    parts_.devices().openInput(0);
+    session_.newArrangement();
     fileName_ = kNewFileName;
     filePath_.clear();
     setModified(false);
-    parts_.rebuildRoutes();
     window_.showNewArrangement();
 }
 
@@ -106,15 +103,14 @@ bool FileCommands::open() {
 }
 
 bool FileCommands::openPath(const std::string& path) {
-    if (const std::optional<FileError> error = loadArrangement(path, parts_, boxes_)) {
+    if (const std::optional<FileError> error = session_.load(path)) {
         boxes_.show(describeReadError(path, *error), "", MessageButtons::Ok, MessageIcon::Error);
         return false;
     }
     filePath_ = path;
     fileName_ = lastComponent(path);
-    parts_.rebuildRoutes();
     window_.showNewArrangement();
-    window_.sendAllInitialMessages();
+    session_.sendAllInitialMessages();
     setModified(false);
     return true;
 }
@@ -141,7 +137,7 @@ FileCommands::SaveOutcome FileCommands::runSaveAs() {
 }
 
 FileCommands::SaveOutcome FileCommands::saveTo(const std::string& path) {
-    if (const std::optional<FileError> error = saveArrangement(path, parts_)) {
+    if (const std::optional<FileError> error = session_.save(path)) {
         boxes_.show(describeWriteError(path, *error), "", MessageButtons::Ok, MessageIcon::Error);
         return SaveOutcome::Failed;
     }

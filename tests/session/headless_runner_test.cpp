@@ -1,4 +1,4 @@
-#include "midi/headless_session.h"
+#include "session/headless_runner.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -56,7 +56,7 @@ struct HeadlessRig {
         EXPECT_EQ(writeArrangementFile(path, a), std::nullopt);
         return path;
     }
-    void settle(HeadlessSession& session) {
+    void settle(HeadlessRunner& session) {
         for (int i = 0; i < 100 && !session.idle(); ++i)
             session.processEvents(100);
     }
@@ -66,10 +66,10 @@ struct HeadlessRig {
     std::ostringstream diagnostics;
 };
 
-TEST(HeadlessSession, SendsInitialMessagesInOrderThenRoutes) {
+TEST(HeadlessRunner, SendsInitialMessagesInOrderThenRoutes) {
     HeadlessRig r;
     const std::string path = r.save(twoPartArrangement("Keys", "Synth A", "Synth B"));
-    HeadlessSession session(r.backend, r.diagnostics);
+    HeadlessRunner session(r.backend, r.diagnostics);
     ASSERT_EQ(session.load(path), std::nullopt);
     session.start();
     r.settle(session);
@@ -101,20 +101,20 @@ TEST(HeadlessSession, SendsInitialMessagesInOrderThenRoutes) {
     EXPECT_TRUE(r.diagnostics.str().empty());
 }
 
-TEST(HeadlessSession, MissingDevicesAreReportedAndReplacedByDeviceZero) {
+TEST(HeadlessRunner, MissingDevicesAreReportedAndReplacedByDeviceZero) {
     HeadlessRig r;
     const std::string path = r.save(twoPartArrangement("Gone keys", "Synth A", "Gone synth"));
-    HeadlessSession session(r.backend, r.diagnostics);
+    HeadlessRunner session(r.backend, r.diagnostics);
     ASSERT_EQ(session.load(path), std::nullopt);
     EXPECT_EQ(r.diagnostics.str(),
               "デバイスオープンエラー: Gone keys が見つかりませんでした。\n"
               "デバイスオープンエラー: Gone synth が見つかりませんでした。\n");
-    EXPECT_EQ(session.parts().partAt(1).outputDevice, 0);
-    EXPECT_EQ(session.parts().devices().useCount(0), 2);
+    EXPECT_EQ(session.session().parts().partAt(1).outputDevice, 0);
+    EXPECT_EQ(session.session().devices().useCount(0), 2);
     EXPECT_TRUE(r.backend.isInputOpen("Keys"));
 }
 
-TEST(HeadlessSession, InitialMessagesThatAreNoValidMidiAreNamedOneLineEach) {
+TEST(HeadlessRunner, InitialMessagesThatAreNoValidMidiAreNamedOneLineEach) {
     HeadlessRig r;
     StoredArrangement a = twoPartArrangement("Keys", "Synth A", "Synth B");
     InitialMessageList& high = a.parts[1].messages;
@@ -123,7 +123,7 @@ TEST(HeadlessSession, InitialMessagesThatAreNoValidMidiAreNamedOneLineEach) {
     high.append(InitialMessage{7, 0xF7, -1, -1, {}, 0});
     high.append(InitialMessage{1, 0xC0, 0x90, -1, {}, 0});
     const std::string path = r.save(a);
-    HeadlessSession session(r.backend, r.diagnostics);
+    HeadlessRunner session(r.backend, r.diagnostics);
     ASSERT_EQ(session.load(path), std::nullopt);
     session.start();
     r.settle(session);
@@ -142,10 +142,10 @@ TEST(HeadlessSession, InitialMessagesThatAreNoValidMidiAreNamedOneLineEach) {
         "more\n");
 }
 
-TEST(HeadlessSession, UnreadableFileOpensNothing) {
+TEST(HeadlessRunner, UnreadableFileOpensNothing) {
     HeadlessRig r;
     testing::writeBytes(r.dir.file("bad.trv"), {1, 0, 0});
-    HeadlessSession session(r.backend, r.diagnostics);
+    HeadlessRunner session(r.backend, r.diagnostics);
     const auto error = session.load(r.dir.file("bad.trv"));
     ASSERT_TRUE(error.has_value());
     EXPECT_EQ(error->kind, FileErrorKind::Corrupt);
@@ -153,10 +153,10 @@ TEST(HeadlessSession, UnreadableFileOpensNothing) {
     EXPECT_FALSE(r.backend.isInputOpen("Keys"));
 }
 
-TEST(HeadlessSession, StopsWhenTheStopDescriptorFiresAndShutsEverythingDown) {
+TEST(HeadlessRunner, StopsWhenTheStopDescriptorFiresAndShutsEverythingDown) {
     HeadlessRig r;
     const std::string path = r.save(twoPartArrangement("Keys", "Synth A", "Synth B"));
-    HeadlessSession session(r.backend, r.diagnostics);
+    HeadlessRunner session(r.backend, r.diagnostics);
     ASSERT_EQ(session.load(path), std::nullopt);
     session.start();
     int stop[2];

@@ -1,0 +1,136 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "midi/backend.h"
+#include "midi/initial_message_sender.h"
+#include "midi/midi_device_set.h"
+#include "midi/owner_mailbox.h"
+#include "model/arrangement_file.h"
+#include "model/part_list.h"
+#include "session/session_host.h"
+
+namespace tarvelo {
+
+// The one owner of the live side: the arrangement, the MIDI devices, the routes the input
+// callback reads, the channel-message target and the initial-message sender.
+//
+// Its operations are what a user means ("move this part to that device", "split here"); each one
+// keeps the devices' use counts (every Part holds one use of its output device) and the routes in
+// step with the arrangement, so no caller ever releases, acquires or rebuilds anything itself.
+//
+// Everything runs on the user-interface thread. The MIDI input thread reads the routes, the
+// target and the output devices concurrently, lock-free; the device threads post notes and
+// completions into the session's mailbox, which the owner drains (drain()) when its wake signal
+// fires.
+class LiveSession final : public MailboxVisitor, private InitialMessageHost {
+  public:
+    // backend and host must outlive the session. No device is listed or opened yet.
+    LiveSession(MidiBackend& backend, SessionHost& host);
+    ~LiveSession() override;
+    LiveSession(const LiveSession&) = delete;
+    LiveSession& operator=(const LiveSession&) = delete;
+
+    // Closes every device and lists the system's devices again (the start-up check).
+    void listDevices();
+
+    // The default arrangement: one Part "Part1" over keys 0..127 on output device 0, channel 0,
+    // the channel-message target, input device 0 open. Lists the devices again first.
+    void newArrangement();
+
+    // Reads the arrangement file at path. On success the devices are listed again, every name
+    // in the file is looked up (a missing input or Part device is reported in a box and replaced
+    // by device 0), and its devices are opened. On failure nothing changes. Initial messages
+    // are not sent (sendAllInitialMessages).
+    std::optional<FileError> load(const std::string& path);
+
+    // Writes the arrangement, its devices by name. Replaces the file only once it is complete.
+    std::optional<FileError> save(const std::string& path) const;
+
+    // Reopens the MIDI input with device index. A negative index does nothing (false).
+    bool setInputDevice(int index);
+
+    // Moves Part part to output device index: its old device loses a use (closing, and so
+    // silencing, when it was the last), then the new one gains one. Choosing the device the Part
+    // already uses alone therefore closes and reopens it. An index outside the device list
+    // changes nothing (false). The channel-message target keeps its snapshot.
+    bool setOutputDevice(int part, int index);
+
+    // Field edits of Part part; channel 0..15.
+    void setChannel(int part, std::uint8_t channel);
+    void setNoteShift(int part, int noteShift);
+    void setName(int part, std::string name);
+
+    // Gives Part part the keys lowKey..highKey; its neighbours give up or take over the keys
+    // between, so the Parts stay contiguous. False, and nothing changes, when that would move
+    // the keyboard's ends or leave a Part without a key.
+    bool setRange(int part, int lowKey, int highKey);
+
+    // Splits Part part at key (lowKey < key <= highKey); returns the new upper Part's index.
+    int split(int part, int key);
+
+    // Merges Parts first..last into Part keep; returns the merged Part's index (first).
+    int join(int first, int last, int keep);
+
+    // Makes Part part the channel-message target, or clears the target for an index outside the
+    // Parts (false).
+    bool setTarget(int part);
+
+    const PartList& parts() const { return parts_; }
+    // Part part's initial messages, for the editor; editing them changes nothing live (a send
+    // copies the list). Throws InvalidArgumentError for an index outside the Parts.
+    InitialMessageList& messageList(int part) { return parts_.messageListAt(part); }
+    // The name of Part part's output device; empty when the device is not in the list.
+    std::string outputDeviceName(int part) const;
+
+    // The routes the input callback reads.
+    const RoutingTable& routes() const { return parts_.routes(); }
+
+    // The devices: names, counts, the open input, use counts, the open outputs (for notes played
+    // from this thread).
+    const MidiDeviceSet& devices() const { return parts_.devices(); }
+
+    // Sends Part part's initial messages to its device, or queues them behind the list under
+    // way; true when the list was finished within the call.
+    bool sendInitialMessages(int part);
+    // Sends every Part's list, Part 0 first, each after the previous one's notice came back.
+    void sendAllInitialMessages();
+    // The host hands back a notice it was given through SessionHost::postInitSent.
+    void initialMessagesSent(int part);
+    const InitialMessageSender& sender() const { return sender_; }
+
+    // What the device threads post: drained with drain(), woken through mailbox().wakeSignal().
+    OwnerMailbox& mailbox() { return mailbox_; }
+    // Hands everything the device threads posted to its place: notes and a lost server to the
+    // host, completions to the sender.
+    void drain() { mailbox_.drain(*this); }
+
+    // Silences and closes every device, the input first.
+    void shutdown();
+
+    // MailboxVisitor: the device threads' notices, on this thread.
+    void onMidiNote(PackedMessage message) override;
+    void onLongMessageDone(LongMessageToken token) override;
+    void onServerLost() override;
+
+  private:
+    // InitialMessageHost
+    void postInitSent(int part) override { host_.postInitSent(part); }
+    MessageBoxes& messageBoxes() override { return host_.messageBoxes(); }
+    void reportUnsendable(int part, int index, PackedMessage message,
+                          ShortMessageFault fault) override {
+        host_.reportUnsendable(part, index, message, fault);
+    }
+
+    void rebuildRoutes();
+
+    SessionHost& host_;
+    // Declared before the devices: they post into it until they are closed.
+    OwnerMailbox mailbox_;
+    PartList parts_;
+    InitialMessageSender sender_{*this, parts_, parts_.devices()};
+};
+
+}  // namespace tarvelo
