@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <deque>
 #include <iosfwd>
 #include <optional>
@@ -31,7 +32,8 @@ class HeadlessRunner final : private SessionHost, private MessageBoxes {
     void start();
 
     // Handles whatever the devices delivered and the notices posted meanwhile, waiting up to
-    // timeoutMs (-1: forever) for something to arrive. Returns false when stopFd (if not -1)
+    // timeoutMs (-1: forever) for something to arrive; lists the devices again when the session's
+    // relist interval has passed, waking up for it. Returns false when stopFd (if not -1)
     // became readable instead.
     bool processEvents(int timeoutMs, int stopFd = -1);
 
@@ -52,6 +54,9 @@ class HeadlessRunner final : private SessionHost, private MessageBoxes {
     // SessionHost
     void noteReceived(PackedMessage) override {}
     void serverLost() override;
+    void serverBack() override;
+    // One line per change.
+    void devicesChanged(const DeviceListChanges& changes) override;
     void postInitSent(int part) override { posted_.push_back(part); }
     MessageBoxes& messageBoxes() override { return *this; }
     // One line naming the Part and the message.
@@ -63,10 +68,14 @@ class HeadlessRunner final : private SessionHost, private MessageBoxes {
                        MessageIcon icon) override;
 
     void deliverPosted();
+    // Lists the devices again when the relist interval has passed; returns the milliseconds until
+    // the next listing is due, or -1 when none is (changes are announced).
+    int followDevicesWhenDue();
 
     std::ostream& diagnostics_;
     LiveSession session_;
     std::deque<int> posted_;
+    std::chrono::steady_clock::time_point lastListing_ = std::chrono::steady_clock::now();
 };
 
 }  // namespace tarvelo

@@ -1,5 +1,7 @@
 #include "session/live_session.h"
 
+#include <algorithm>
+
 namespace tarvelo {
 
 LiveSession::LiveSession(MidiBackend& backend, SessionHost& host) : host_(host), parts_(backend) {}
@@ -116,7 +118,46 @@ void LiveSession::onLongMessageDone(LongMessageToken token) {
 }
 
 void LiveSession::onServerLost() {
+    serverAway_ = true;
+    // Nothing is listed while the server is away: every device is closed (so that the backend
+    // may reach a server again) and waits, absent, under its name.
+    parts_.devices().refresh();
     host_.serverLost();
+}
+
+void LiveSession::followDevices() {
+    MidiDeviceSet& devices = parts_.devices();
+    const DeviceListChanges changes = devices.refresh();
+    if (serverAway_) {
+        if (devices.backend().serverLost())
+            return;
+        // Back: the changes are the whole arrangement coming back, said once.
+        serverAway_ = false;
+        resendForReturnedOutputs(changes);
+        host_.serverBack();
+        return;
+    }
+    if (changes.empty())
+        return;
+    resendForReturnedOutputs(changes);
+    host_.devicesChanged(changes);
+}
+
+std::chrono::milliseconds LiveSession::relistInterval() const {
+    return parts_.devices().backend().relistInterval();
+}
+
+void LiveSession::resendForReturnedOutputs(const DeviceListChanges& changes) {
+    const MidiDeviceSet& devices = parts_.devices();
+    for (int part = 0; part < parts_.partCount(); ++part) {
+        const int device = parts_.partAt(part).outputDevice;
+        const bool returned =
+            std::any_of(changes.outputs.begin(), changes.outputs.end(), [&](const DeviceChange& c) {
+                return c.kind == DeviceChangeKind::Returned && c.index == device;
+            });
+        if (returned && devices.outputHandle(device) != nullptr)
+            sender_.sendInitialMessages(part);
+    }
 }
 
 void LiveSession::rebuildRoutes() {

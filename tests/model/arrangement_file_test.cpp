@@ -217,7 +217,7 @@ TEST(ArrangementFileRoundTrip, ExclusiveLengthZeroOrNegativeHasNoBytes) {
     EXPECT_EQ(r.arrangement->parts[0].messages.at(1)->sysexLength, -7);
 }
 
-TEST(ArrangementFileDevices, EveryMissingDeviceGetsItsOwnBoxInFileOrder) {
+TEST(ArrangementFileDevices, EveryMissingDeviceGetsItsOwnBoxInFileOrderAndIsKeptByName) {
     StoredArrangement a;
     a.inputDeviceName = "Gone keyboard";
     for (const char* name : {"Gone A", "Out1", "Gone B", "Gone A"}) {
@@ -230,8 +230,10 @@ TEST(ArrangementFileDevices, EveryMissingDeviceGetsItsOwnBoxInFileOrder) {
     a.targetChannel = 0;
 
     VirtualRig rig;
+    MidiDeviceSet devices(rig.backend);
+    devices.initialize(nullptr);
     ScriptedMessageBoxes boxes;
-    const ArrangementContent c = resolveDevices(a, rig.session.devices(), boxes);
+    const ArrangementContent c = resolveDevices(a, devices, boxes);
     EXPECT_EQ(boxes.texts(),
               (std::vector<std::string>{
                   "Gone keyboard\nが見つかりませんでした。", "Gone A\nが見つかりませんでした。",
@@ -240,13 +242,24 @@ TEST(ArrangementFileDevices, EveryMissingDeviceGetsItsOwnBoxInFileOrder) {
         EXPECT_EQ(box.caption, "デバイスオープンエラー");
         EXPECT_EQ(box.buttons, MessageButtons::Ok);
     }
-    EXPECT_EQ(c.inputDevice, 0);
-    EXPECT_EQ(c.parts[0].outputDevice, 0);
-    EXPECT_EQ(c.parts[1].outputDevice, 1);
-    EXPECT_EQ(c.targetDevice, 0);
+    // Absent devices are appended after the present ones (In, In2; Out0..Out2), once per name.
+    EXPECT_EQ(devices.deviceName(false, c.inputDevice), "Gone keyboard");
+    EXPECT_EQ(c.inputDevice, 2);
+    EXPECT_EQ(std::vector<int>({c.parts[0].outputDevice, c.parts[1].outputDevice,
+                                c.parts[2].outputDevice, c.parts[3].outputDevice}),
+              std::vector<int>({3, 1, 4, 3}));
+    EXPECT_EQ(devices.deviceName(true, c.targetDevice), "Gone target");
+    EXPECT_FALSE(devices.isPresent(true, 3));
+    EXPECT_TRUE(devices.isPresent(true, 1));
+
+    // Without a target, its name stands for nothing and is not kept.
+    a.targetPart = -1;
+    a.targetDeviceName = "";
+    EXPECT_EQ(resolveDevices(a, devices, boxes).targetDevice, 0);
+    EXPECT_EQ(devices.findOutputByName(""), -1);
 }
 
-TEST(ArrangementFileDevices, AllPartsOnMissingDevicesShareDeviceZero) {
+TEST(ArrangementFileDevices, PartsOnAMissingDeviceStaySilentOnItAndAreSavedUnderItsName) {
     TempDir dir;
     StoredArrangement a;
     a.inputDeviceName = "In";
@@ -261,9 +274,15 @@ TEST(ArrangementFileDevices, AllPartsOnMissingDevicesShareDeviceZero) {
     ScriptedMessageBoxes& boxes = rig.boxes;
     ASSERT_EQ(rig.session.load(dir.file("m.trv")), std::nullopt);
     EXPECT_EQ(boxes.shown.size(), 5u);
+    const int elsewhere = rig.parts().devices().findOutputByName("Elsewhere");
     for (const Part& p : rig.parts().parts())
-        EXPECT_EQ(p.outputDevice, 0);
-    EXPECT_EQ(rig.parts().devices().useCount(0), 5);
+        EXPECT_EQ(p.outputDevice, elsewhere);
+    EXPECT_EQ(rig.parts().devices().useCount(elsewhere), 5);
+    EXPECT_EQ(rig.parts().devices().useCount(0), 0);
+    EXPECT_FALSE(rig.backend.isOutputOpen("Out0"));
+    const StoredArrangement saved = storedArrangementOf(rig.parts());
+    for (const StoredPart& p : saved.parts)
+        EXPECT_EQ(p.outputDeviceName, "Elsewhere");
 }
 
 TEST(ArrangementFileDevices, SameNamedDevicesResolveToTheLowerIndex) {

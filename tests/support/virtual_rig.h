@@ -41,6 +41,8 @@ struct VirtualRig : SessionHost {
     // SessionHost
     void noteReceived(PackedMessage m) override { notes.push_back(m); }
     void serverLost() override { ++serverLosses; }
+    void serverBack() override { ++serverReturns; }
+    void devicesChanged(const DeviceListChanges& c) override { changes.push_back(c); }
     void postInitSent(int part) override { posted.push_back(part); }
     MessageBoxes& messageBoxes() override { return boxes; }
 
@@ -85,6 +87,8 @@ struct VirtualRig : SessionHost {
     ScriptedMessageBoxes boxes;
     std::vector<PackedMessage> notes;
     int serverLosses = 0;
+    int serverReturns = 0;
+    std::vector<DeviceListChanges> changes;
     std::deque<int> posted;
     std::vector<int> delivered;
     LiveSession session{backend, *this};
