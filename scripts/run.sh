@@ -4,6 +4,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 cmake --preset default >/dev/null
-cmake --build build -j"$(nproc)"
+cmake --build build -j"$(nproc)" --target tarvelo  # the program alone, not the tests
 cd data  # the reference files are looked up in the current directory first
 exec ../build/src/tarvelo "$@"

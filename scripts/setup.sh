@@ -10,6 +10,8 @@ packages=(
   jackd2 libjack-jackd2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic qt6-translations-l10n
+  desktop-file-utils appstream shared-mime-info man-db groff-base bsdextrautils file
+  dpkg-dev lintian
 )
 
 missing=()

@@ -13,8 +13,10 @@
 
 namespace tarvelo::app {
 
-int runGui(int argc, char** argv, std::string_view api) {
+int runGui(int argc, char** argv, std::string_view api, const std::string& file) {
     QApplication application(argc, argv);
+    // Ties the windows to the installed desktop entry (its icon and name in docks and panels).
+    QGuiApplication::setDesktopFileName(QStringLiteral(TARVELO_APP_ID));
     if (!ui::installQtJapaneseTranslations(application))
         std::fprintf(stderr,
                      "tarvelo: Qt's Japanese translations were not found; its own "
@@ -26,8 +28,11 @@ int runGui(int argc, char** argv, std::string_view api) {
         return 2;
     }
     ui::CMainDialog window(*backend);
-    if (window.initialize())
-        window.exec();
+    if (!window.initialize())
+        return 0;
+    if (!file.empty())
+        window.openAtStartUp(file);
+    window.exec();
     return 0;
 }
 

@@ -8,6 +8,7 @@
 #include "app/headless_command.h"
 #include "app/help_command.h"
 #include "app/list_devices_command.h"
+#include "app/reference_files_command.h"
 #include "app/version_command.h"
 
 #if TARVELO_WITH_GUI
@@ -16,18 +17,21 @@
 
 namespace {
 
-enum class Command { None, Help, Version, ListDevices, Headless, Dump };
+enum class Command { None, Help, Version, ListDevices, ReferenceFiles, Headless, Dump };
 
 struct CommandLine {
     Command command = Command::None;
-    std::string midiApi;  // "alsa", "jack", or empty for the automatic choice
-    std::string file;     // the arrangement file of --headless and --dump
-    std::string error;    // why the line cannot be used; empty when it can
+    std::string midiApi;   // "alsa", "jack", or empty for the automatic choice
+    std::string file;      // the arrangement file of --headless and --dump
+    std::string openFile;  // the arrangement the window opens with; empty for a new one
+    std::string error;     // why the line cannot be used; empty when it can
 };
 
-// Options: one command at most, plus --midi-api API (also written --midi-api=API).
+// Options: one command at most, plus --midi-api API (also written --midi-api=API); without a
+// command, one arrangement file for the window (after "--" a name may start with '-').
 CommandLine parse(int argc, char** argv) {
     CommandLine line;
+    bool optionsEnded = false;
     const auto setCommand = [&line](Command command, std::string_view option) {
         if (line.command != Command::None && line.command != command) {
             line.error = "'" + std::string(option) + "' cannot be combined with another command";
@@ -37,12 +41,22 @@ CommandLine parse(int argc, char** argv) {
     constexpr std::string_view kApiOption = "--midi-api";
     for (int i = 1; i < argc && line.error.empty(); ++i) {
         const std::string_view arg = argv[i];
-        if (arg == "-h" || arg == "--help") {
+        if (optionsEnded || !arg.starts_with('-')) {
+            if (!line.openFile.empty()) {
+                line.error = "only one arrangement file can be opened";
+                break;
+            }
+            line.openFile = arg;
+        } else if (arg == "--") {
+            optionsEnded = true;
+        } else if (arg == "-h" || arg == "--help") {
             setCommand(Command::Help, arg);
         } else if (arg == "--version") {
             setCommand(Command::Version, arg);
         } else if (arg == "--list-devices") {
             setCommand(Command::ListDevices, arg);
+        } else if (arg == "--reference-files") {
+            setCommand(Command::ReferenceFiles, arg);
         } else if (arg == "--headless" || arg == "--dump") {
             setCommand(arg == "--dump" ? Command::Dump : Command::Headless, arg);
             if (i + 1 == argc) {
@@ -70,6 +84,8 @@ CommandLine parse(int argc, char** argv) {
             line.error = "unknown option '" + std::string(arg) + "'";
         }
     }
+    if (line.error.empty() && !line.openFile.empty() && line.command != Command::None)
+        line.error = "a file to open cannot be combined with a command: '" + line.openFile + "'";
     return line;
 }
 
@@ -88,6 +104,8 @@ int main(int argc, char** argv) {
             return tarvelo::app::runVersion();
         case Command::ListDevices:
             return tarvelo::app::runListDevices(line.midiApi);
+        case Command::ReferenceFiles:
+            return tarvelo::app::runReferenceFiles();
         case Command::Headless:
             return tarvelo::app::runHeadless(line.file, line.midiApi);
         case Command::Dump:
@@ -96,9 +114,14 @@ int main(int argc, char** argv) {
             break;
     }
 #if TARVELO_WITH_GUI
-    // No command: the main window, on the chosen MIDI API.
-    return tarvelo::app::runGui(argc, argv, line.midiApi);
+    // No command: the main window, on the chosen MIDI API, with the file given or a new
+    // arrangement.
+    return tarvelo::app::runGui(argc, argv, line.midiApi, line.openFile);
 #else
+    if (!line.openFile.empty()) {
+        std::fputs("tarvelo: built without its window; play a file with --headless FILE\n", stderr);
+        return 2;
+    }
     return tarvelo::app::runHelp();
 #endif
 }

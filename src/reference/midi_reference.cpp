@@ -168,17 +168,34 @@ std::string MidiReference::GetMessageName(int type, int status, int data1) const
     return std::string(kUnknownMessageName);
 }
 
-std::filesystem::path findReferenceFile(std::string_view fileName) {
+std::vector<std::filesystem::path> referenceDirectories() {
+    namespace fs = std::filesystem;
+    std::vector<fs::path> directories{fs::path()};
+    const auto add = [&directories](const fs::path& directory) {
+        std::error_code error;
+        for (const fs::path& known : directories) {
+            if (!known.empty() && (known == directory || fs::equivalent(known, directory, error)))
+                return;
+        }
+        directories.push_back(directory);
+    };
     std::error_code error;
-    const std::filesystem::path local(fileName);
-    if (std::filesystem::is_regular_file(local, error)) {
-        return local;
+    const fs::path program = fs::read_symlink("/proc/self/exe", error);
+    if (!error)
+        add((program.parent_path() / TARVELO_DATA_DIR_FROM_PROGRAM).lexically_normal());
+    add(fs::path(TARVELO_DATA_DIR));
+    return directories;
+}
+
+std::filesystem::path findReferenceFile(std::string_view fileName) {
+    const std::filesystem::path name(fileName);
+    for (const std::filesystem::path& directory : referenceDirectories()) {
+        std::error_code error;
+        const std::filesystem::path candidate = directory / name;
+        if (std::filesystem::is_regular_file(candidate, error))
+            return candidate;
     }
-    const std::filesystem::path installed = std::filesystem::path(TARVELO_DATA_DIR) / local;
-    if (std::filesystem::is_regular_file(installed, error)) {
-        return installed;
-    }
-    return local;
+    return name;
 }
 
 }  // namespace tarvelo

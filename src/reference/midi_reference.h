@@ -81,9 +81,14 @@ class MidiReference {
     std::vector<ControllerReferenceEntry> controllers_;
 };
 
-// Where a reference file is read from: the current directory when the file is there, else the
-// installed data directory. When neither has it the bare name comes back, so that loading fails
-// and is reported.
+// The directories a reference file is looked for in, in order: the current directory (an empty
+// path), the data directory beside the running program (<program's directory>/../share/tarvelo
+// for the usual layout, so an installed tree works wherever it was installed), and the data
+// directory the build was configured for. Duplicates are left out.
+std::vector<std::filesystem::path> referenceDirectories();
+
+// Where a reference file is read from: the first of referenceDirectories() that holds it. When
+// none has it the bare name comes back, so that loading fails and is reported.
 std::filesystem::path findReferenceFile(std::string_view fileName);
 
 }  // namespace tarvelo

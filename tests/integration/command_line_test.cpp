@@ -67,6 +67,14 @@ TEST(CommandLine, VersionHelpAndMistakes) {
     EXPECT_NE(badApi.output.find("unknown MIDI API 'pulse'"), std::string::npos) << badApi.output;
     EXPECT_EQ(run("--list-devices --midi-api").status, 2);
     EXPECT_EQ(run("--version --list-devices").status, 2);
+
+    // The window opens one file, and a file goes with no command: all refused before any window.
+    const ProgramRun twoFiles = run("a.trv b.trv");
+    EXPECT_EQ(twoFiles.status, 2);
+    EXPECT_NE(twoFiles.output.find("only one arrangement file"), std::string::npos)
+        << twoFiles.output;
+    EXPECT_EQ(run("--list-devices a.trv").status, 2);
+    EXPECT_EQ(run("a.trv --dump b.trv").status, 2);
 }
 
 TEST(CommandLine, EnvironmentPicksTheApiUnlessTheCommandLineDoes) {

@@ -71,6 +71,12 @@ class CMainDialog : public QDialog,
     // input or output device); the window is then not to be shown.
     bool initialize();
 
+    // After a successful start-up: shows the window and opens the arrangement file at path (the
+    // one named on the command line) as Open does once a file is chosen, so that the boxes about
+    // missing devices or a file that cannot be read stand over the window. A file that cannot be
+    // read leaves the new arrangement. True when the file was loaded.
+    bool openAtStartUp(const std::string& path);
+
     // The arrangement and the window's state.
     LiveSession& session() { return session_; }
     const MidiReference& reference() const { return reference_; }

@@ -89,6 +89,15 @@ bool CMainDialog::initialize() {
     return !closedAtStartUp_;
 }
 
+bool CMainDialog::openAtStartUp(const std::string& path) {
+    show();
+    // The Open dialog hands over full paths; so does the command line, whatever directory the
+    // program was started in.
+    std::error_code error;
+    const std::filesystem::path full = std::filesystem::absolute(path, error);
+    return files_.openPath(error ? path : full.string());
+}
+
 void CMainDialog::loadReferenceFiles() {
     auto locate = [this](std::string_view name) {
         return services_.referenceFile ? services_.referenceFile(name) : findReferenceFile(name);

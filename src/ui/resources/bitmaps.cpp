@@ -4,7 +4,15 @@
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
+#include <QSvgRenderer>
 #include <array>
+
+// The icon's drawing lives in the installed SVG, compiled in as a resource of this static library,
+// which must be registered by hand (the resource's own initialiser would not be linked in).
+// Outside the namespace, as the registration macro requires.
+static void initApplicationIconResource() {
+    Q_INIT_RESOURCE(application_icon);
+}
 
 namespace tarvelo::ui {
 namespace {
@@ -368,32 +376,6 @@ QPixmap drawBitmap(int id) {
     return {};
 }
 
-QPixmap drawIcon(int size) {
-    QImage image(48, 48, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing, true);
-    p.setPen(QPen(QColor(60, 90, 70), 2));
-    p.setBrush(QColor(190, 230, 200));
-    p.drawRoundedRect(QRectF(2, 2, 44, 44), 6, 6);
-    drawBand(p, QRectF(6.5, 7.5, 16, 11), kBandFill, kOutline);
-    p.setPen(QPen(kSelectedOutline, 2));
-    p.setBrush(kSelectedFill);
-    p.drawRect(QRectF(25, 8, 16, 10));
-    p.setRenderHint(QPainter::Antialiasing, false);
-    p.setPen(QPen(kOutline, 1));
-    p.setBrush(kWhiteSurface);
-    p.drawRect(6, 21, 35, 20);
-    for (int i = 1; i < 6; ++i)
-        p.drawLine(6 + 7 * i, 21, 6 + 7 * i, 41);
-    p.setBrush(kOutline);
-    for (int i : {0, 1, 3, 4})
-        p.drawRect(10 + 7 * i, 21, 4, 11);
-    p.end();
-    return QPixmap::fromImage(
-        image.scaled(size, size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
-}
-
 }  // namespace
 
 QPixmap resourceBitmap(int id) {
@@ -419,9 +401,18 @@ QPixmap keyImage(int shape, bool pressed) {
 }
 
 QIcon applicationIcon() {
+    initApplicationIconResource();
+    QSvgRenderer renderer(QStringLiteral(":/icons/tarvelo.svg"));
     QIcon icon;
-    for (int size : {16, 32, 48})
-        icon.addPixmap(drawIcon(size));
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+        QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        renderer.render(&painter);
+        painter.end();
+        icon.addPixmap(QPixmap::fromImage(image));
+    }
     return icon;
 }
 

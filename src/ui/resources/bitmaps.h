@@ -1,8 +1,9 @@
 #pragma once
 
 // The program's pictures, drawn at start-up instead of being shipped as files: the keyboard
-// octave, the key images in their released and pressed forms, the 24 x 24 tool-button images and
-// the application icon. Each picture keeps the resource number the windows ask for it by.
+// octave, the key images in their released and pressed forms, the 24 x 24 tool-button images; and
+// the application icon, rendered from the SVG that is also installed for the desktop. Each picture
+// keeps the resource number the windows ask for it by.
 //
 // User-interface thread only (pixmaps need the GUI application).
 
@@ -34,7 +35,7 @@ QPixmap resourceBitmap(int id);
 // The key image for a key shape (0 black, 1..3 white) and state.
 QPixmap keyImage(int shape, bool pressed);
 
-// Icon 128: the window and About box icon, at 16, 32 and 48 pixels.
+// Icon 128: the window and About box icon, at 16 to 256 pixels.
 QIcon applicationIcon();
 
 }  // namespace tarvelo::ui

@@ -1,0 +1,92 @@
+// The arrangement named on the command line, opened once the window has started.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "main_window_fixture.h"
+#include "model/arrangement_file.h"
+
+namespace tarvelo::ui {
+namespace {
+
+using testing::MainWindowRig;
+
+// Runs the test in another working directory and goes back afterwards.
+class InDirectory {
+  public:
+    explicit InDirectory(const std::filesystem::path& directory)
+        : previous_(std::filesystem::current_path()) {
+        std::filesystem::current_path(directory);
+    }
+    ~InDirectory() { std::filesystem::current_path(previous_); }
+    InDirectory(const InDirectory&) = delete;
+    InDirectory& operator=(const InDirectory&) = delete;
+
+  private:
+    std::filesystem::path previous_;
+};
+
+TEST(OpenAtStartUp, LoadsTheFileAsOpenDoesAndReportsItsMissingDevice) {
+    MainWindowRig rig;
+    // Saved on another machine: Part 1 plays on "Gone" with a program change.
+    {
+        VirtualBackend elsewhere;
+        elsewhere.addInput("In0");
+        elsewhere.addOutput("Out0");
+        elsewhere.addOutput("Gone");
+        PartList parts(elsewhere);
+        parts.createDefault(nullptr, 0, 127);
+        parts.devices().openInput(0);
+        parts.splitPart(0, 60);
+        parts.devices().releaseOutput(parts.partAt(1).outputDevice);
+        parts.devices().acquireOutput(1);
+        parts.partAt(1).outputDevice = 1;
+        InitialMessage program;
+        program.type = 0;
+        program.status = 0xC0;
+        program.data1 = 9;
+        parts.messageListAt(1).append(program);
+        ASSERT_FALSE(saveArrangement(rig.files.file("song.trv"), parts).has_value());
+    }
+    ASSERT_TRUE(rig.start());
+    rig.backend.clearRecords();
+    {
+        // A name relative to the directory the program was started in.
+        const InDirectory there(rig.files.path());
+        EXPECT_TRUE(rig.window->openAtStartUp("song.trv"));
+    }
+    MainWindowRig::settle();
+
+    EXPECT_TRUE(rig.window->isVisible());
+    EXPECT_EQ(rig.boxes.texts(), std::vector<std::string>{missingDeviceText("Gone")});
+    EXPECT_EQ(rig.title(), "song.trv - Tarvelo 1.0");
+    EXPECT_EQ(rig.window->fileCommands().filePath(), rig.files.file("song.trv"));
+    ASSERT_EQ(rig.window->session().parts().partCount(), 2);
+    // The missing device was replaced by device 0, where Part 1's program change went (after
+    // the silencing of the devices the load closed).
+    const std::vector<PackedMessage> sent = rig.backend.shortMessages("Out0");
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent.back(), packMessage(0xC1, 9, 0xFF));
+}
+
+TEST(OpenAtStartUp, AFileThatCannotBeReadIsReportedAndTheWindowStartsOnANewArrangement) {
+    const tarvelo::testing::TempDir files;
+    tarvelo::testing::writeBytes(files.file("broken.trv"), {'T', 'R', 'V'});
+    for (const std::string& path : {files.file("broken.trv"), files.file("no-such.trv")}) {
+        SCOPED_TRACE(path);
+        MainWindowRig fresh;
+        ASSERT_TRUE(fresh.start());
+        EXPECT_FALSE(fresh.window->openAtStartUp(path));
+        EXPECT_TRUE(fresh.window->isVisible());
+        ASSERT_EQ(fresh.boxes.shown.size(), 1u);
+        EXPECT_EQ(fresh.boxes.shown[0].icon, MessageIcon::Error);
+        EXPECT_NE(fresh.boxes.shown[0].text.find(path), std::string::npos);
+        EXPECT_EQ(fresh.title(), "NewFile.trv - Tarvelo 1.0");
+        EXPECT_EQ(fresh.window->session().parts().partCount(), 1);
+        EXPECT_TRUE(fresh.window->fileCommands().filePath().empty());
+    }
+}
+
+}  // namespace
+}  // namespace tarvelo::ui
