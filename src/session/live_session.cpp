@@ -127,6 +127,10 @@ void LiveSession::onServerLost() {
 
 void LiveSession::followDevices() {
     MidiDeviceSet& devices = parts_.devices();
+    // A server lost a moment ago whose notice is still on its way: the notice closes everything
+    // and says so once, rather than a line per device here.
+    if (!serverAway_ && devices.backend().serverLost())
+        return;
     const DeviceListChanges changes = devices.refresh();
     if (serverAway_) {
         if (devices.backend().serverLost())

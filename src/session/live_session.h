@@ -121,9 +121,6 @@ class LiveSession final : public MailboxVisitor, private InitialMessageHost {
     // each listing); zero: only when notified.
     std::chrono::milliseconds relistInterval() const;
 
-    // The backend's server went away and has not been reached again yet.
-    bool serverAway() const { return serverAway_; }
-
     // Silences and closes every device, the input first.
     void shutdown();
 
