@@ -28,7 +28,8 @@ Japanese.")
 # Libraries come from the binary; the window also needs a Japanese font for its texts and band
 # names, and Qt's platform plugins, which the binary does not link.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic")
+# The built-in synthesizer needs a General MIDI SoundFont; without one it is simply not offered.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic, timgm6mb-soundfont | fluid-soundfont-gm")
 if(TARVELO_BUILD_GUI)
     string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", qt6-qpa-plugins")
     # Without them Qt's own buttons and dialogs stay English; the window still works.

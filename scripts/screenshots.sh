@@ -5,7 +5,8 @@
 # (main_split_preview*.png), with a long part name selected (main_long_name.png), with a part's
 # device gone and marked absent in the output device box (main_absent_device*.png), and Qt's own save
 # prompt and open dialog in Japanese (main_save_prompt.png, main_open_dialog.png); the *_zoom.png
-# files enlarge the strip and keyboard around the edit.
+# files enlarge the strip and keyboard around the edit; devices_*.png show the device boxes open
+# on the program's own MIDI system (the built-in synthesizer and the virtual input).
 # Usage: scripts/screenshots.sh [output directory, default <build>/screenshots] [main|initmsg|all]
 # The second argument picks the windows: the main window (default), the initial-message editor
 # (initmsg_*.png, a mixed list in hexadecimal, in decimal, with its cell editors open and with a
@@ -23,9 +24,10 @@ fi
 cmake --build "$build" -j"$(nproc)" --target tarvelo_ui_tests
 mkdir -p "$out"
 case "${2:-main}" in
-    main) filter='MainWindowScreenshot.*'; pictures=(main) ;;
+    main) filter='MainWindowScreenshot.*:BuiltInDevicesWindow.*'; pictures=(main devices) ;;
     initmsg) filter='InitDialogScreenshot.*'; pictures=(initmsg) ;;
-    all) filter='MainWindowScreenshot.*:InitDialogScreenshot.*'; pictures=(main initmsg) ;;
+    all) filter='MainWindowScreenshot.*:BuiltInDevicesWindow.*:InitDialogScreenshot.*'
+         pictures=(main devices initmsg) ;;
     *) echo "usage: $0 [DIR] [main|initmsg|all]" >&2; exit 2 ;;
 esac
 TARVELO_SCREENSHOT_DIR="$out" QT_QPA_PLATFORM=offscreen \

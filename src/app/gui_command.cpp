@@ -4,16 +4,21 @@
 #if TARVELO_WITH_GUI
 
 #include <QApplication>
+#include <QTimer>
 #include <cstdio>
 #include <memory>
 
-#include "midi/backends/backend_factory.h"
 #include "ui/controls/ui_look.h"
 #include "ui/main/main_dialog.h"
 
 namespace tarvelo::app {
 
-int runGui(int argc, char** argv, std::string_view api, const std::string& file) {
+namespace {
+// How often the window looks whether the SoundFont has loaded, to start the file.
+constexpr int kSynthPollMs = 20;
+}  // namespace
+
+int runGui(int argc, char** argv, const MidiOptions& options, const std::string& file) {
     QApplication application(argc, argv);
     // Ties the windows to the installed desktop entry (its icon and name in docks and panels).
     QGuiApplication::setDesktopFileName(QStringLiteral(TARVELO_APP_ID));
@@ -21,19 +26,33 @@ int runGui(int argc, char** argv, std::string_view api, const std::string& file)
         std::fprintf(stderr,
                      "tarvelo: Qt's Japanese translations were not found; its own "
                      "buttons and dialogs stay English\n");
-    // The backend outlives the window, whose arrangement holds its devices.
-    std::unique_ptr<MidiBackend> backend = createBackend(api);
-    if (!backend) {
-        std::fprintf(stderr, "tarvelo: unknown MIDI API '%s'\n", requestedMidiApi(api).c_str());
+    // The MIDI system outlives the window, whose arrangement holds its devices.
+    std::unique_ptr<MidiSystem> system = MidiSystem::open(options, false);
+    if (!system)
         return 2;
+    int status = 0;
+    {
+        ui::CMainDialog window(system->backend());
+        QTimer startPlayback;
+        if (system->playback() != nullptr) {
+            QObject::connect(&startPlayback, &QTimer::timeout, [&system, &startPlayback] {
+                const synth::SynthEngine* engine = system->engine();
+                if (engine->state() == synth::SynthEngine::State::Loading)
+                    return;
+                startPlayback.stop();
+                system->startPlayback();
+            });
+            startPlayback.start(kSynthPollMs);
+        }
+        if (window.initialize()) {
+            if (!file.empty())
+                window.openAtStartUp(file);
+            window.exec();
+        }
     }
-    ui::CMainDialog window(*backend);
-    if (!window.initialize())
-        return 0;
-    if (!file.empty())
-        window.openAtStartUp(file);
-    window.exec();
-    return 0;
+    if (!system->finish())
+        status = 1;
+    return status;
 }
 
 }  // namespace tarvelo::app

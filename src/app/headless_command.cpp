@@ -12,7 +12,8 @@
 #include <string>
 
 #include "app/file_error_line.h"
-#include "midi/backends/backend_factory.h"
+#include "app/offline_render.h"
+#include "midi/built_in_devices.h"
 #include "session/headless_runner.h"
 
 namespace tarvelo::app {
@@ -53,14 +54,15 @@ class StopSignals {
     struct sigaction oldTerm_ {};
 };
 
+// How often a run that plays a file looks whether it has ended.
+constexpr int kPlayPollMs = 20;
+
 }  // namespace
 
-int runHeadless(std::string_view path, std::string_view api) {
-    std::unique_ptr<MidiBackend> backend = createBackend(api);
-    if (!backend) {
-        std::fprintf(stderr, "tarvelo: unknown MIDI API '%s'\n", requestedMidiApi(api).c_str());
+int runHeadless(std::string_view path, const MidiOptions& options) {
+    std::unique_ptr<MidiSystem> system = MidiSystem::open(options, true);
+    if (!system)
         return 2;
-    }
     stopFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (stopFd < 0) {
         std::perror("tarvelo: eventfd");
@@ -70,18 +72,33 @@ int runHeadless(std::string_view path, std::string_view api) {
     {
         // A stop that comes while the file loads or the lists go out is seen by the first wait.
         const StopSignals signals;
-        HeadlessRunner session(*backend, std::cerr);
+        HeadlessRunner session(system->backend(), std::cerr);
         if (const auto error = session.load(std::string(path))) {
             std::fprintf(stderr, "%s\n", fileErrorLine(path, *error).c_str());
             status = 2;
         } else {
+            // What reaches the synthesizer before its SoundFont has loaded is lost.
+            system->waitForSynth();
+            // The file plays into the virtual input, so that is the input while it plays.
+            if (system->playback() != nullptr)
+                session.selectInput(kVirtualInputName);
             session.start();
-            session.run(stopFd);
+            if (system->offline()) {
+                renderOffline(*system, session, stopFd);
+            } else if (system->playback() != nullptr) {
+                system->startPlayback();
+                while (!system->playedOut() && session.processEvents(kPlayPollMs, stopFd)) {
+                }
+            } else {
+                session.run(stopFd);
+            }
             session.shutdown();
         }
     }
     ::close(stopFd);
     stopFd = -1;
+    if (!system->finish() && status == 0)
+        status = 1;
     return status;
 }
 

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "midi/backends/backend_factory.h"
+#include "midi/built_in_devices.h"
+#include "midi/synth/sound_font_locator.h"
 
 namespace tarvelo::app {
 
@@ -20,7 +22,8 @@ void printList(const char* title, const std::vector<std::string>& names) {
 
 }  // namespace
 
-int runListDevices(std::string_view api) {
+int runListDevices(const MidiOptions& options) {
+    const std::string_view api = options.api;
     const auto backend = createBackend(api);
     if (!backend) {
         // Only the environment can name an unknown one: the command line checks its own.
@@ -30,7 +33,16 @@ int runListDevices(std::string_view api) {
     const std::string_view name = backend->apiName();
     std::printf("MIDI API: %.*s\n", static_cast<int>(name.size()), name.data());
     printList("Input devices", backend->inputNames());
-    printList("Output devices", backend->outputNames());
+    std::vector<std::string> outputs = backend->outputNames();
+    const synth::SoundFontChoice soundFont = synth::chooseSoundFont(options.soundFont);
+    if (!soundFont.path.empty())
+        outputs.emplace_back(kSynthDeviceName);
+    printList("Output devices", outputs);
+    if (soundFont.path.empty()) {
+        std::printf("SoundFont: none (%s)\n", soundFont.error.c_str());
+    } else {
+        std::printf("SoundFont: %s\n", soundFont.path.c_str());
+    }
     return 0;
 }
 

@@ -1,12 +1,12 @@
 #pragma once
 
-#include <string_view>
+#include "app/midi_system.h"
 
 namespace tarvelo::app {
 
-// Prints the MIDI API in use and its input and output devices, numbered as the program numbers
-// them, on standard output. api: "alsa", "jack", or "" for the automatic choice. Returns the exit
-// status: 0, or 2 when the API is unknown (one line on standard error says so).
-int runListDevices(std::string_view api);
+// Prints the MIDI system that options.api chooses and its input and output devices, the
+// built-in ones included (the synthesizer when a SoundFont is found, without loading it).
+// Returns 0, or 2 for an unknown API.
+int runListDevices(const MidiOptions& options);
 
 }  // namespace tarvelo::app

@@ -21,13 +21,33 @@ enum class Command { None, Help, Version, ListDevices, ReferenceFiles, Headless,
 
 struct CommandLine {
     Command command = Command::None;
-    std::string midiApi;   // "alsa", "jack", or empty for the automatic choice
+    tarvelo::app::MidiOptions midi;
     std::string file;      // the arrangement file of --headless and --dump
     std::string openFile;  // the arrangement the window opens with; empty for a new one
     std::string error;     // why the line cannot be used; empty when it can
 };
 
-// Options: one command at most, plus --midi-api API (also written --midi-api=API); without a
+// The options that take a file, and where each one's file goes.
+struct FileOption {
+    std::string_view name;
+    std::string tarvelo::app::MidiOptions::*field;
+};
+constexpr FileOption kFileOptions[] = {
+    {"--soundfont", &tarvelo::app::MidiOptions::soundFont},
+    {"--record", &tarvelo::app::MidiOptions::record},
+    {"--play", &tarvelo::app::MidiOptions::play},
+};
+
+const FileOption* findFileOption(std::string_view arg) {
+    for (const FileOption& option : kFileOptions) {
+        if (option.name == arg)
+            return &option;
+    }
+    return nullptr;
+}
+
+// Options: one command at most, plus --midi-api API (also written --midi-api=API) and the
+// options of the MIDI side (--soundfont, --record, --play, --no-audio-connect); without a
 // command, one arrangement file for the window (after "--" a name may start with '-').
 CommandLine parse(int argc, char** argv) {
     CommandLine line;
@@ -64,22 +84,31 @@ CommandLine parse(int argc, char** argv) {
                 break;
             }
             line.file = argv[++i];
+        } else if (arg == "--no-audio-connect") {
+            line.midi.connectAudio = false;
+        } else if (const FileOption* option = findFileOption(arg)) {
+            if (i + 1 == argc) {
+                line.error = "option '" + std::string(arg) + "' needs a file";
+                break;
+            }
+            line.midi.*option->field = argv[++i];
         } else if (arg == kApiOption || arg.starts_with("--midi-api=")) {
             std::string_view value;
             if (arg == kApiOption) {
                 if (i + 1 == argc) {
-                    line.error = "option '--midi-api' needs a value: alsa or jack";
+                    line.error = "option '--midi-api' needs a value: alsa, jack or internal";
                     break;
                 }
                 value = argv[++i];
             } else {
                 value = arg.substr(kApiOption.size() + 1);
             }
-            if (value != "alsa" && value != "jack") {
-                line.error = "unknown MIDI API '" + std::string(value) + "' (alsa or jack)";
+            if (value != "alsa" && value != "jack" && value != "internal") {
+                line.error =
+                    "unknown MIDI API '" + std::string(value) + "' (alsa, jack or internal)";
                 break;
             }
-            line.midiApi = value;
+            line.midi.api = value;
         } else {
             line.error = "unknown option '" + std::string(arg) + "'";
         }
@@ -103,11 +132,11 @@ int main(int argc, char** argv) {
         case Command::Version:
             return tarvelo::app::runVersion();
         case Command::ListDevices:
-            return tarvelo::app::runListDevices(line.midiApi);
+            return tarvelo::app::runListDevices(line.midi);
         case Command::ReferenceFiles:
             return tarvelo::app::runReferenceFiles();
         case Command::Headless:
-            return tarvelo::app::runHeadless(line.file, line.midiApi);
+            return tarvelo::app::runHeadless(line.file, line.midi);
         case Command::Dump:
             return tarvelo::app::runDump(line.file);
         case Command::None:
@@ -116,7 +145,7 @@ int main(int argc, char** argv) {
 #if TARVELO_WITH_GUI
     // No command: the main window, on the chosen MIDI API, with the file given or a new
     // arrangement.
-    return tarvelo::app::runGui(argc, argv, line.midiApi, line.openFile);
+    return tarvelo::app::runGui(argc, argv, line.midi, line.openFile);
 #else
     if (!line.openFile.empty()) {
         std::fputs("tarvelo: built without its window; play a file with --headless FILE\n", stderr);

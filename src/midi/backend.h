@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "midi/audio_host.h"
 #include "midi/packed_message.h"
 
 namespace tarvelo {
@@ -127,6 +128,16 @@ class MidiBackend {
     // backend cannot announce changes (it is polled instead), or it has no server and tries to
     // reach one at each listing. Zero while every change is announced.
     virtual std::chrono::milliseconds relistInterval() const { return {}; }
+
+    // The system's own audio output, when it has one that runs in step with its MIDI (JACK);
+    // null otherwise.
+    virtual AudioHost* audioHost() { return nullptr; }
+
+    // Reports, on the thread this backend reports completions on, that a long message whose
+    // bytes a device has already copied is done (an in-process device finishes at once).
+    virtual void reportLongMessageDone(LongMessageListener& listener, LongMessageToken token) {
+        listener.longMessageDone(token);
+    }
 };
 
 }  // namespace tarvelo

@@ -24,6 +24,15 @@ std::optional<FileError> HeadlessRunner::load(const std::string& path) {
     return session_.load(path);
 }
 
+bool HeadlessRunner::selectInput(std::string_view name) {
+    const int index = session_.devices().findInputByName(name);
+    if (index < 0)
+        return false;
+    if (session_.devices().inputDevice() != index)
+        session_.setInputDevice(index);
+    return true;
+}
+
 void HeadlessRunner::start() {
     session_.sendAllInitialMessages();
 }

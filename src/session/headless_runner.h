@@ -28,6 +28,10 @@ class HeadlessRunner final : private SessionHost, private MessageBoxes {
     // On failure nothing is opened.
     std::optional<FileError> load(const std::string& path);
 
+    // Makes the input device of that name the open input, if it is not; false when there is no
+    // such device.
+    bool selectInput(std::string_view name);
+
     // Starts sending the initial messages, Part 0 first.
     void start();
 

@@ -2,10 +2,15 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <string>
+#include <vector>
 
 #include "integration/jack_test_client.h"
+#include "model/arrangement_file.h"
+#include "support/temp_dir.h"
 
 namespace tarvelo {
 namespace {
@@ -88,6 +93,62 @@ TEST(CommandLine, EnvironmentPicksTheApiUnlessTheCommandLineDoes) {
             << arguments << ": " << unknown.output;
     }
     EXPECT_EQ(run("--list-devices --midi-api jack", "TARVELO_MIDI_API=oss").status, 0);
+}
+
+TEST(CommandLine, InternalSystemListsOurDevicesAndExplainsWhatIsMissingInOneLine) {
+    const ProgramRun listed = run("--midi-api internal --list-devices",
+                                  "TARVELO_SOUNDFONT=/usr/share/sounds/sf2/TimGM6mb.sf2");
+    EXPECT_EQ(listed.output,
+              "MIDI API: internal\nInput devices:\n  0: Tarvelo Virtual In\nOutput devices:\n"
+              "  0: Tarvelo GM Synth\nSoundFont: /usr/share/sounds/sf2/TimGM6mb.sf2\n");
+
+    testing::TempDir dir;
+    const std::string trv = dir.file("one.trv");
+    {
+        StoredArrangement a;
+        a.inputDeviceName = "Tarvelo Virtual In";
+        a.parts.emplace_back();
+        a.parts.back().part.highKey = 127;
+        a.parts.back().outputDeviceName = "Tarvelo GM Synth";
+        ASSERT_FALSE(writeArrangementFile(trv, a).has_value());
+    }
+    std::ofstream(dir.file("text.mid")) << "not a MIDI file\n";
+    const std::string small = " --soundfont /usr/share/sounds/sf2/TimGM6mb.sf2";
+    struct Case {
+        std::string arguments;
+        std::string environment;
+        std::vector<std::string> lines;  // each expected at the start of a line, in order
+    };
+    const Case cases[] = {
+        {"--headless " + trv + " --play " + dir.file("text.mid") + small,
+         "",
+         {"tarvelo: '" + dir.file("text.mid") + "' is not a Standard MIDI File"}},
+        {"--headless " + trv + " --play " + dir.file("none.mid") + small,
+         "",
+         {"tarvelo: cannot open '" + dir.file("none.mid") + "'"}},
+        {"--headless " + trv + " --play " + dir.file("none.mid"),
+         "TARVELO_SOUNDFONT=" + dir.file("none.sf2"),
+         {"tarvelo: the SoundFont '" + dir.file("none.sf2") +
+              "' given by TARVELO_SOUNDFONT is not a file: the built-in synthesizer is off",
+          "tarvelo: --play on the internal MIDI system needs the built-in synthesizer"}},
+    };
+    for (const Case& c : cases) {
+        const ProgramRun r = run("--midi-api internal " + c.arguments, c.environment);
+        EXPECT_EQ(r.status, 2) << c.arguments << "\n" << r.output;
+        std::size_t at = 0;
+        for (const std::string& line : c.lines) {
+            const std::size_t found = r.output.find(line, at);
+            EXPECT_TRUE(found != std::string::npos && (found == 0 || r.output[found - 1] == '\n'))
+                << "missing: " << line << "\nin:\n"
+                << r.output;
+            at = found == std::string::npos ? at : found + line.size();
+        }
+        // A machine without a sound card says so in one more line.
+        const std::string noAudio = "tarvelo: no audio output";
+        const auto lines = std::count(r.output.begin(), r.output.end(), '\n') -
+                           (r.output.find(noAudio) != std::string::npos ? 1 : 0);
+        EXPECT_EQ(lines, static_cast<std::ptrdiff_t>(c.lines.size())) << r.output;
+    }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <string>
 #include <system_error>
 #include <thread>
 
@@ -37,6 +38,7 @@ bool PrivateJackServer::start(std::chrono::milliseconds timeout) {
     pid_ = ::fork();
     if (pid_ < 0)
         return false;
+    const std::string period = std::to_string(framesPerPeriod_);
     if (pid_ == 0) {
         const int devNull = ::open("/dev/null", O_RDWR);
         if (devNull >= 0) {
@@ -45,7 +47,7 @@ bool PrivateJackServer::start(std::chrono::milliseconds timeout) {
             ::dup2(devNull, STDERR_FILENO);
         }
         ::execlp("jackd", "jackd", "-n", name_.c_str(), "--no-realtime", "-d", "dummy", "-r",
-                 "48000", "-p", "256", static_cast<char*>(nullptr));
+                 "48000", "-p", period.c_str(), static_cast<char*>(nullptr));
         ::_exit(127);
     }
     const auto deadline = std::chrono::steady_clock::now() + timeout;

@@ -11,7 +11,9 @@ namespace tarvelo::testing {
 // jackd with the dummy driver and no realtime scheduling, as jack_server.sh starts the shared one.
 class PrivateJackServer {
   public:
-    explicit PrivateJackServer(std::string name) : name_(std::move(name)) {}
+    // framesPerPeriod: the dummy driver's period.
+    explicit PrivateJackServer(std::string name, int framesPerPeriod = 256)
+        : name_(std::move(name)), framesPerPeriod_(framesPerPeriod) {}
     ~PrivateJackServer();
     PrivateJackServer(const PrivateJackServer&) = delete;
     PrivateJackServer& operator=(const PrivateJackServer&) = delete;
@@ -28,6 +30,7 @@ class PrivateJackServer {
 
   private:
     std::string name_;
+    int framesPerPeriod_;
     pid_t pid_ = -1;
 };
 

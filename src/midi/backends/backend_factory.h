@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "midi/backend.h"
+#include "midi/synth/synth_backend.h"
 
 namespace tarvelo {
 
@@ -15,13 +16,19 @@ inline constexpr const char* kMidiApiVariable = "TARVELO_MIDI_API";
 // variable's value (empty when that is unset too). Lets a caller name a value it was refused.
 std::string requestedMidiApi(std::string_view api);
 
-// The system MIDI backend for api: "alsa" (the ALSA sequencer), "jack" (a JACK server), "virtual"
-// (an in-process system with no devices), or "" for the environment variable's choice and, when
-// that is unset or empty, automatic: ALSA when the sequencer can be opened, else JACK (which
-// lists no devices while no server runs and connects once one does).
+// The system MIDI backend for api: "alsa" (the ALSA sequencer), "jack" (a JACK server),
+// "internal" (the program's own system: the virtual input, and the built-in devices added on
+// top), "virtual" (an in-process system with no devices, for tests), or "" for the environment
+// variable's choice and, when that is unset or empty, automatic: ALSA when the sequencer can be
+// opened, else JACK when a server answers, else the internal system.
 //
 // A backend whose system cannot be reached is still returned; it lists no devices. Null only for
 // an API name not listed above. User-interface thread.
 std::unique_ptr<MidiBackend> createBackend(std::string_view api);
+
+// The system with the built-in synthesizer listed among its outputs (when options.soundFont
+// names one) and its sound played as the system allows. User-interface thread.
+std::unique_ptr<synth::SynthBackend> addSynth(std::unique_ptr<MidiBackend> system,
+                                              const synth::SynthOptions& options);
 
 }  // namespace tarvelo

@@ -17,6 +17,7 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
     setFixedSize(dluToPixels(265), dluToPixels(72));
 
     auto* icon = new QLabel(this);
+    icon->setObjectName(QStringLiteral("icon"));
     icon->setPixmap(applicationIcon().pixmap(32, 32));
     icon->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     placeControl(icon, dluRect(11, 17, 18, 21));

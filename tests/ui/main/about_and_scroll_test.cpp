@@ -25,6 +25,12 @@ TEST(AboutBox, ShowsTheVersionWithItsCaptionAndClosesWithOk) {
     const auto* version = about.findChild<QLabel*>("version");
     ASSERT_NE(version, nullptr);
     EXPECT_EQ(version->text(), "Tarvelo Version 1.0");
+    // The application icon, rendered from the installed drawing: not an empty picture.
+    const auto* icon = about.findChild<QLabel*>("icon");
+    ASSERT_NE(icon, nullptr);
+    const QImage picture = icon->pixmap().toImage();
+    EXPECT_EQ(picture.size(), QSize(32, 32));
+    EXPECT_EQ(qAlpha(picture.pixel(16, 16)), 255);
     EXPECT_EQ(AboutBox::kMenuText, "バージョン情報 Tarvelo(&A)...");
     auto* ok = about.findChild<QPushButton*>();
     ASSERT_NE(ok, nullptr);

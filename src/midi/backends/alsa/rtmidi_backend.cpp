@@ -5,6 +5,7 @@
 
 #include "midi/backends/alsa/alsa_sequencer.h"
 #include "midi/backends/incoming_messages.h"
+#include "midi/built_in_devices.h"
 
 namespace tarvelo {
 
@@ -60,14 +61,24 @@ class RtMidiInputPort final : public MidiInputPort {
             // input is never taken.
             input_->ignoreTypes(true, false, false);
             input_->setCallback(&RtMidiInputPort::onMessage, this);
-            input_->openPort(portNumber, "in");
+            if (portNumber == kVirtualPort) {
+                input_->openVirtualPort(kVirtualPortName);
+            } else {
+                input_->openPort(portNumber, "in");
+            }
         } catch (const std::exception&) {
             return false;
         }
-        return !failed_.load(std::memory_order_relaxed) && input_->isPortOpen();
+        // RtMidi does not count a virtual port as open.
+        return !failed_.load(std::memory_order_relaxed) &&
+               (portNumber == kVirtualPort || input_->isPortOpen());
     }
 
     void start() override { started_.store(true, std::memory_order_release); }
+
+    // Passed as the port number to open our own port instead of another program's.
+    static constexpr unsigned int kVirtualPort = ~0U;
+    static constexpr const char* kVirtualPortName = "Virtual In";
 
   private:
     // RtMidi's input thread.
@@ -203,6 +214,8 @@ std::vector<std::string> RtMidiBackend::inputNames() {
     std::vector<std::string> names;
     for (PortEntry& e : inputDevices())
         names.push_back(std::move(e.name));
+    if (serviceReachable())
+        names.emplace_back(kVirtualInputName);
     return names;
 }
 
@@ -215,6 +228,13 @@ std::vector<std::string> RtMidiBackend::outputNames() {
 
 std::unique_ptr<MidiInputPort> RtMidiBackend::openInput(const std::string& name,
                                                         InputHandler& handler) {
+    if (name == kVirtualInputName) {
+        // A port of our own that other programs connect to.
+        auto port = std::make_unique<RtMidiInputPort>(handler);
+        if (!port->open(api_, clientName_, RtMidiInputPort::kVirtualPort))
+            return nullptr;
+        return port;
+    }
     const std::vector<PortEntry> devices = inputDevices();
     const PortEntry* device = findDevice(devices, name);
     if (device == nullptr)

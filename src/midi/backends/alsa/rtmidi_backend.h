@@ -24,6 +24,9 @@ namespace tarvelo {
 // RtMidi output is not safe to share between threads). Long messages leave synchronously, so
 // their completions are reported at once, on the user-interface thread.
 //
+// Besides the system's ports, the input devices include "Tarvelo Virtual In": a port of our own
+// ("Tarvelo:Virtual In") that other programs connect to, there while it is the open input.
+//
 // All functions run on the user-interface thread.
 class RtMidiBackend final : public MidiBackend {
   public:

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "midi/backends/jack/jack_session.h"
+#include "midi/built_in_devices.h"
 
 namespace tarvelo {
 
@@ -17,6 +18,8 @@ using jack::InputState;
 using jack::OutputState;
 using jack::Session;
 
+// The short name of the port behind "Tarvelo Virtual In".
+constexpr const char* kVirtualInputPort = "virtual in";
 // How long closing an output waits for its queued messages (the silencing note offs) to go out.
 constexpr auto kDrainTimeout = 1000ms;
 // How long a send waits for room when the queue is full.
@@ -126,6 +129,7 @@ class JackOutputPort final : public MidiOutputPort {
 JackBackend::JackBackend(std::string serverName, std::string clientName)
     : serverName_(std::move(serverName)), clientName_(std::move(clientName)) {
     session_ = Session::open(serverName_, clientName_, lostListener_, changeListener_);
+    frameClock_.session.store(session_.get(), std::memory_order_release);
 }
 
 JackBackend::~JackBackend() {
@@ -134,19 +138,56 @@ JackBackend::~JackBackend() {
         session_->closeClient();
 }
 
+std::uint32_t JackBackend::FrameClock::eventFrame() const noexcept {
+    const jack::Session* live = session.load(std::memory_order_acquire);
+    return live != nullptr ? live->frame() : 0;
+}
+
+std::uint32_t JackBackend::sampleRate() {
+    const std::shared_ptr<Session> session = liveSession();
+    return session ? jack_get_sample_rate(session->client()) : 0;
+}
+
+bool JackBackend::attachAudioSource(AudioSource& source, bool connectToPlayback) {
+    audioSource_ = &source;
+    connectAudio_ = connectToPlayback;
+    const std::shared_ptr<Session> session = liveSession();
+    return session && session->attachAudio(source, connectToPlayback);
+}
+
+void JackBackend::detachAudioSource() {
+    audioSource_ = nullptr;
+    if (session_ && !session_->closed())
+        session_->detachAudio();
+}
+
+void JackBackend::reportLongMessageDone(LongMessageListener& listener, LongMessageToken token) {
+    if (session_) {
+        session_->handOver(listener, token);
+    } else {
+        listener.longMessageDone(token);
+    }
+}
+
 std::shared_ptr<Session> JackBackend::liveSession() {
     if (session_ && !session_->usable()) {
         // Reconnect only once nothing of the lost connection is in use, so that completions
         // are never reported from two threads at once.
         if (session_.use_count() > 1)
             return nullptr;
+        // Its client is closed: no process callback of it runs any more.
+        frameClock_.session.store(nullptr, std::memory_order_release);
         session_.reset();
         lostWithoutReconnect_ = true;
     }
     if (!session_) {
         session_ = Session::open(serverName_, clientName_, lostListener_, changeListener_);
-        if (session_)
+        if (session_) {
             lostWithoutReconnect_ = false;
+            frameClock_.session.store(session_.get(), std::memory_order_release);
+            if (audioSource_ != nullptr)
+                session_->attachAudio(*audioSource_, connectAudio_);
+        }
     }
     return session_;
 }
@@ -209,7 +250,11 @@ std::vector<std::string> JackBackend::listPorts(unsigned long flags) {
 }
 
 std::vector<std::string> JackBackend::inputNames() {
-    return listPorts(JackPortIsOutput);
+    std::vector<std::string> names = listPorts(JackPortIsOutput);
+    // Ours is there whenever a server is.
+    if (connected())
+        names.emplace_back(kVirtualInputName);
+    return names;
 }
 
 std::vector<std::string> JackBackend::outputNames() {
@@ -233,6 +278,9 @@ std::unique_ptr<State> attachPort(Session& session, bool input, const std::strin
     // An output is published before it is connected: from then on every cycle clears its buffer.
     // An input is never started here, so its handler has not been called.
     if (session.publish(*state)) {
+        // Our own virtual input is left for the patchbay.
+        if (otherPort.empty())
+            return state;
         const char* ours = jack_port_name(port);
         const int connected = input ? jack_connect(client, otherPort.c_str(), ours)
                                     : jack_connect(client, ours, otherPort.c_str());
@@ -253,13 +301,19 @@ std::unique_ptr<MidiInputPort> JackBackend::openInput(const std::string& name,
     const std::shared_ptr<Session> session = liveSession();
     if (!session)
         return nullptr;
-    const std::string portName = session->reservePortName(true);
-    auto state = attachPort<InputState>(*session, true, portName, name, [&](jack_port_t* port) {
-        auto input = std::make_unique<InputState>();
-        input->port = port;
-        input->handler = &handler;
-        return input;
-    });
+    const bool virtualInput = name == kVirtualInputName;
+    const std::string portName =
+        virtualInput ? std::string(kVirtualInputPort) : session->reservePortName(true);
+    if (virtualInput && !session->reserveOwnPortName(portName))
+        return nullptr;
+    const std::string otherPort = virtualInput ? std::string() : name;
+    auto state =
+        attachPort<InputState>(*session, true, portName, otherPort, [&](jack_port_t* port) {
+            auto input = std::make_unique<InputState>();
+            input->port = port;
+            input->handler = &handler;
+            return input;
+        });
     if (!state) {
         session->releasePortName(portName);
         return nullptr;

@@ -2,6 +2,7 @@
 
 #include <jack/types.h>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -23,6 +24,13 @@ class Session;
 // devices are their output ports, output devices their input ports. Our own ports are never
 // listed.
 //
+// Besides the other clients' ports, the input devices include "Tarvelo Virtual In": an input port
+// of our own ("virtual in"), left unconnected for the patchbay.
+//
+// The built-in synthesizer (an AudioSource) plays through two audio ports of ours, rendered in
+// the same process callback after the input has been routed, so a note sounds in the cycle its
+// key arrived in.
+//
 // Routing happens inside the process callback: each short message that arrives on an input port
 // is handed to the input's handler at once, and what the handler sends through
 // MidiOutputPort::sendFromInput is written to the output port in the same cycle at the same frame,
@@ -38,7 +46,7 @@ class Session;
 // about once a second; a failed attempt returns at once. The server is never started by us.
 //
 // All functions run on the user-interface thread.
-class JackBackend final : public MidiBackend {
+class JackBackend final : public MidiBackend, private AudioHost {
   public:
     // serverName: the server to use; empty for the default one (JACK_DEFAULT_SERVER, or
     // "default"). Connects at once when that server runs.
@@ -58,6 +66,9 @@ class JackBackend final : public MidiBackend {
     void setServerLostListener(ServerLostListener* listener) override;
     void setDeviceChangeListener(DeviceChangeListener* listener) override;
     std::chrono::milliseconds relistInterval() const override;
+    AudioHost* audioHost() override { return this; }
+    // Reported from the process thread while the client runs, like the port's own completions.
+    void reportLongMessageDone(LongMessageListener& listener, LongMessageToken token) override;
 
     // A client is open on a server that has not gone away.
     bool connected() const;
@@ -70,6 +81,21 @@ class JackBackend final : public MidiBackend {
     jack_native_thread_t processThread() const;
 
   private:
+    // The frame of the input event being routed, read through whichever connection is live.
+    class FrameClock final : public EventFrameClock {
+      public:
+        std::uint32_t eventFrame() const noexcept override;
+        // Written by the user-interface thread while no process callback of a connection it
+        // names runs; read by the process thread.
+        std::atomic<const jack::Session*> session{nullptr};
+    };
+
+    // AudioHost
+    std::uint32_t sampleRate() override;
+    bool attachAudioSource(AudioSource& source, bool connectToPlayback) override;
+    void detachAudioSource() override;
+    const EventFrameClock* eventFrameClock() const override { return &frameClock_; }
+
     // The live connection, connecting when there is none and none of a lost one is still in use;
     // null when no server answers.
     std::shared_ptr<jack::Session> liveSession();
@@ -81,6 +107,9 @@ class JackBackend final : public MidiBackend {
     DeviceChangeListener* changeListener_ = nullptr;
     std::shared_ptr<jack::Session> session_;
     bool lostWithoutReconnect_ = false;
+    FrameClock frameClock_;
+    AudioSource* audioSource_ = nullptr;  // played again through every new connection
+    bool connectAudio_ = false;
 };
 
 }  // namespace tarvelo

@@ -3,6 +3,7 @@
 #include <jack/midiport.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <span>
@@ -332,12 +333,67 @@ int Session::process(jack_nframes_t frames) noexcept {
                             [&handler](PackedMessage m) { handler.onShortMessage(m); });
     });
 
+    renderAudio(frames);
+
     for (auto& slot : outputs_) {
         if (OutputState* output = slot.load(std::memory_order_seq_cst))
             output->finishCycle();
     }
     gate_.leave();
     return 0;
+}
+
+void Session::renderAudio(jack_nframes_t frames) noexcept {
+    jack_port_t* leftPort = audioPorts_[0].load(std::memory_order_acquire);
+    if (leftPort == nullptr)
+        return;
+    jack_port_t* rightPort = audioPorts_[1].load(std::memory_order_relaxed);
+    auto* left = static_cast<float*>(jack_port_get_buffer(leftPort, frames));
+    auto* right = static_cast<float*>(jack_port_get_buffer(rightPort, frames));
+    if (AudioSource* source = audio_.load(std::memory_order_seq_cst)) {
+        source->renderAudio(left, right, frames);
+    } else {
+        std::fill(left, left + frames, 0.0f);
+        std::fill(right, right + frames, 0.0f);
+    }
+}
+
+bool Session::attachAudio(AudioSource& source, bool connectToPlayback) {
+    if (!usable())
+        return false;
+    if (audioPorts_[0].load(std::memory_order_relaxed) == nullptr) {
+        jack_port_t* left = jack_port_register(client_, "synth L", JACK_DEFAULT_AUDIO_TYPE,
+                                               JackPortIsOutput | JackPortIsTerminal, 0);
+        jack_port_t* right = jack_port_register(client_, "synth R", JACK_DEFAULT_AUDIO_TYPE,
+                                                JackPortIsOutput | JackPortIsTerminal, 0);
+        if (left == nullptr || right == nullptr) {
+            if (left != nullptr)
+                jack_port_unregister(client_, left);
+            if (right != nullptr)
+                jack_port_unregister(client_, right);
+            return false;
+        }
+        // The process callback looks at the right port only after it has seen the left one
+        // (acquire), so it always finds both.
+        audioPorts_[1].store(right, std::memory_order_relaxed);
+        audioPorts_[0].store(left, std::memory_order_release);
+    }
+    audio_.store(&source, std::memory_order_seq_cst);
+    if (connectToPlayback) {
+        const char** playback = jack_get_ports(client_, nullptr, JACK_DEFAULT_AUDIO_TYPE,
+                                               JackPortIsPhysical | JackPortIsInput);
+        if (playback != nullptr) {
+            for (std::size_t i = 0; i < 2 && playback[i] != nullptr; ++i)
+                jack_connect(client_, jack_port_name(audioPorts_[i].load()), playback[i]);
+            jack_free(static_cast<void*>(playback));
+        }
+    }
+    return true;
+}
+
+void Session::detachAudio() {
+    audio_.store(nullptr, std::memory_order_seq_cst);
+    gate_.waitForQuiescence(kQuiescenceTimeout);
 }
 
 }  // namespace tarvelo::jack

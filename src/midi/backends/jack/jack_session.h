@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "midi/audio_host.h"
 #include "midi/backend.h"
 #include "midi/backends/jack/outgoing_queue.h"
 #include "midi/backends/jack/process_gate.h"
@@ -117,12 +118,22 @@ class Session {
     // User-interface thread: a port name of ours not in use, "in", "in 2", ... or "out 1", ...
     std::string reservePortName(bool input);
     void releasePortName(const std::string& name);
+    // User-interface thread: reserves a port name chosen by the caller; false when in use.
+    bool reserveOwnPortName(const std::string& name) { return portNames_.insert(name).second; }
 
     // User-interface thread: reports a long message done on the thread that reports them (the
     // process thread while the client runs, this one once it is closed).
     void handOver(LongMessageListener& listener, LongMessageToken token);
 
     const ProcessGate& gate() const noexcept { return gate_; }
+
+    // User-interface thread: plays source through two audio output ports of ours ("synth L",
+    // "synth R"), rendered in the process callback after the input has been routed, so that it
+    // hears this cycle's notes; with connectToPlayback they are connected to the first two
+    // physical playback ports. False when the ports cannot be registered.
+    bool attachAudio(AudioSource& source, bool connectToPlayback);
+    // User-interface thread: once this returns the source is not called any more.
+    void detachAudio();
 
     // Process thread: where the callback stands.
     std::uint64_t cycle() const noexcept { return cycle_; }
@@ -151,6 +162,7 @@ class Session {
     static void portRenameCallback(jack_port_id_t port, const char* oldName, const char* newName,
                                    void* arg) noexcept;
     void announceDeviceChange() noexcept;
+    void renderAudio(jack_nframes_t frames) noexcept;
     int process(jack_nframes_t frames) noexcept;
 
     jack_client_t* client_ = nullptr;        // user-interface thread; null once closed
@@ -176,6 +188,11 @@ class Session {
     jack_nframes_t frame_ = 0;
 
     std::atomic<std::uint64_t> dropped_{0};
+
+    // The built-in synthesizer's sound: published by the user-interface thread (seq_cst, as
+    // the ports above); its ports are registered once and kept until the client closes.
+    std::atomic<AudioSource*> audio_{nullptr};
+    std::array<std::atomic<jack_port_t*>, 2> audioPorts_{};
 
     // User-interface thread only.
     std::set<std::string> portNames_;

@@ -1,0 +1,222 @@
+#include "midi/synth/synth_engine.h"
+
+#include <fluidsynth.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "midi/synth/audio_logs.h"
+
+namespace tarvelo::synth {
+
+namespace {
+
+// Voices FluidSynth allocates up front; a note beyond them steals the quietest voice.
+constexpr int kPolyphony = 256;
+// FluidSynth's own default (0.2) leaves a piano part some 20 dB below full scale; this still
+// leaves room for both hands, reverb and chorus without clipping.
+constexpr double kGain = 0.4;
+// Below half a 16-bit quantum a sample is written to a WAV file as 0.
+constexpr float kSilence = 0.5f / 32768.0f;
+
+}  // namespace
+
+SynthEngine::SynthEngine(std::string soundFontPath, std::uint32_t sampleRate)
+    : soundFontPath_(std::move(soundFontPath)), sampleRate_(sampleRate) {
+    silenceAudioLogs();
+    settings_ = new_fluid_settings();
+    fluid_settings_setnum(settings_, "synth.sample-rate", static_cast<double>(sampleRate));
+    fluid_settings_setint(settings_, "synth.polyphony", kPolyphony);
+    fluid_settings_setnum(settings_, "synth.gain", kGain);
+    // One thread renders and nothing else calls the instance once it is loaded.
+    fluid_settings_setint(settings_, "synth.threadsafe-api", 0);
+    fluid_settings_setint(settings_, "synth.cpu-cores", 1);
+    fluid_settings_setint(settings_, "synth.dynamic-sample-loading", 0);
+    synth_ = new_fluid_synth(settings_);
+    if (synth_ == nullptr) {
+        loadError_ = "FluidSynth could not be started";
+        state_.store(State::Failed, std::memory_order_release);
+        return;
+    }
+    loader_ = std::thread([this] { load(); });
+}
+
+SynthEngine::~SynthEngine() {
+    if (loader_.joinable())
+        loader_.join();
+    if (synth_ != nullptr)
+        delete_fluid_synth(synth_);
+    delete_fluid_settings(settings_);
+}
+
+void SynthEngine::load() {
+    // The render thread leaves the instance alone until the state turns Ready (acquire), so the
+    // load may use it without a lock.
+    const int id = fluid_synth_sfload(synth_, soundFontPath_.c_str(), 1);
+    std::lock_guard lock(loadMutex_);
+    if (id == FLUID_FAILED) {
+        loadError_ = "cannot load the SoundFont '" + soundFontPath_ + "'";
+        state_.store(State::Failed, std::memory_order_release);
+    } else {
+        state_.store(State::Ready, std::memory_order_release);
+    }
+    loaded_.notify_all();
+}
+
+SynthEngine::State SynthEngine::waitUntilLoaded() {
+    std::unique_lock lock(loadMutex_);
+    loaded_.wait(lock, [this] { return state() != State::Loading; });
+    return state();
+}
+
+std::string SynthEngine::loadError() const {
+    std::lock_guard lock(loadMutex_);
+    return loadError_;
+}
+
+void SynthEngine::sendFromOwner(PackedMessage message) noexcept {
+    if (!fromOwner_.push(message))
+        dropped_.fetch_add(1, std::memory_order_relaxed);
+}
+
+bool SynthEngine::sendExclusive(std::span<const std::uint8_t> bytes) noexcept {
+    Exclusive exclusive{};
+    if (bytes.size() > kMaxExclusiveBytes) {
+        dropped_.fetch_add(1, std::memory_order_relaxed);
+        return false;
+    }
+    exclusive.size = static_cast<std::uint32_t>(bytes.size());
+    std::memcpy(exclusive.bytes, bytes.data(), bytes.size());
+    if (!exclusives_.push(exclusive)) {
+        dropped_.fetch_add(1, std::memory_order_relaxed);
+        return false;
+    }
+    return true;
+}
+
+void SynthEngine::sendFromInput(PackedMessage message, std::uint32_t frame) noexcept {
+    if (!fromInput_.push(TimedMessage{message, frame}))
+        dropped_.fetch_add(1, std::memory_order_relaxed);
+}
+
+void SynthEngine::apply(PackedMessage message) noexcept {
+    const std::uint8_t status = statusOf(message);
+    const int channel = status & 0x0F;
+    const int d1 = data1Of(message);
+    const int d2 = data2Of(message);
+    switch (status & 0xF0) {
+        case 0x80:
+            fluid_synth_noteoff(synth_, channel, d1);
+            break;
+        case 0x90:
+            // Velocity 0 is a release; FluidSynth treats it so.
+            fluid_synth_noteon(synth_, channel, d1, d2);
+            break;
+        case 0xA0:
+            fluid_synth_key_pressure(synth_, channel, d1, d2);
+            break;
+        case 0xB0:
+            fluid_synth_cc(synth_, channel, d1, d2);
+            break;
+        case 0xC0:
+            fluid_synth_program_change(synth_, channel, d1);
+            break;
+        case 0xD0:
+            fluid_synth_channel_pressure(synth_, channel, d1);
+            break;
+        case 0xE0:
+            fluid_synth_pitch_bend(synth_, channel, d1 | (d2 << 7));
+            break;
+        default:
+            if (status == 0xFF)
+                fluid_synth_system_reset(synth_);
+            break;
+    }
+}
+
+void SynthEngine::applyExclusive(const Exclusive& exclusive) noexcept {
+    // FluidSynth takes the bytes between F0 and F7 (GM, GS and XG resets, tuning, ...).
+    std::uint32_t begin = 0;
+    std::uint32_t end = exclusive.size;
+    if (end > begin && exclusive.bytes[begin] == 0xF0)
+        ++begin;
+    if (end > begin && exclusive.bytes[end - 1] == 0xF7)
+        --end;
+    if (end > begin) {
+        fluid_synth_sysex(synth_, reinterpret_cast<const char*>(exclusive.bytes + begin),
+                          static_cast<int>(end - begin), nullptr, nullptr, nullptr, 0);
+    }
+}
+
+void SynthEngine::renderSpan(float* left, float* right, std::uint32_t from,
+                             std::uint32_t to) noexcept {
+    if (to <= from)
+        return;
+    float* out[2] = {left + from, right + from};
+    // Adds the dry sound and the effects into the buffers, which were cleared.
+    fluid_synth_process(synth_, static_cast<int>(to - from), 0, nullptr, 2, out);
+}
+
+void SynthEngine::dropPending() noexcept {
+    fromOwner_.clear();
+    exclusives_.clear();
+    fromInput_.clear();
+}
+
+void SynthEngine::noteSilence(const float* left, const float* right,
+                              std::uint32_t frames) noexcept {
+    bool silent = true;
+    for (std::uint32_t i = 0; i < frames && silent; ++i)
+        silent = std::fabs(left[i]) < kSilence && std::fabs(right[i]) < kSilence;
+    if (silent) {
+        silentFrames_.fetch_add(frames, std::memory_order_relaxed);
+    } else {
+        silentFrames_.store(0, std::memory_order_relaxed);
+    }
+}
+
+void SynthEngine::renderAudio(float* left, float* right, std::uint32_t frames) noexcept {
+    std::fill(left, left + frames, 0.0f);
+    std::fill(right, right + frames, 0.0f);
+    if (state() != State::Ready) {
+        // What reaches the synthesizer before its SoundFont is dropped; input that lives on
+        // this thread waits for it.
+        dropPending();
+        noteSilence(left, right, frames);
+        if (AudioTap* tap = tap_.load(std::memory_order_acquire))
+            tap->onAudio(left, right, frames);
+        return;
+    }
+
+    // The owner's messages first: they were sent before anything of this period was played.
+    Exclusive exclusive;
+    while (exclusives_.pop(exclusive))
+        applyExclusive(exclusive);
+    PackedMessage message = 0;
+    while (fromOwner_.pop(message))
+        apply(message);
+
+    if (PeriodListener* listener = periodListener_.load(std::memory_order_acquire))
+        listener->beforePeriod(frames);
+
+    // Render up to each input message's frame, apply it, go on: a note sounds from its frame
+    // (FluidSynth starts voices on its own 64-frame block grid, so from the first block
+    // boundary at or after the frame).
+    std::uint32_t position = 0;
+    TimedMessage timed{};
+    while (fromInput_.pop(timed)) {
+        const std::uint32_t frame = std::clamp(timed.frame, position, frames);
+        renderSpan(left, right, position, frame);
+        position = frame;
+        apply(timed.message);
+    }
+    renderSpan(left, right, position, frames);
+
+    activeVoices_.store(fluid_synth_get_active_voice_count(synth_), std::memory_order_relaxed);
+    noteSilence(left, right, frames);
+    if (AudioTap* tap = tap_.load(std::memory_order_acquire))
+        tap->onAudio(left, right, frames);
+}
+
+}  // namespace tarvelo::synth

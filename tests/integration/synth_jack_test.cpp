@@ -1,0 +1,148 @@
+// The built-in synthesizer on a JACK server: a probe plays a key into the program's input and
+// records the synthesizer's audio ports.
+#include <gtest/gtest.h>
+#include <jack/jack.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "integration/jack_test_client.h"
+#include "integration/private_jack_server.h"
+#include "midi/backends/jack/jack_backend.h"
+#include "midi/built_in_devices.h"
+#include "midi/owner_mailbox.h"
+#include "midi/synth/synth_backend.h"
+#include "model/part_list.h"
+
+namespace tarvelo {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::JackTestClient;
+using testing::uniqueName;
+
+// Records one audio input from its first cycle on, with the absolute frame of the first sample.
+class AudioProbe {
+  public:
+    AudioProbe(const std::string& server, std::size_t capacity) : samples_(capacity) {
+        jack_status_t status{};
+        client_ = jack_client_open(uniqueName("probe-ears").c_str(),
+                                   static_cast<jack_options_t>(JackNoStartServer | JackServerName),
+                                   &status, server.c_str());
+        if (client_ == nullptr)
+            return;
+        port_ = jack_port_register(client_, "in", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
+        jack_set_process_callback(client_, &AudioProbe::process, this);
+        jack_activate(client_);
+    }
+    ~AudioProbe() {
+        if (client_ != nullptr)
+            jack_client_close(client_);
+    }
+
+    bool ok() const { return client_ != nullptr && port_ != nullptr; }
+    std::string port() const { return jack_port_name(port_); }
+    jack_client_t* client() const { return client_; }
+
+    // The absolute frame of the first sample above the noise floor at or after `from`; 0 if none.
+    std::uint64_t onsetAfter(std::uint64_t from) const {
+        const std::size_t recorded = count_.load(std::memory_order_acquire);
+        const std::uint64_t first = firstFrame_.load(std::memory_order_acquire);
+        for (std::size_t i = from > first ? from - first : 0; i < recorded; ++i) {
+            if (std::fabs(samples_[i]) > 1e-6f)
+                return first + i;
+        }
+        return 0;
+    }
+
+  private:
+    static int process(jack_nframes_t frames, void* arg) noexcept {
+        auto& self = *static_cast<AudioProbe*>(arg);
+        const auto* in = static_cast<const float*>(jack_port_get_buffer(self.port_, frames));
+        std::size_t at = self.count_.load(std::memory_order_relaxed);
+        if (at == 0)
+            self.firstFrame_.store(jack_last_frame_time(self.client_), std::memory_order_release);
+        for (jack_nframes_t i = 0; i < frames && at < self.samples_.size(); ++i)
+            self.samples_[at++] = in[i];
+        self.count_.store(at, std::memory_order_release);
+        return 0;
+    }
+
+    jack_client_t* client_ = nullptr;
+    jack_port_t* port_ = nullptr;
+    std::vector<float> samples_;
+    std::atomic<std::size_t> count_{0};
+    std::atomic<std::uint64_t> firstFrame_{0};
+};
+
+// Plays middle C into the program at frame `offset` of a cycle and returns how many frames after
+// the key its sound starts on the synthesizer's left port; fails the test unless that lies in
+// the key's own cycle.
+std::int64_t onsetDelay(const std::string& server, std::uint32_t framesPerPeriod,
+                        std::uint32_t offset) {
+    synth::SynthOptions options;
+    options.soundFont = "/usr/share/sounds/sf2/TimGM6mb.sf2";
+    options.connectAudio = false;
+    synth::SynthBackend backend(std::make_unique<JackBackend>(server), options);
+    JackTestClient keys(uniqueName("probe-keys"), {}, {"out"}, server);
+    AudioProbe ears(server, 48000 * 10);
+    EXPECT_TRUE(keys.ok() && ears.ok()) << "no JACK server " << server;
+    EXPECT_NE(backend.engine(), nullptr);
+    if (!keys.ok() || !ears.ok() || backend.engine() == nullptr)
+        return -1;
+    EXPECT_EQ(backend.engine()->waitUntilLoaded(), synth::SynthEngine::State::Ready);
+    const auto& jack = static_cast<JackBackend&>(backend.system());
+    EXPECT_TRUE(testing::connectPorts(ears.client(), jack.clientName() + ":synth L", ears.port()));
+
+    // One part over the whole keyboard on the synthesizer, the probe's keys as the input.
+    OwnerMailbox mailbox;
+    PartList parts(backend);
+    parts.createDefault(&mailbox, 0, 127);
+    const int synthIndex = parts.devices().findOutputByName(kSynthDeviceName);
+    EXPECT_GE(synthIndex, 0);
+    parts.devices().releaseOutput(parts.partAt(0).outputDevice);
+    parts.devices().acquireOutput(synthIndex);
+    parts.partAt(0).outputDevice = synthIndex;
+    parts.devices().openInput(parts.devices().findInputByName(keys.outputPort(0)));
+    parts.rebuildRoutes();
+    std::this_thread::sleep_for(100ms);
+
+    EXPECT_TRUE(keys.send(0, offset, {0x90, 60, 127}));
+    EXPECT_TRUE(keys.waitUntilSent());
+    std::this_thread::sleep_for(200ms);
+    const std::uint64_t key = keys.sent().at(0).frame;
+    const std::uint64_t onset = ears.onsetAfter(key - offset);
+    parts.devices().closeAll();
+    EXPECT_GE(onset, key) << "sound before the key";
+    EXPECT_LT(onset, key - offset + framesPerPeriod)
+        << "the sound did not start in the key's cycle";
+    return static_cast<std::int64_t>(onset) - static_cast<std::int64_t>(key);
+}
+
+TEST(SynthOnJack, SoundStartsInTheCycleOfTheKeyAt256Frames) {
+    // FluidSynth starts voices on its 64-frame grid: a key at frame 0 sounds at once, one at
+    // frame 100 from frame 128.
+    const char* server = std::getenv("JACK_DEFAULT_SERVER");
+    for (const std::uint32_t offset : {0u, 100u}) {
+        const std::int64_t delay = onsetDelay(server != nullptr ? server : "", 256, offset);
+        std::printf("256 frames/period, key at frame %u: sound %lld frames later\n", offset,
+                    static_cast<long long>(delay));
+        EXPECT_LT(delay, 64);
+    }
+}
+
+TEST(SynthOnJack, SoundStartsInTheCycleOfTheKeyAt64Frames) {
+    testing::PrivateJackServer server(uniqueName("tarvelo-64"), 64);
+    ASSERT_TRUE(server.start()) << "could not start jackd";
+    const std::int64_t delay = onsetDelay(server.name(), 64, 0);
+    std::printf("64 frames/period, key at frame 0: sound %lld frames later\n",
+                static_cast<long long>(delay));
+}
+
+}  // namespace
+}  // namespace tarvelo
