@@ -36,17 +36,23 @@
 #include <vector>
 
 #include "midi/backends/jack/jack_backend.h"
+#include "midi/live_router.h"
+#include "midi/midi_device_set.h"
 #include "midi/owner_mailbox.h"
-#include "model/part_list.h"
+#include "midi/routing_table.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+using tarvelo::ChannelTarget;
 using tarvelo::JackBackend;
+using tarvelo::LiveRouter;
 using tarvelo::MailboxVisitor;
+using tarvelo::MidiDeviceSet;
 using tarvelo::OwnerMailbox;
 using tarvelo::PackedMessage;
-using tarvelo::PartList;
+using tarvelo::RouteEntry;
+using tarvelo::RoutingTable;
 
 void quiet(const char*) {}
 
@@ -217,28 +223,31 @@ bool runCycles(Sender& sender, OwnerMailbox& mailbox, std::uint64_t cycles) {
     return true;
 }
 
-// One run: a PartList routing the probe's notes through the backend. Prints the figures; false
-// when a note was lost or delayed.
+// One run: the live side as the session assembles it (device set, routes, target, router),
+// every key to the probe unchanged. Prints the figures; false when a note was lost or delayed.
 bool measure(const std::string& server, Sender& sender, Receiver& receiver, int cycles,
              int perCycle, bool postNotes) {
     sender.nextId.store(0);
     receiver.forget();
     JackBackend backend(server);
     OwnerMailbox mailbox;
-    PartList parts(backend);
-    parts.createDefault(postNotes ? &mailbox : nullptr, 0, 127);
-    const int output = parts.devices().findOutputByName(jack_port_name(receiver.routed));
-    const int input = parts.devices().findInputByName(jack_port_name(sender.routed));
+    RoutingTable routes;
+    ChannelTarget target;
+    MidiDeviceSet devices(backend);
+    LiveRouter router(routes, target, devices);
+    devices.setInputHandler(&router);
+    devices.initialize(postNotes ? &mailbox : nullptr);
+    const int output = devices.findOutputByName(jack_port_name(receiver.routed));
+    const int input = devices.findInputByName(jack_port_name(sender.routed));
     if (!backend.connected() || output < 0 || input < 0) {
         std::fprintf(stderr, "jack_latency_bench: the probe's ports are not listed\n");
         return false;
     }
-    parts.devices().releaseOutput(parts.partAt(0).outputDevice);
-    parts.devices().acquireOutput(output);
-    parts.partAt(0).outputDevice = output;
-    parts.setTarget(0);
-    parts.rebuildRoutes();
-    parts.devices().openInput(input);
+    devices.acquireOutput(output);
+    for (int key = 0; key < 128; ++key)
+        routes.set(key, RouteEntry{output, 0, 0});
+    target.set(0, output, 0);
+    devices.openInput(input);
 
     clockid_t cpuClock{};
     if (pthread_getcpuclockid(backend.processThread(), &cpuClock) != 0) {
@@ -261,7 +270,7 @@ bool measure(const std::string& server, Sender& sender, Receiver& receiver, int 
         busyCpu += threadCpuSeconds(cpuClock) - start;
     }
     runCycles(sender, mailbox, 20);  // let the last notes land
-    parts.devices().closeAll();
+    devices.closeAll();
 
     const int sent = std::min(cycles * perCycle, kMaxNotes);
     std::vector<std::int64_t> added;

@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
@@ -10,7 +11,7 @@
 #include "midi/backends/virtual/virtual_backend.h"
 #include "midi/midi_device_set.h"
 #include "midi/owner_mailbox.h"
-#include "model/part_list.h"
+#include "session/live_session.h"
 
 namespace tarvelo {
 namespace {
@@ -91,20 +92,22 @@ void BM_ForwardOnly(benchmark::State& state) {
 void BM_Route(benchmark::State& state) {
     VirtualBackend backend(kLogCapacity);
     makeBackend(backend);
-    OwnerMailbox mailbox;
-    PartList parts(backend);
-    parts.createDefault(&mailbox, 0, 127);
-    parts.splitPart(0, 48);
-    parts.splitPart(1, 72);
-    parts.devices().releaseOutput(0);
-    parts.devices().acquireOutput(1);
-    parts.partAt(1).outputDevice = 1;
-    parts.partAt(2).noteShift = -12;
-    parts.rebuildRoutes();
-    parts.setTarget(1);
-    parts.devices().acquireOutput(0);  // system messages reach device 0
-    parts.devices().openInput(0);
-    drive(state, backend, mailbox);
+    struct QuietHost final : SessionHost {
+        void noteReceived(PackedMessage) override {}
+        void serverLost() override {}
+        void serverBack() override {}
+        void devicesChanged(const DeviceListChanges&) override {}
+        void postInitSent(int) override {}
+        MessageBoxes& messageBoxes() override { std::abort(); }
+    } host;
+    LiveSession session(backend, host);
+    session.newArrangement();
+    session.split(0, 48);
+    session.split(1, 72);
+    session.setOutputDevice(1, 1);  // Parts 0 and 2 stay on device 0, where system messages go
+    session.setNoteShift(2, -12);
+    session.setTarget(1);
+    drive(state, backend, session.mailbox());
 }
 
 BENCHMARK(BM_ForwardOnly);

@@ -17,13 +17,13 @@ ctest --test-dir build-ci --output-on-failure -j"$jobs"
 
 echo "== ThreadSanitizer"
 cmake --preset tsan >/dev/null
-cmake --build build-tsan -j"$jobs" --target tarvelo_core_tests
+cmake --build build-tsan -j"$jobs" --target tarvelo_model_tests tarvelo_core_tests
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
     ctest --test-dir build-tsan --output-on-failure -j"$jobs" -L core
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
 cmake --preset asan >/dev/null
-cmake --build build-asan -j"$jobs" --target tarvelo_core_tests
+cmake --build build-asan -j"$jobs" --target tarvelo_model_tests tarvelo_core_tests
 ASAN_OPTIONS="detect_leaks=1" UBSAN_OPTIONS="halt_on_error=1 print_stacktrace=1" \
     ctest --test-dir build-asan --output-on-failure -j"$jobs" -L core
 

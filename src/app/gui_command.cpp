@@ -36,8 +36,9 @@ int runGui(int argc, char** argv, const MidiOptions& options, const std::string&
         QTimer startPlayback;
         if (system->playback() != nullptr) {
             QObject::connect(&startPlayback, &QTimer::timeout, [&system, &startPlayback] {
+                // On JACK a file plays without the synthesizer too.
                 const synth::SynthEngine* engine = system->engine();
-                if (engine->state() == synth::SynthEngine::State::Loading)
+                if (engine != nullptr && engine->state() == synth::SynthEngine::State::Loading)
                     return;
                 startPlayback.stop();
                 system->startPlayback();

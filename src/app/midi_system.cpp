@@ -108,8 +108,7 @@ void MidiSystem::startPlayback() {
         return;
     if (auto* jack = dynamic_cast<JackBackend*>(&backend_->system())) {
         std::string error;
-        jackPlayer_ =
-            JackFilePlayer::open({}, jack->clientName() + ":virtual in", *playback_, error);
+        jackPlayer_ = JackFilePlayer::open({}, jack->ownInputPorts(), *playback_, error);
         if (!jackPlayer_) {
             printLine(error);
             playback_.reset();

@@ -40,7 +40,7 @@ class MidiSystem {
     // when it failed.
     void waitForSynth();
     // Starts the file playing from the next period (if there is one). On JACK the file plays
-    // through a client of its own into "Tarvelo Virtual In", which must be open by then.
+    // through a client of its own into our open input port.
     void startPlayback();
     // The file has been played and the synthesizer has fallen silent (true at once without
     // a file).

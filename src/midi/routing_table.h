@@ -9,19 +9,24 @@ namespace tarvelo {
 
 // Where a note of one key goes.
 struct RouteEntry {
-    int device = 0;            // output device index
+    // The device index that routes nowhere: no device carries it, so a note sent there is dropped.
+    static constexpr int kNowhere = -1;
+
+    int device = kNowhere;     // output device index
     std::uint8_t channel = 0;  // 0..15
     int noteShift = 0;         // semitones added to the note number
+
+    bool operator==(const RouteEntry&) const = default;
 };
 
 // 256 route entries indexed by the note byte of an incoming note message. Written by the
-// user-interface thread (rebuildRoutes), read by the MIDI input thread. Each entry is one 64-bit
-// atomic, so the reader sees a whole old or a whole new entry, never a mix.
+// user-interface thread (the live session's route rebuild), read by the MIDI input thread. Each
+// entry is one 64-bit atomic, so the reader sees a whole old or a whole new entry, never a mix.
 class RoutingTable {
   public:
     static constexpr int kSize = 256;
 
-    // Every entry starts as device 0, channel 0, no shift: entries no Part covers stay valid.
+    // Every entry starts routing nowhere.
     RoutingTable() {
         for (auto& e : entries_)
             e.store(pack(RouteEntry{}), std::memory_order_relaxed);
@@ -56,41 +61,44 @@ class RoutingTable {
     std::array<std::atomic<std::uint64_t>, kSize> entries_;
 };
 
-// The channel-message target: a snapshot of one Part's device and channel. Written by the
-// user-interface thread, read by the MIDI input thread.
+// The channel-message target: a snapshot of one Part's device and channel, or none. Written by
+// the user-interface thread, read by the MIDI input thread. Part, device and channel live in one
+// 64-bit atomic, so the reader never combines halves of two updates.
 class ChannelTarget {
   public:
     struct Snapshot {
-        int part = -1;
+        int part = -1;  // the target Part, or negative for none
         int device = -1;
         std::uint8_t channel = 255;
+
+        bool operator==(const Snapshot&) const = default;
     };
 
-    // User-interface thread. Device and channel are stored before the part index (release), so a
-    // reader that sees the new index (acquire) also sees the new device and channel.
+    ChannelTarget() { word_.store(pack(Snapshot{}), std::memory_order_relaxed); }
+
+    // User-interface thread: one single store. Relaxed: the word carries plain values.
     void set(int part, int device, std::uint8_t channel) noexcept {
-        device_.store(device, std::memory_order_relaxed);
-        channel_.store(channel, std::memory_order_relaxed);
-        part_.store(part, std::memory_order_release);
+        word_.store(pack(Snapshot{part, device, channel}), std::memory_order_relaxed);
     }
 
     // Any thread.
-    Snapshot load() const noexcept {
-        Snapshot s;
-        s.part = part_.load(std::memory_order_acquire);
-        s.device = device_.load(std::memory_order_relaxed);
-        s.channel = channel_.load(std::memory_order_relaxed);
-        return s;
-    }
-
-    int part() const noexcept { return part_.load(std::memory_order_acquire); }
-    int device() const noexcept { return device_.load(std::memory_order_relaxed); }
-    std::uint8_t channel() const noexcept { return channel_.load(std::memory_order_relaxed); }
+    Snapshot load() const noexcept { return unpack(word_.load(std::memory_order_relaxed)); }
 
   private:
-    std::atomic<int> part_{-1};
-    std::atomic<int> device_{-1};
-    std::atomic<std::uint8_t> channel_{255};
+    // device: 32 bits; channel: 8 bits; part: 16 bits, saturated (only its sign matters to the
+    // router; no arrangement has more than 128 Parts).
+    static std::uint64_t pack(const Snapshot& s) {
+        const auto part = static_cast<std::int16_t>(std::clamp(s.part, -1, 32767));
+        return static_cast<std::uint32_t>(s.device) | (std::uint64_t{s.channel} << 32) |
+               (std::uint64_t{static_cast<std::uint16_t>(part)} << 40);
+    }
+    static Snapshot unpack(std::uint64_t v) {
+        return Snapshot{static_cast<std::int16_t>(static_cast<std::uint16_t>(v >> 40)),
+                        static_cast<int>(static_cast<std::uint32_t>(v)),
+                        static_cast<std::uint8_t>(v >> 32)};
+    }
+
+    std::atomic<std::uint64_t> word_;
 };
 
 }  // namespace tarvelo

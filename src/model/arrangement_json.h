@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "model/arrangement_file.h"
+#include "model/arrangement_codec.h"
 
 namespace tarvelo {
 

@@ -4,13 +4,18 @@
 
 namespace tarvelo {
 
-PartList::PartList(MidiBackend& backend) : devices_(backend) {
-    devices_.setInputHandler(&router_);
-}
-
-PartList::~PartList() {
-    // The input closes before the router it calls goes away.
-    devices_.closeAll();
+PartList::PartList(std::vector<Part> parts, std::vector<InitialMessageList> messageLists,
+                   int lowestKey, int highestKey, int nextPartNumber, int targetPart,
+                   int targetDevice, std::uint8_t targetChannel)
+    : parts_(std::move(parts)),
+      messageLists_(std::move(messageLists)),
+      highestKey_(highestKey),
+      lowestKey_(lowestKey),
+      nextPartNumber_(nextPartNumber),
+      targetPart_(targetPart),
+      targetDevice_(targetDevice),
+      targetChannel_(targetChannel) {
+    messageLists_.resize(parts_.size());
 }
 
 void PartList::checkIndex(int index) const {
@@ -40,9 +45,7 @@ const InitialMessageList& PartList::messageListAt(int index) const {
     return messageLists_[static_cast<std::size_t>(index)];
 }
 
-void PartList::createDefault(OwnerMailbox* owner, int lowKey, int highKey) {
-    owner_ = owner;
-    devices_.initialize(owner);
+void PartList::createDefault(int lowKey, int highKey) {
     parts_.clear();
     messageLists_.clear();
     lowestKey_ = lowKey;
@@ -53,17 +56,20 @@ void PartList::createDefault(OwnerMailbox* owner, int lowKey, int highKey) {
     first.lowKey = static_cast<std::uint8_t>(lowKey);
     first.highKey = static_cast<std::uint8_t>(highKey);
     parts_.push_back(first);
-    devices_.acquireOutput(0);
     messageLists_.emplace_back();
 }
 
 bool PartList::setTarget(int index) {
     if (index < 0 || index >= partCount()) {
-        target_.set(-1, -1, 255);
+        targetPart_ = -1;
+        targetDevice_ = -1;
+        targetChannel_ = 255;
         return false;
     }
     const Part& p = parts_[static_cast<std::size_t>(index)];
-    target_.set(index, p.outputDevice, p.channel);
+    targetPart_ = index;
+    targetDevice_ = p.outputDevice;
+    targetChannel_ = p.channel;
     return true;
 }
 
@@ -93,7 +99,6 @@ int PartList::splitPart(int index, int key) {
     upper.lowKey = static_cast<std::uint8_t>(key);
     ++nextPartNumber_;
     upper.name = "Part" + std::to_string(nextPartNumber_);
-    devices_.acquireOutput(upper.outputDevice);
     return index + 1;
 }
 
@@ -105,11 +110,12 @@ int PartList::joinParts(int first, int last, int keep) {
     kept.lowKey = parts_[static_cast<std::size_t>(first)].lowKey;
     kept.highKey = parts_[static_cast<std::size_t>(last)].highKey;
     for (int i = first; i <= last; ++i) {
-        if (i < keep) {
-            removePartAt(first);
-        } else if (i > keep) {
-            removePartAt(first + 1);
-        }
+        // The kept Part moves down to first as the Parts before it go.
+        const int remove = i < keep ? first : i > keep ? first + 1 : -1;
+        if (remove < 0)
+            continue;
+        parts_.erase(parts_.begin() + remove);
+        messageLists_.erase(messageLists_.begin() + remove);
     }
     return first;
 }
@@ -135,35 +141,6 @@ bool PartList::setRange(int index, int lowKey, int highKey) {
         parts_[static_cast<std::size_t>(index + 1)].lowKey = static_cast<std::uint8_t>(highKey + 1);
     }
     return true;
-}
-
-void PartList::removePartAt(int index) {
-    checkIndex(index);
-    devices_.releaseOutput(parts_[static_cast<std::size_t>(index)].outputDevice);
-    parts_.erase(parts_.begin() + index);
-    messageLists_.erase(messageLists_.begin() + index);
-}
-
-void PartList::rebuildRoutes() {
-    for (const Part& p : parts_) {
-        const RouteEntry entry{p.outputDevice, p.channel, p.noteShift};
-        for (int k = p.lowKey; k <= p.highKey; ++k)
-            routes_.set(k, entry);
-    }
-}
-
-void PartList::adopt(ArrangementContent content) {
-    devices_.closeAll();
-    parts_ = std::move(content.parts);
-    messageLists_ = std::move(content.messageLists);
-    messageLists_.resize(parts_.size());
-    highestKey_ = content.highestKey;
-    lowestKey_ = content.lowestKey;
-    nextPartNumber_ = content.nextPartNumber;
-    devices_.openInput(content.inputDevice);
-    for (const Part& p : parts_)
-        devices_.acquireOutput(p.outputDevice);
-    target_.set(content.targetPart, content.targetDevice, content.targetChannel);
 }
 
 }  // namespace tarvelo

@@ -5,9 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "midi/live_router.h"
-#include "midi/midi_device_set.h"
-#include "midi/routing_table.h"
 #include "model/initial_message_list.h"
 #include "model/part.h"
 
@@ -19,37 +16,26 @@ class InvalidArgumentError : public std::out_of_range {
     using std::out_of_range::out_of_range;
 };
 
-// A whole arrangement as plain values, devices by index: what a file read produces once its
-// device names have been looked up.
-struct ArrangementContent {
-    std::vector<Part> parts;
-    std::vector<InitialMessageList> messageLists;  // one per Part
-    int highestKey = 127;
-    int lowestKey = 0;
-    int nextPartNumber = 1;
-    int inputDevice = 0;
-    int targetPart = -1;
-    int targetDevice = -1;
-    std::uint8_t targetChannel = 255;
-};
-
-// The arrangement model: the Parts in ascending key order, one initial-message list per Part,
-// the keyboard range, the Part-number counter, the channel-message target, the Routing table and
-// the device layer. Every Part holds one use of its output device.
+// The arrangement as plain data: the Parts in ascending key order, one initial-message list per
+// Part, the keyboard range, the Part-number counter and the channel-message target. Devices are
+// indices into the device lists of whoever plays the arrangement; nothing here opens, counts or
+// routes anything (the live session keeps those in step).
 //
-// All operations run on the user-interface thread. The Routing table, the target and the output
-// handles are read concurrently by the MIDI input thread through the router this list owns.
-// The model does not rebuild routes by itself: callers call rebuildRoutes() after each change.
+// A value: copying an arrangement copies its Parts and lists.
 class PartList {
   public:
-    explicit PartList(MidiBackend& backend);
-    ~PartList();
-    PartList(const PartList&) = delete;
-    PartList& operator=(const PartList&) = delete;
+    // No Parts; nextPartNumber 1, no target.
+    PartList() = default;
+
+    // A loaded arrangement: the Parts and their lists as given (lists are added or dropped so
+    // there is one per Part), and the stored target snapshot.
+    PartList(std::vector<Part> parts, std::vector<InitialMessageList> messageLists, int lowestKey,
+             int highestKey, int nextPartNumber, int targetPart, int targetDevice,
+             std::uint8_t targetChannel);
 
     // Replaces the arrangement with one Part "Part1" over low..high on output device 0, channel
-    // 0. Re-lists the devices (all closed). Keeps nextPartNumber and the target fields.
-    void createDefault(OwnerMailbox* owner, int lowKey, int highKey);
+    // 0. Keeps nextPartNumber and the target fields.
+    void createDefault(int lowKey, int highKey);
 
     // Throws InvalidArgumentError for an index outside 0..partCount-1.
     Part& partAt(int index);
@@ -73,30 +59,19 @@ class PartList {
     // key or the last Part's high key, or leave any of the three Parts without a key.
     bool setRange(int index, int lowKey, int highKey);
 
-    // Refills the Routing table from the Parts; later Parts win where ranges overlap.
-    void rebuildRoutes();
-
-    // Replaces the whole arrangement (a file read): closes every device, takes the content,
-    // opens its input, acquires every Part's output. Routes are not rebuilt.
-    void adopt(ArrangementContent content);
-
     int partCount() const { return static_cast<int>(parts_.size()); }
     int lowestKey() const { return lowestKey_; }
     int highestKey() const { return highestKey_; }
     int nextPartNumber() const { return nextPartNumber_; }
-    int targetPart() const { return target_.part(); }
-    int targetDevice() const { return target_.device(); }
-    std::uint8_t targetChannel() const { return target_.channel(); }
+    int targetPart() const { return targetPart_; }
+    int targetDevice() const { return targetDevice_; }
+    std::uint8_t targetChannel() const { return targetChannel_; }
     const std::vector<Part>& parts() const { return parts_; }
     const std::vector<InitialMessageList>& messageLists() const { return messageLists_; }
 
-    MidiDeviceSet& devices() { return devices_; }
-    const MidiDeviceSet& devices() const { return devices_; }
-    const RoutingTable& routes() const { return routes_; }
-    OwnerMailbox* owner() const { return owner_; }
+    bool operator==(const PartList&) const = default;
 
   private:
-    void removePartAt(int index);
     void checkIndex(int index) const;
 
     std::vector<Part> parts_;
@@ -104,11 +79,11 @@ class PartList {
     int highestKey_ = 127;
     int lowestKey_ = 0;
     int nextPartNumber_ = 1;
-    ChannelTarget target_;
-    RoutingTable routes_;
-    MidiDeviceSet devices_;
-    LiveRouter router_{routes_, target_, devices_};
-    OwnerMailbox* owner_ = nullptr;
+    // The channel-message target: a snapshot of one Part's device and channel, not updated when
+    // that Part changes or moves.
+    int targetPart_ = -1;
+    int targetDevice_ = -1;
+    std::uint8_t targetChannel_ = 255;
 };
 
 }  // namespace tarvelo

@@ -1,52 +1,71 @@
 #include "session/live_session.h"
 
 #include <algorithm>
+#include <array>
+
+#include "model/arrangement_file.h"
+#include "session/arrangement_devices.h"
 
 namespace tarvelo {
 
-LiveSession::LiveSession(MidiBackend& backend, SessionHost& host) : host_(host), parts_(backend) {}
+LiveSession::LiveSession(MidiBackend& backend, SessionHost& host) : host_(host), devices_(backend) {
+    devices_.setInputHandler(&router_);
+}
 
 LiveSession::~LiveSession() {
+    // The input closes before the router it calls goes away.
     shutdown();
 }
 
 void LiveSession::listDevices() {
-    parts_.devices().initialize(&mailbox_);
+    devices_.initialize(&mailbox_);
+}
+
+void LiveSession::openArrangement(int inputDevice) {
+    for (const Part& p : parts_.parts())
+        devices_.acquireOutput(p.outputDevice);
+    rebuildRoutes();
+    publishTarget();
+    devices_.openInput(inputDevice);
 }
 
 void LiveSession::newArrangement() {
-    parts_.createDefault(&mailbox_, 0, 127);
+    devices_.initialize(&mailbox_);
+    parts_.createDefault(0, 127);
     parts_.setTarget(0);
-    parts_.devices().openInput(0);
-    rebuildRoutes();
+    openArrangement(0);
 }
 
 std::optional<FileError> LiveSession::load(const std::string& path) {
-    if (auto error = loadArrangement(path, parts_, host_.messageBoxes()))
-        return error;
-    rebuildRoutes();
+    ArrangementReadResult read = readArrangementFile(path);
+    if (!read.ok())
+        return read.error;
+    devices_.initialize(&mailbox_);
+    ResolvedArrangement resolved =
+        resolveDevices(*read.arrangement, devices_, host_.messageBoxes());
+    parts_ = std::move(resolved.parts);
+    openArrangement(resolved.inputDevice);
     return std::nullopt;
 }
 
 std::optional<FileError> LiveSession::save(const std::string& path) const {
-    return saveArrangement(path, parts_);
+    return writeArrangementFile(path, storedArrangementOf(parts_, devices_));
 }
 
 bool LiveSession::setInputDevice(int index) {
     if (index < 0)
         return false;
-    parts_.devices().openInput(index);
+    devices_.openInput(index);
     return true;
 }
 
 bool LiveSession::setOutputDevice(int part, int index) {
     Part& p = parts_.partAt(part);
-    MidiDeviceSet& devices = parts_.devices();
-    if (index < 0 || index >= devices.outputCount())
+    if (index < 0 || index >= devices_.outputCount())
         return false;
     // Release first: a device whose only user picks it again closes and reopens, silenced.
-    devices.releaseOutput(p.outputDevice);
-    devices.acquireOutput(index);
+    devices_.releaseOutput(p.outputDevice);
+    devices_.acquireOutput(index);
     p.outputDevice = index;
     rebuildRoutes();
     return true;
@@ -75,22 +94,34 @@ bool LiveSession::setRange(int part, int lowKey, int highKey) {
 
 int LiveSession::split(int part, int key) {
     const int upper = parts_.splitPart(part, key);
+    // Both halves hold a use of the shared device.
+    devices_.acquireOutput(parts_.partAt(upper).outputDevice);
     rebuildRoutes();
     return upper;
 }
 
 int LiveSession::join(int first, int last, int keep) {
+    parts_.partAt(keep);  // refuses an index outside the Parts before anything changes
+    std::vector<int> released;
+    for (int i = first; i <= last; ++i) {
+        if (i != keep)
+            released.push_back(parts_.partAt(i).outputDevice);
+    }
     const int joined = parts_.joinParts(first, last, keep);
+    for (const int device : released)
+        devices_.releaseOutput(device);
     rebuildRoutes();
     return joined;
 }
 
 bool LiveSession::setTarget(int part) {
-    return parts_.setTarget(part);
+    const bool set = parts_.setTarget(part);
+    publishTarget();
+    return set;
 }
 
 std::string LiveSession::outputDeviceName(int part) const {
-    return devices().deviceName(true, parts_.partAt(part).outputDevice);
+    return devices_.deviceName(true, parts_.partAt(part).outputDevice);
 }
 
 bool LiveSession::sendInitialMessages(int part) {
@@ -106,7 +137,7 @@ void LiveSession::initialMessagesSent(int part) {
 }
 
 void LiveSession::shutdown() {
-    parts_.devices().closeAll();
+    devices_.closeAll();
 }
 
 void LiveSession::onMidiNote(PackedMessage message) {
@@ -121,19 +152,18 @@ void LiveSession::onServerLost() {
     serverAway_ = true;
     // Nothing is listed while the server is away: every device is closed (so that the backend
     // may reach a server again) and waits, absent, under its name.
-    parts_.devices().refresh();
+    devices_.refresh();
     host_.serverLost();
 }
 
 void LiveSession::followDevices() {
-    MidiDeviceSet& devices = parts_.devices();
     // A server lost a moment ago whose notice is still on its way: the notice closes everything
     // and says so once, rather than a line per device here.
-    if (!serverAway_ && devices.backend().serverLost())
+    if (!serverAway_ && devices_.backend().serverLost())
         return;
-    const DeviceListChanges changes = devices.refresh();
+    const DeviceListChanges changes = devices_.refresh();
     if (serverAway_) {
-        if (devices.backend().serverLost())
+        if (devices_.backend().serverLost())
             return;
         // Back: the changes are the whole arrangement coming back, said once.
         serverAway_ = false;
@@ -148,24 +178,34 @@ void LiveSession::followDevices() {
 }
 
 std::chrono::milliseconds LiveSession::relistInterval() const {
-    return parts_.devices().backend().relistInterval();
+    return devices_.backend().relistInterval();
 }
 
 void LiveSession::resendForReturnedOutputs(const DeviceListChanges& changes) {
-    const MidiDeviceSet& devices = parts_.devices();
     for (int part = 0; part < parts_.partCount(); ++part) {
         const int device = parts_.partAt(part).outputDevice;
         const bool returned =
             std::any_of(changes.outputs.begin(), changes.outputs.end(), [&](const DeviceChange& c) {
                 return c.kind == DeviceChangeKind::Returned && c.index == device;
             });
-        if (returned && devices.outputHandle(device) != nullptr)
+        if (returned && devices_.outputHandle(device) != nullptr)
             sender_.sendInitialMessages(part);
     }
 }
 
 void LiveSession::rebuildRoutes() {
-    parts_.rebuildRoutes();
+    std::array<RouteEntry, RoutingTable::kSize> table{};  // every entry routes nowhere
+    for (const Part& p : parts_.parts()) {
+        const RouteEntry entry{p.outputDevice, p.channel, p.noteShift};
+        for (int k = p.lowKey; k <= p.highKey; ++k)
+            table[static_cast<std::size_t>(k)] = entry;
+    }
+    for (int k = 0; k < RoutingTable::kSize; ++k)
+        routes_.set(k, table[static_cast<std::size_t>(k)]);
+}
+
+void LiveSession::publishTarget() {
+    target_.set(parts_.targetPart(), parts_.targetDevice(), parts_.targetChannel());
 }
 
 }  // namespace tarvelo

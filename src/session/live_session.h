@@ -7,9 +7,11 @@
 
 #include "midi/backend.h"
 #include "midi/initial_message_sender.h"
+#include "midi/live_router.h"
 #include "midi/midi_device_set.h"
 #include "midi/owner_mailbox.h"
-#include "model/arrangement_file.h"
+#include "midi/routing_table.h"
+#include "model/arrangement_codec.h"
 #include "model/part_list.h"
 #include "session/session_host.h"
 
@@ -86,12 +88,13 @@ class LiveSession final : public MailboxVisitor, private InitialMessageHost {
     // The name of Part part's output device; empty when the device is not in the list.
     std::string outputDeviceName(int part) const;
 
-    // The routes the input callback reads.
-    const RoutingTable& routes() const { return parts_.routes(); }
+    // The routes the input callback reads: every key a Part covers goes to that Part's device,
+    // channel and shift; every other note byte goes nowhere.
+    const RoutingTable& routes() const { return routes_; }
 
     // The devices: names, counts, the open input, use counts, the open outputs (for notes played
     // from this thread).
-    const MidiDeviceSet& devices() const { return parts_.devices(); }
+    const MidiDeviceSet& devices() const { return devices_; }
 
     // Sends Part part's initial messages to its device, or queues them behind the list under
     // way; true when the list was finished within the call.
@@ -139,16 +142,28 @@ class LiveSession final : public MailboxVisitor, private InitialMessageHost {
         host_.reportUnsendable(part, index, message, fault);
     }
 
+    // Writes every route entry from the Parts (later Parts win where ranges overlap), one store
+    // per entry.
     void rebuildRoutes();
+    // Hands the arrangement's target snapshot to the input callback.
+    void publishTarget();
+    // Opens every Part's output device (one use per Part), the routes and target for them, then
+    // the input, so the input never routes by a table of an earlier arrangement.
+    void openArrangement(int inputDevice);
     // Sends again the lists of the Parts whose output device is among those that came back.
     void resendForReturnedOutputs(const DeviceListChanges& changes);
 
     SessionHost& host_;
     bool serverAway_ = false;
+    PartList parts_;
     // Declared before the devices: they post into it until they are closed.
     OwnerMailbox mailbox_;
-    PartList parts_;
-    InitialMessageSender sender_{*this, parts_, parts_.devices()};
+    // What the input callback reads; they outlive the devices, which are closed first.
+    RoutingTable routes_;
+    ChannelTarget target_;
+    MidiDeviceSet devices_;
+    LiveRouter router_{routes_, target_, devices_};
+    InitialMessageSender sender_{*this, parts_, devices_};
 };
 
 }  // namespace tarvelo

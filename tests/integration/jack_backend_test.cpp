@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "integration/jack_test_client.h"
-#include "model/part_list.h"
-#include "support/virtual_rig.h"
+#include "session/live_session.h"
+#include "support/recording_host.h"
 
 namespace tarvelo {
 namespace {
@@ -66,44 +66,39 @@ struct JackRoutingTest : ::testing::Test {
                                             "(tests/integration/jack_server.sh)";
         for (JackTestClient* c : {&keys, &synth0, &synth1, &synth2})
             ASSERT_TRUE(c->ok());
-        parts = std::make_unique<PartList>(backend);
-        parts->createDefault(&mailbox, 0, 127);
+        session = std::make_unique<LiveSession>(backend, host);
+        session->newArrangement();
         // System messages go to device 0: the first MIDI input port on the server.
-        ASSERT_EQ(parts->devices().deviceName(true, 0), synth0.inputPort(0))
+        ASSERT_EQ(session->devices().deviceName(true, 0), synth0.inputPort(0))
             << "another client's MIDI port comes first on the test server";
-        parts->splitPart(0, 60);
-        parts->splitPart(1, 120);
-        moveToDevice(1, device(synth1));
-        parts->partAt(1).channel = 1;
-        parts->partAt(1).noteShift = 12;
-        moveToDevice(2, device(synth2));
-        parts->partAt(2).channel = 5;
-        parts->setTarget(2);
-        parts->rebuildRoutes();
-        parts->devices().openInput(parts->devices().findInputByName(keys.outputPort(0)));
-        ASSERT_NE(parts->devices().inputDevice(), NO_INPUT);
-        ASSERT_NE(parts->devices().outputHandle(device(synth1)), nullptr);
+        session->split(0, 60);
+        session->split(1, 120);
+        session->setOutputDevice(1, device(synth1));
+        session->setChannel(1, 1);
+        session->setNoteShift(1, 12);
+        session->setOutputDevice(2, device(synth2));
+        session->setChannel(2, 5);
+        session->setTarget(2);
+        session->setInputDevice(session->devices().findInputByName(keys.outputPort(0)));
+        ASSERT_NE(session->devices().inputDevice(), NO_INPUT);
+        ASSERT_NE(session->devices().outputHandle(device(synth1)), nullptr);
     }
 
     int device(const JackTestClient& synth) const {
-        return parts->devices().findOutputByName(synth.inputPort(0));
-    }
-    void moveToDevice(int part, int device) {
-        parts->devices().releaseOutput(parts->partAt(part).outputDevice);
-        parts->devices().acquireOutput(device);
-        parts->partAt(part).outputDevice = device;
+        return session->devices().findOutputByName(synth.inputPort(0));
     }
     OutputDevice& output(const JackTestClient& synth) {
-        return *parts->devices().outputHandle(device(synth));
+        return *session->devices().outputHandle(device(synth));
     }
+    OwnerMailbox& mailbox() { return session->mailbox(); }
 
     JackBackend backend;
-    OwnerMailbox mailbox;
+    testing::RecordingHost host;
     JackTestClient keys{uniqueName("keys"), {}, {"out"}};
     JackTestClient synth0{uniqueName("synth0"), {"in"}, {}};
     JackTestClient synth1{uniqueName("synth1"), {"in"}, {}};
     JackTestClient synth2{uniqueName("synth2"), {"in"}, {}};
-    std::unique_ptr<PartList> parts;  // last: its devices close before the clients go
+    std::unique_ptr<LiveSession> session;  // last: its devices close before the clients go
 };
 
 TEST_F(JackRoutingTest, WorkedExampleIsRoutedInTheSameCycleAtTheSameFrame) {
@@ -131,7 +126,7 @@ TEST_F(JackRoutingTest, WorkedExampleIsRoutedInTheSameCycleAtTheSameFrame) {
 
     // The note is posted as played, untransposed, for the keyboard picture.
     const auto seen =
-        drainUntil(mailbox, [](const RecordingVisitor& v) { return !v.notes.empty(); });
+        drainUntil(mailbox(), [](const RecordingVisitor& v) { return !v.notes.empty(); });
     EXPECT_EQ(seen.notes, (std::vector<PackedMessage>{packMessage(0x90, 0x3C, 0x64)}));
 }
 
@@ -199,7 +194,7 @@ TEST_F(JackRoutingTest, InterfaceSendsAndLiveNotesBothArriveWholeAndInOrder) {
         EXPECT_EQ(notes[i], (i % 2 == 0 ? Bytes{0x91, key, 0x50} : Bytes{0x81, key, 0x00})) << i;
     }
     const auto seen =
-        drainUntil(mailbox, [](const RecordingVisitor& v) { return v.completions.size() >= 8; });
+        drainUntil(mailbox(), [](const RecordingVisitor& v) { return v.completions.size() >= 8; });
     std::vector<LongMessageToken> expected(8);
     std::iota(expected.begin(), expected.end(), 0);
     EXPECT_EQ(seen.completions, expected);
@@ -214,7 +209,7 @@ TEST_F(JackRoutingTest, ExclusiveMessageBiggerThanABufferIsReportedDoneAndTheRes
     out.sendLong(huge, 77);
     out.sendShort(packMessage(0xC1, 9, 0));
     const auto seen =
-        drainUntil(mailbox, [](const RecordingVisitor& v) { return !v.completions.empty(); });
+        drainUntil(mailbox(), [](const RecordingVisitor& v) { return !v.completions.empty(); });
     EXPECT_EQ(seen.completions, (std::vector<LongMessageToken>{77}));
     ASSERT_TRUE(synth1.waitForReceived(1));
     EXPECT_EQ(bytesOf(synth1.received()), (std::vector<Bytes>{{0xC1, 9}}));
@@ -230,7 +225,7 @@ TEST_F(JackRoutingTest, ClosingAnOutputLetsItsSilencingMessagesOutBeforeThePortG
     const std::string ourPort = before[0];
     jack_free(const_cast<char**>(before));
 
-    parts->devices().releaseOutput(device(synth1));  // Part 1's use: the last one
+    session->setOutputDevice(1, device(synth2));  // Part 1 held synth1's last use
     ASSERT_TRUE(synth1.waitForReceived(1 + 1 + 16, 1s));
     // Channel by channel: the notes left sounding there, then Sustain off.
     std::vector<Bytes> expected{{0x91, 0x4C, 0x7F}};
@@ -268,30 +263,30 @@ TEST_F(JackRoutingTest, DevicesAreOtherClientsPortsInServerOrderNeverOurOwn) {
 }
 
 TEST_F(JackRoutingTest, PortsThatArriveAreRenamedOrLeaveAreAnnouncedAndListedWhenHeardOf) {
-    backend.setDeviceChangeListener(&mailbox);
+    backend.setDeviceChangeListener(&mailbox());
     const auto announced = [](const RecordingVisitor& v) { return v.devicesChanged > 0; };
     const auto listed = [this](const std::string& port) {
         const std::vector<std::string> names = backend.outputNames();
         return std::find(names.begin(), names.end(), port) != names.end();
     };
     drainUntil(
-        mailbox, [](const RecordingVisitor&) { return false; }, 50ms);
+        mailbox(), [](const RecordingVisitor&) { return false; }, 50ms);
 
     auto late = std::make_unique<JackTestClient>(uniqueName("late"), std::vector<std::string>{"in"},
                                                  std::vector<std::string>{});
     ASSERT_TRUE(late->ok());
-    EXPECT_GT(drainUntil(mailbox, announced).devicesChanged, 0);
+    EXPECT_GT(drainUntil(mailbox(), announced).devicesChanged, 0);
     EXPECT_TRUE(listed(late->inputPort(0)));
 
     const std::string oldName = late->inputPort(0);
     jack_port_t* port = jack_port_by_name(late->client(), oldName.c_str());
     ASSERT_EQ(jack_port_rename(late->client(), port, "renamed"), 0);
-    EXPECT_GT(drainUntil(mailbox, announced).devicesChanged, 0);
+    EXPECT_GT(drainUntil(mailbox(), announced).devicesChanged, 0);
     EXPECT_FALSE(listed(oldName));
     EXPECT_TRUE(listed(jack_port_name(port)));
 
     late.reset();
-    EXPECT_GT(drainUntil(mailbox, announced).devicesChanged, 0);
+    EXPECT_GT(drainUntil(mailbox(), announced).devicesChanged, 0);
     EXPECT_FALSE(listed(oldName.substr(0, oldName.find(':')) + ":renamed"));
     // Announced changes need no polling while the server is there.
     EXPECT_EQ(backend.relistInterval(), std::chrono::milliseconds::zero());
@@ -302,7 +297,7 @@ TEST_F(JackRoutingTest, OpeningADeviceThatIsGoneIsRefusedQuietly) {
         void onShortMessage(PackedMessage) noexcept override {}
     } handler;
     EXPECT_EQ(backend.openInput("nobody:out", handler), nullptr);
-    EXPECT_EQ(backend.openOutput("nobody:in", mailbox), nullptr);
+    EXPECT_EQ(backend.openOutput("nobody:in", mailbox()), nullptr);
     // A failed open leaves no port of ours behind.
     EXPECT_EQ(jack_port_by_name(keys.client(), (backend.clientName() + ":in 2").c_str()), nullptr);
     EXPECT_EQ(jack_port_by_name(keys.client(), (backend.clientName() + ":out 4").c_str()), nullptr);

@@ -8,8 +8,8 @@
 #include "integration/jack_test_client.h"
 #include "integration/private_jack_server.h"
 #include "midi/backends/jack/jack_backend.h"
-#include "model/part_list.h"
-#include "support/virtual_rig.h"
+#include "session/live_session.h"
+#include "support/recording_host.h"
 
 namespace tarvelo {
 namespace {
@@ -37,23 +37,21 @@ RecordingVisitor drainFor(OwnerMailbox& mailbox, std::chrono::milliseconds timeo
     return seen;
 }
 
-// A keyboard and a synthesizer on a private server, routed through a PartList: all keys to the
-// synth, unchanged.
+// A keyboard and a synthesizer on a private server, routed through a live session: all keys to
+// the synth, unchanged.
 struct Stage {
     explicit Stage(const std::string& server)
         : keys(uniqueName("keys"), {}, {"out"}, server),
           synth(uniqueName("synth"), {"in"}, {}, server) {}
 
     // Re-reads the devices (New) and opens the keyboard; true when routing is set up.
-    bool arrange(PartList& parts, OwnerMailbox& mailbox) {
-        parts.createDefault(&mailbox, 0, 127);
-        parts.setTarget(0);
-        parts.rebuildRoutes();
-        const int input = parts.devices().findInputByName(keys.outputPort(0));
-        if (input < 0 || parts.devices().findOutputByName(synth.inputPort(0)) != 0)
+    bool arrange(LiveSession& session) {
+        session.newArrangement();
+        const int input = session.devices().findInputByName(keys.outputPort(0));
+        if (input < 0 || session.devices().findOutputByName(synth.inputPort(0)) != 0)
             return false;
-        parts.devices().openInput(input);
-        return parts.devices().outputHandle(0) != nullptr;
+        session.setInputDevice(input);
+        return session.devices().outputHandle(0) != nullptr;
     }
     bool routes(std::uint8_t key) {
         const std::size_t before = synth.received().size();
@@ -70,11 +68,12 @@ TEST(JackServerLoss, IsSurvivedReportedOnceAndRecoveredFromWhenTheServerComesBac
     ASSERT_TRUE(server.start()) << "could not start jackd";
     JackBackend backend(server.name());
     ASSERT_TRUE(backend.connected());
-    OwnerMailbox mailbox;
+    testing::RecordingHost host;
     auto stage = std::make_unique<Stage>(server.name());
     ASSERT_TRUE(stage->keys.ok() && stage->synth.ok());
-    PartList parts(backend);
-    ASSERT_TRUE(stage->arrange(parts, mailbox));
+    LiveSession session(backend, host);
+    OwnerMailbox& mailbox = session.mailbox();
+    ASSERT_TRUE(stage->arrange(session));
     ASSERT_TRUE(stage->routes(60));
 
     // A crash, not a shutdown: nobody gets to say goodbye.
@@ -86,7 +85,7 @@ TEST(JackServerLoss, IsSurvivedReportedOnceAndRecoveredFromWhenTheServerComesBac
 
     // Sends are no-ops, and a long message is still handed back, so no sender waits forever.
     const auto start = std::chrono::steady_clock::now();
-    OutputDevice* out = parts.devices().outputHandle(0);
+    OutputDevice* out = session.devices().outputHandle(0);
     ASSERT_NE(out, nullptr);
     out->sendShort(packMessage(0x90, 61, 1));
     const Bytes sysex{0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7};
@@ -95,7 +94,7 @@ TEST(JackServerLoss, IsSurvivedReportedOnceAndRecoveredFromWhenTheServerComesBac
     EXPECT_EQ(seen.completions, (std::vector<LongMessageToken>{5}));
     // Nothing to reconnect to, and ports of the lost connection are still open: no devices.
     EXPECT_TRUE(backend.inputNames().empty());
-    parts.devices().closeAll();
+    session.shutdown();
     EXPECT_LT(std::chrono::steady_clock::now() - start, 2s)
         << "the lost server held the interface up";
 
@@ -105,7 +104,7 @@ TEST(JackServerLoss, IsSurvivedReportedOnceAndRecoveredFromWhenTheServerComesBac
     stage = std::make_unique<Stage>(server.name());
     ASSERT_TRUE(stage->keys.ok() && stage->synth.ok());
     // New re-reads the devices, which reconnects.
-    ASSERT_TRUE(stage->arrange(parts, mailbox));
+    ASSERT_TRUE(stage->arrange(session));
     EXPECT_TRUE(backend.connected());
     EXPECT_FALSE(backend.serverLost());
     EXPECT_TRUE(stage->routes(62));
@@ -116,7 +115,7 @@ TEST(JackServerLoss, IsSurvivedReportedOnceAndRecoveredFromWhenTheServerComesBac
     server.stop();
     seen = drainFor(mailbox, 5s, [](const RecordingVisitor& v) { return v.serverLost > 0; });
     EXPECT_EQ(seen.serverLost, 1);
-    parts.devices().closeAll();
+    session.shutdown();
 }
 
 TEST(JackServerLoss, WithoutAServerNothingIsListedUntilOneStarts) {

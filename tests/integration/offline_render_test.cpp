@@ -1,8 +1,10 @@
-// Renders arrangements with the program itself (internal MIDI system, a MIDI file played into the
-// virtual input, a WAV recording) and checks the sound that comes out.
+// Renders arrangements with the program itself (a MIDI file played into the virtual input, a WAV
+// recording; offline on the internal MIDI system, in real time on JACK) and checks the sound.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -99,7 +101,7 @@ StoredPart synthPart(std::string name, int low, int high, int channel, int shift
     return p;
 }
 
-class OfflineRender : public ::testing::Test {
+class RenderedSound : public ::testing::Test {
   protected:
     // Two parts on the synthesizer: keys 0..59 one octave up on channel 1, keys 60..127
     // as played on channel 2; both an ocarina, whose fundamental is its strongest partial; channel
@@ -116,12 +118,13 @@ class OfflineRender : public ::testing::Test {
     }
 
     // Renders the MIDI file with the split arrangement; the WAV's bytes, empty on failure.
-    Bytes render(const MidiFileWriter& midi, const std::string& name) {
+    Bytes render(const MidiFileWriter& midi, const std::string& name,
+                 const std::string& api = "internal") {
         const std::string mid = dir.file(name + ".mid");
         const std::string wav = dir.file(name + ".wav");
         EXPECT_TRUE(midi.save(mid));
-        const std::string command = std::string(TARVELO_PROGRAM) +
-                                    " --midi-api internal --soundfont " + kSoundFont +
+        const std::string command = std::string(TARVELO_PROGRAM) + " --midi-api " + api +
+                                    " --no-audio-connect --soundfont " + kSoundFont +
                                     " --headless " + dir.file("split.trv") + " --play " + mid +
                                     " --record " + wav + " 2>&1";
         FILE* pipe = ::popen(command.c_str(), "r");
@@ -139,7 +142,7 @@ class OfflineRender : public ::testing::Test {
     testing::TempDir dir;
 };
 
-TEST_F(OfflineRender, EachPartSoundsAtItsTransposedPitch) {
+TEST_F(RenderedSound, EachPartSoundsAtItsTransposedPitch) {
     // A3 in the lower part (one octave up) and A4 in the upper part both sound as 440 Hz; C4,
     // the first key of the upper part, is not raised.
     struct Case {
@@ -163,7 +166,7 @@ TEST_F(OfflineRender, EachPartSoundsAtItsTransposedPitch) {
     }
 }
 
-TEST_F(OfflineRender, AProgramChangeInTheFileChangesTheTimbre) {
+TEST_F(RenderedSound, AProgramChangeInTheFileChangesTheTimbre) {
     // The same A4 twice; in between the file changes the target part's program to a trumpet.
     MidiFileWriter midi;
     midi.event(0, {0x90, 69, 100});
@@ -181,7 +184,7 @@ TEST_F(OfflineRender, AProgramChangeInTheFileChangesTheTimbre) {
     EXPECT_GT(distance, 0.5) << "harmonics 2..6 relative to the fundamental barely changed";
 }
 
-TEST_F(OfflineRender, ANoteStartsWhereTheFilePutsItAndRendersAreByteIdentical) {
+TEST_F(RenderedSound, ANoteStartsWhereTheFilePutsItAndRendersAreByteIdentical) {
     // A tempo change on the way: 1.000 s is one quarter at 120 bpm plus half a quarter at 60.
     MidiFileWriter midi;
     midi.tempo(0, 500000);
@@ -206,6 +209,20 @@ TEST_F(OfflineRender, ANoteStartsWhereTheFilePutsItAndRendersAreByteIdentical) {
     RecordProperty("onset_seconds", std::to_string(seconds));
     EXPECT_GE(seconds, 1.000);
     EXPECT_LE(seconds, 1.003) << "the note started " << (seconds - 1.0) * 1000 << " ms late";
+}
+
+TEST_F(RenderedSound, OnJackTheFilePlaysInRealTimeAndTheRunEndsWhenItHasSounded) {
+    MidiFileWriter midi;
+    midi.event(kTicksPerSecond / 4, {0x90, 69, 100});
+    midi.event(kTicksPerSecond / 2, {0x80, 69, 0});
+    const auto started = std::chrono::steady_clock::now();
+    const std::vector<float> left = leftChannel(render(midi, "jack", "jack"));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+    // The recording starts when the synthesizer does, before the file; the note is in it.
+    ASSERT_GT(left.size(), std::size_t{kRate} / 2);
+    const auto loudest = std::max_element(
+        left.begin(), left.end(), [](float a, float b) { return std::fabs(a) < std::fabs(b); });
+    EXPECT_GT(std::fabs(*loudest), 0.01f);
 }
 
 }  // namespace

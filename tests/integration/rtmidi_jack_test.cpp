@@ -9,8 +9,8 @@
 
 #include "integration/jack_test_client.h"
 #include "midi/backends/alsa/rtmidi_backend.h"
-#include "model/part_list.h"
-#include "support/virtual_rig.h"
+#include "session/live_session.h"
+#include "support/recording_host.h"
 
 namespace tarvelo {
 namespace {
@@ -29,29 +29,26 @@ bool contains(const std::vector<std::string>& names, const std::string& name) {
 struct RtMidiThroughJack : ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(keys.ok() && synth0.ok() && synth1.ok()) << "no JACK server";
-        parts = std::make_unique<PartList>(backend);
-        parts->createDefault(&mailbox, 0, 127);
-        ASSERT_EQ(parts->devices().deviceName(true, 0), synth0.inputPort(0));
+        session = std::make_unique<LiveSession>(backend, host);
+        session->newArrangement();
+        ASSERT_EQ(session->devices().deviceName(true, 0), synth0.inputPort(0));
         // Keys 60..127 to synth1 on channel 1, twelve semitones up.
-        parts->splitPart(0, 60);
-        const int device1 = parts->devices().findOutputByName(synth1.inputPort(0));
-        parts->devices().releaseOutput(0);
-        parts->devices().acquireOutput(device1);
-        parts->partAt(1).outputDevice = device1;
-        parts->partAt(1).channel = 1;
-        parts->partAt(1).noteShift = 12;
-        parts->setTarget(1);
-        parts->rebuildRoutes();
-        parts->devices().openInput(parts->devices().findInputByName(keys.outputPort(0)));
-        ASSERT_NE(parts->devices().outputHandle(device1), nullptr);
+        session->split(0, 60);
+        const int device1 = session->devices().findOutputByName(synth1.inputPort(0));
+        session->setOutputDevice(1, device1);
+        session->setChannel(1, 1);
+        session->setNoteShift(1, 12);
+        session->setTarget(1);
+        session->setInputDevice(session->devices().findInputByName(keys.outputPort(0)));
+        ASSERT_NE(session->devices().outputHandle(device1), nullptr);
     }
 
     RtMidiBackend backend{RtMidi::UNIX_JACK};
-    OwnerMailbox mailbox;
+    testing::RecordingHost host;
     JackTestClient keys{uniqueName("rt-keys"), {}, {"out"}};
     JackTestClient synth0{uniqueName("rt-synth0"), {"in"}, {}};
     JackTestClient synth1{uniqueName("rt-synth1"), {"in"}, {}};
-    std::unique_ptr<PartList> parts;
+    std::unique_ptr<LiveSession> session;
 };
 
 TEST_F(RtMidiThroughJack, RoutesTheWorkedExample) {
@@ -68,7 +65,7 @@ TEST_F(RtMidiThroughJack, RoutesTheWorkedExample) {
 }
 
 TEST_F(RtMidiThroughJack, InterfaceSendsGoThroughTheirOwnConnectionAndLongOnesCompleteAtOnce) {
-    OutputDevice& out = *parts->devices().outputHandle(parts->partAt(1).outputDevice);
+    OutputDevice& out = *session->devices().outputHandle(session->parts().partAt(1).outputDevice);
     std::thread player([this] {
         for (int i = 0; i < 50; ++i)
             keys.send(0, 0, {0x90, static_cast<std::uint8_t>(60 + i), 0x40});
@@ -79,7 +76,7 @@ TEST_F(RtMidiThroughJack, InterfaceSendsGoThroughTheirOwnConnectionAndLongOnesCo
     out.sendLong(sysex, 3);
     player.join();
     RecordingVisitor done;
-    mailbox.drain(done);
+    session->mailbox().drain(done);
     EXPECT_EQ(done.completions, (std::vector<LongMessageToken>{3}));
     ASSERT_TRUE(synth1.waitForReceived(101));
     std::vector<Bytes> notes, others;

@@ -15,9 +15,9 @@
 #include "integration/private_jack_server.h"
 #include "midi/backends/jack/jack_backend.h"
 #include "midi/built_in_devices.h"
-#include "midi/owner_mailbox.h"
 #include "midi/synth/synth_backend.h"
-#include "model/part_list.h"
+#include "session/live_session.h"
+#include "support/recording_host.h"
 
 namespace tarvelo {
 namespace {
@@ -100,16 +100,13 @@ std::int64_t onsetDelay(const std::string& server, std::uint32_t framesPerPeriod
     EXPECT_TRUE(testing::connectPorts(ears.client(), jack.clientName() + ":synth L", ears.port()));
 
     // One part over the whole keyboard on the synthesizer, the probe's keys as the input.
-    OwnerMailbox mailbox;
-    PartList parts(backend);
-    parts.createDefault(&mailbox, 0, 127);
-    const int synthIndex = parts.devices().findOutputByName(kSynthDeviceName);
+    testing::RecordingHost host;
+    LiveSession session(backend, host);
+    session.newArrangement();
+    const int synthIndex = session.devices().findOutputByName(kSynthDeviceName);
     EXPECT_GE(synthIndex, 0);
-    parts.devices().releaseOutput(parts.partAt(0).outputDevice);
-    parts.devices().acquireOutput(synthIndex);
-    parts.partAt(0).outputDevice = synthIndex;
-    parts.devices().openInput(parts.devices().findInputByName(keys.outputPort(0)));
-    parts.rebuildRoutes();
+    session.setOutputDevice(0, synthIndex);
+    session.setInputDevice(session.devices().findInputByName(keys.outputPort(0)));
     std::this_thread::sleep_for(100ms);
 
     EXPECT_TRUE(keys.send(0, offset, {0x90, 60, 127}));
@@ -117,7 +114,7 @@ std::int64_t onsetDelay(const std::string& server, std::uint32_t framesPerPeriod
     std::this_thread::sleep_for(200ms);
     const std::uint64_t key = keys.sent().at(0).frame;
     const std::uint64_t onset = ears.onsetAfter(key - offset);
-    parts.devices().closeAll();
+    session.shutdown();
     EXPECT_GE(onset, key) << "sound before the key";
     EXPECT_LT(onset, key - offset + framesPerPeriod)
         << "the sound did not start in the key's cycle";

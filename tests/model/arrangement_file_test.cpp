@@ -1,5 +1,7 @@
 #include "model/arrangement_file.h"
 
+#include "model/arrangement_codec.h"
+
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -9,16 +11,12 @@
 #include <filesystem>
 
 #include "model/archive.h"
-#include "support/scripted_message_boxes.h"
 #include "support/temp_dir.h"
-#include "support/virtual_rig.h"
 
 namespace tarvelo {
 namespace {
 
-using testing::ScriptedMessageBoxes;
 using testing::TempDir;
-using testing::VirtualRig;
 using Bytes = std::vector<std::uint8_t>;
 
 void append(Bytes& b, std::initializer_list<int> values) {
@@ -51,25 +49,53 @@ std::vector<std::uint8_t> sysexOf(std::size_t n, std::uint8_t fill) {
     return b;
 }
 
-// A saved arrangement with five Parts on three devices, messages of every kind.
-void buildRichArrangement(LiveSession& session) {
-    for (int key : {20, 40, 60, 80, 100})
-        session.split(session.parts().partCount() - 1, key);
-    session.setOutputDevice(3, 2);
-    session.setNoteShift(3, -12);
-    session.setName(3, "ストリングス");
-    session.setNoteShift(1, 128);
-    session.messageList(0).append(InitialMessage{0, 0xB0, 7, 100, {}, 0});
-    session.messageList(0).append(InitialMessage{5, 0xF0, -1, -1, sysexOf(11, 0x41), 11});
-    session.messageList(0).append(InitialMessage{1, 0xC0, 5, -1, {}, 0});
-    session.messageList(3).append(InitialMessage{6, 0xFE, -1, -1, {}, 0});
-    session.messageList(5).append(InitialMessage{5, 0xF0, -1, -1, sysexOf(300, 0x7E), 300});
-    session.setTarget(3);
+// The arrangement New makes, with its input called `in` and its output `out`.
+StoredArrangement freshArrangement(const std::string& in, const std::string& out) {
+    StoredArrangement a;
+    a.inputDeviceName = in;
+    StoredPart p;
+    p.part.name = "Part1";
+    p.part.highKey = 127;
+    p.outputDeviceName = out;
+    a.parts.push_back(p);
+    a.targetPart = 0;
+    a.targetDeviceName = out;
+    a.targetChannel = 0;
+    return a;
+}
+
+// Six Parts on three devices, messages of every kind.
+StoredArrangement richArrangement() {
+    StoredArrangement a = freshArrangement("In", "Out0");
+    a.parts.clear();
+    const char* devices[] = {"Out0", "Out0", "Out0", "Out2", "Out0", "Out0"};
+    for (int i = 0; i < 6; ++i) {
+        StoredPart p;
+        p.part.name = "Part" + std::to_string(i + 1);
+        p.part.channel = static_cast<std::uint8_t>(i);
+        p.part.lowKey = static_cast<std::uint8_t>(i * 20);
+        p.part.highKey = static_cast<std::uint8_t>(i == 5 ? 127 : i * 20 + 19);
+        p.outputDeviceName = devices[i];
+        a.parts.push_back(p);
+    }
+    a.nextPartNumber = 6;
+    a.parts[3].part.name = "ストリングス";
+    a.parts[3].part.noteShift = -12;
+    a.parts[3].part.reserved = 0xA5;
+    a.parts[1].part.noteShift = 128;
+    a.parts[0].messages.append(InitialMessage{0, 0xB0, 7, 100, {}, 0});
+    a.parts[0].messages.append(InitialMessage{5, 0xF0, -1, -1, sysexOf(11, 0x41), 11});
+    a.parts[0].messages.append(InitialMessage{1, 0xC0, 5, -1, {}, 0});
+    a.parts[3].messages.append(InitialMessage{6, 0xFE, -1, -1, {}, 0});
+    a.parts[5].messages.append(InitialMessage{5, 0xF0, -1, -1, sysexOf(300, 0x7E), 300});
+    a.targetPart = 3;
+    a.targetDeviceName = "Out2";
+    a.targetChannel = 3;
+    return a;
 }
 
 TEST(ArrangementFileLayout, FreshArrangementIsByteExact) {
-    VirtualRig rig;
-    const Bytes bytes = encodeArrangement(storedArrangementOf(rig.parts()));
+    const Bytes bytes = encodeArrangement(freshArrangement("In", "Out0"));
     EXPECT_EQ(bytes, freshFile("In", "Out0"));
     EXPECT_EQ(bytes.size(), 42u + 2u + 2u * 4u);
 }
@@ -155,24 +181,11 @@ TEST(ArrangementFileReading, BytesThatAreNotCodePage932BecomeReplacementCharacte
 
 TEST(ArrangementFileRoundTrip, RichArrangementReadsBackWhole) {
     TempDir dir;
-    VirtualRig saved;
-    buildRichArrangement(saved.session);
-    ASSERT_EQ(saved.session.save(dir.file("a.trv")), std::nullopt);
-
-    VirtualRig loaded;
-    ScriptedMessageBoxes& boxes = loaded.boxes;
-    ASSERT_EQ(loaded.session.load(dir.file("a.trv")), std::nullopt);
-    EXPECT_TRUE(boxes.shown.empty());
-    EXPECT_EQ(storedArrangementOf(loaded.parts()), storedArrangementOf(saved.parts()));
-    EXPECT_EQ(loaded.parts().partCount(), 6);
-    EXPECT_EQ(loaded.parts().partAt(3).outputDevice, 2);
-    EXPECT_EQ(loaded.parts().targetPart(), 3);
-    EXPECT_EQ(loaded.parts().targetDevice(), 2);
-    EXPECT_EQ(loaded.parts().devices().useCount(0), 5);
-    EXPECT_EQ(loaded.parts().devices().useCount(2), 1);
-    EXPECT_EQ(loaded.parts().devices().inputDevice(), 0);
-    EXPECT_TRUE(loaded.backend.isInputOpen("In"));
-    EXPECT_TRUE(loaded.backend.isOutputOpen("Out2"));
+    const StoredArrangement rich = richArrangement();
+    ASSERT_EQ(writeArrangementFile(dir.file("a.trv"), rich), std::nullopt);
+    const ArrangementReadResult r = readArrangementFile(dir.file("a.trv"));
+    ASSERT_TRUE(r.ok()) << r.error.detail;
+    EXPECT_EQ(*r.arrangement, rich);
 }
 
 TEST(ArrangementFileRoundTrip, LongAndUnusualNamesSurvive) {
@@ -217,136 +230,21 @@ TEST(ArrangementFileRoundTrip, ExclusiveLengthZeroOrNegativeHasNoBytes) {
     EXPECT_EQ(r.arrangement->parts[0].messages.at(1)->sysexLength, -7);
 }
 
-TEST(ArrangementFileDevices, EveryMissingDeviceGetsItsOwnBoxInFileOrderAndIsKeptByName) {
-    StoredArrangement a;
-    a.inputDeviceName = "Gone keyboard";
-    for (const char* name : {"Gone A", "Out1", "Gone B", "Gone A"}) {
-        StoredPart p;
-        p.outputDeviceName = name;
-        a.parts.push_back(p);
-    }
-    a.targetPart = 0;
-    a.targetDeviceName = "Gone target";
-    a.targetChannel = 0;
-
-    VirtualRig rig;
-    MidiDeviceSet devices(rig.backend);
-    devices.initialize(nullptr);
-    ScriptedMessageBoxes boxes;
-    const ArrangementContent c = resolveDevices(a, devices, boxes);
-    EXPECT_EQ(boxes.texts(),
-              (std::vector<std::string>{
-                  "Gone keyboard\nが見つかりませんでした。", "Gone A\nが見つかりませんでした。",
-                  "Gone B\nが見つかりませんでした。", "Gone A\nが見つかりませんでした。"}));
-    for (const auto& box : boxes.shown) {
-        EXPECT_EQ(box.caption, "デバイスオープンエラー");
-        EXPECT_EQ(box.buttons, MessageButtons::Ok);
-    }
-    // Absent devices are appended after the present ones (In, In2; Out0..Out2), once per name.
-    EXPECT_EQ(devices.deviceName(false, c.inputDevice), "Gone keyboard");
-    EXPECT_EQ(c.inputDevice, 2);
-    EXPECT_EQ(std::vector<int>({c.parts[0].outputDevice, c.parts[1].outputDevice,
-                                c.parts[2].outputDevice, c.parts[3].outputDevice}),
-              std::vector<int>({3, 1, 4, 3}));
-    EXPECT_EQ(devices.deviceName(true, c.targetDevice), "Gone target");
-    EXPECT_FALSE(devices.isPresent(true, 3));
-    EXPECT_TRUE(devices.isPresent(true, 1));
-
-    // Without a target, its name stands for nothing and is not kept.
-    a.targetPart = -1;
-    a.targetDeviceName = "";
-    EXPECT_EQ(resolveDevices(a, devices, boxes).targetDevice, 0);
-    EXPECT_EQ(devices.findOutputByName(""), -1);
-}
-
-TEST(ArrangementFileDevices, PartsOnAMissingDeviceStaySilentOnItAndAreSavedUnderItsName) {
-    TempDir dir;
-    StoredArrangement a;
-    a.inputDeviceName = "In";
-    for (int i = 0; i < 5; ++i) {
-        StoredPart p;
-        p.part.lowKey = static_cast<std::uint8_t>(i * 20);
-        p.outputDeviceName = "Elsewhere";
-        a.parts.push_back(p);
-    }
-    ASSERT_EQ(writeArrangementFile(dir.file("m.trv"), a), std::nullopt);
-    VirtualRig rig;
-    ScriptedMessageBoxes& boxes = rig.boxes;
-    ASSERT_EQ(rig.session.load(dir.file("m.trv")), std::nullopt);
-    EXPECT_EQ(boxes.shown.size(), 5u);
-    const int elsewhere = rig.parts().devices().findOutputByName("Elsewhere");
-    for (const Part& p : rig.parts().parts())
-        EXPECT_EQ(p.outputDevice, elsewhere);
-    EXPECT_EQ(rig.parts().devices().useCount(elsewhere), 5);
-    EXPECT_EQ(rig.parts().devices().useCount(0), 0);
-    EXPECT_FALSE(rig.backend.isOutputOpen("Out0"));
-    const StoredArrangement saved = storedArrangementOf(rig.parts());
-    for (const StoredPart& p : saved.parts)
-        EXPECT_EQ(p.outputDeviceName, "Elsewhere");
-}
-
-TEST(ArrangementFileDevices, SameNamedDevicesResolveToTheLowerIndex) {
-    VirtualBackend backend;
-    backend.addInput("In");
-    backend.addOutput("Other");
-    backend.addOutput("Twin");
-    backend.addOutput("Twin");
-    OwnerMailbox mailbox;
-    PartList parts(backend);
-    parts.createDefault(&mailbox, 0, 127);
-    parts.devices().openInput(0);
-    parts.splitPart(0, 64);
-    for (int i = 0; i < 2; ++i) {
-        parts.devices().releaseOutput(parts.partAt(i).outputDevice);
-        parts.partAt(i).outputDevice = 1 + i;
-        parts.devices().acquireOutput(1 + i);
-    }
-    const StoredArrangement stored = storedArrangementOf(parts);
-    ScriptedMessageBoxes boxes;
-    const ArrangementContent c = resolveDevices(stored, parts.devices(), boxes);
-    EXPECT_EQ(c.parts[0].outputDevice, 1);
-    EXPECT_EQ(c.parts[1].outputDevice, 1);
-    EXPECT_TRUE(boxes.shown.empty());
-}
-
-TEST(ArrangementFileDevices, NoInputIsSavedAsNullDeviceAndReadLikeAnyName) {
-    TempDir dir;
-    VirtualRig rig;
-    rig.session.shutdown();
-    EXPECT_EQ(storedArrangementOf(rig.parts()).inputDeviceName, "NULLDEVICE");
-    ASSERT_EQ(rig.session.save(dir.file("n.trv")), std::nullopt);
-
-    VirtualRig other;
-    ScriptedMessageBoxes& boxes = other.boxes;
-    ASSERT_EQ(other.session.load(dir.file("n.trv")), std::nullopt);
-    EXPECT_EQ(boxes.texts(), (std::vector<std::string>{"NULLDEVICE\nが見つかりませんでした。"}));
-    EXPECT_EQ(other.parts().devices().inputDevice(), 0);
-    EXPECT_TRUE(other.backend.isInputOpen("In"));
-}
-
-// Loads `bytes` over a rig with a rich arrangement; the load must fail cleanly.
+// Both the parser and the file reader refuse `bytes` as corrupt, saying why.
 void expectRejected(const Bytes& bytes, const std::string& label) {
+    const ArrangementReadResult decoded = decodeArrangement(bytes);
+    ASSERT_FALSE(decoded.ok()) << label;
+    EXPECT_EQ(decoded.error.kind, FileErrorKind::Corrupt) << label;
+    EXPECT_FALSE(decoded.error.detail.empty()) << label;
     TempDir dir;
-    VirtualRig rig;
-    buildRichArrangement(rig.session);
-    const StoredArrangement before = storedArrangementOf(rig.parts());
-    const std::size_t eventsBefore = rig.backend.events().size();
     testing::writeBytes(dir.file("bad.trv"), bytes);
-
-    ScriptedMessageBoxes& boxes = rig.boxes;
-    const std::optional<FileError> error = rig.session.load(dir.file("bad.trv"));
-    ASSERT_TRUE(error.has_value()) << label;
-    EXPECT_EQ(error->kind, FileErrorKind::Corrupt) << label;
-    EXPECT_FALSE(error->detail.empty()) << label;
-    EXPECT_TRUE(boxes.shown.empty()) << label;
-    EXPECT_EQ(storedArrangementOf(rig.parts()), before) << label;
-    EXPECT_EQ(rig.backend.events().size(), eventsBefore) << label << ": no device was touched";
+    const ArrangementReadResult read = readArrangementFile(dir.file("bad.trv"));
+    ASSERT_FALSE(read.ok()) << label;
+    EXPECT_EQ(read.error.kind, FileErrorKind::Corrupt) << label;
 }
 
 TEST(ArrangementFileRejection, EveryTruncationOfAValidFileIsRejected) {
-    VirtualRig rig;
-    buildRichArrangement(rig.session);
-    const Bytes whole = encodeArrangement(storedArrangementOf(rig.parts()));
+    const Bytes whole = encodeArrangement(richArrangement());
     ASSERT_TRUE(decodeArrangement(whole).ok());
     for (std::size_t n = 0; n < whole.size(); ++n) {
         const ArrangementReadResult r = decodeArrangement(std::span(whole).first(n));
@@ -388,24 +286,22 @@ TEST(ArrangementFileRejection, ImpossibleCountsAndLengthsAreRejected) {
 
 TEST(ArrangementFileRejection, UnreadablePathsAreReportedAsSuch) {
     TempDir dir;
-    VirtualRig rig;
-    const auto missing = rig.session.load(dir.file("none.trv"));
-    ASSERT_TRUE(missing.has_value());
-    EXPECT_EQ(missing->kind, FileErrorKind::CannotOpen);
-    EXPECT_NE(missing->detail.find("No such file"), std::string::npos) << missing->detail;
-    const auto directory = rig.session.load(dir.path().string());
-    ASSERT_TRUE(directory.has_value());
-    EXPECT_EQ(directory->kind, FileErrorKind::CannotOpen);
-    EXPECT_EQ(rig.parts().partCount(), 1);
+    const ArrangementReadResult missing = readArrangementFile(dir.file("none.trv"));
+    ASSERT_FALSE(missing.ok());
+    EXPECT_EQ(missing.error.kind, FileErrorKind::CannotOpen);
+    EXPECT_NE(missing.error.detail.find("No such file"), std::string::npos) << missing.error.detail;
+    const ArrangementReadResult directory = readArrangementFile(dir.path().string());
+    ASSERT_FALSE(directory.ok());
+    EXPECT_EQ(directory.error.kind, FileErrorKind::CannotOpen);
 }
 
 TEST(ArrangementFileSaving, ReplacesTheFileWholeAndLeavesNothingBehind) {
     TempDir dir;
-    VirtualRig rig;
+    const StoredArrangement fresh = freshArrangement("In", "Out0");
     const std::string path = dir.file("s.trv");
     testing::writeBytes(path, Bytes(1000, 0xAA));
     ::chmod(path.c_str(), 0640);
-    ASSERT_EQ(rig.session.save(path), std::nullopt);
+    ASSERT_EQ(writeArrangementFile(path, fresh), std::nullopt);
     EXPECT_EQ(testing::readBytes(path), freshFile("In", "Out0"));
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"s.trv"}));
     struct stat st {};
@@ -415,18 +311,18 @@ TEST(ArrangementFileSaving, ReplacesTheFileWholeAndLeavesNothingBehind) {
 
 TEST(ArrangementFileSaving, SavingThroughALinkReplacesTheLinkedFile) {
     TempDir dir;
-    VirtualRig rig;
+    const StoredArrangement fresh = freshArrangement("In", "Out0");
     testing::writeBytes(dir.file("real.trv"), {1, 2, 3});
     std::filesystem::create_symlink(dir.file("real.trv"), dir.file("link.trv"));
-    ASSERT_EQ(rig.session.save(dir.file("link.trv")), std::nullopt);
+    ASSERT_EQ(writeArrangementFile(dir.file("link.trv"), fresh), std::nullopt);
     EXPECT_TRUE(std::filesystem::is_symlink(dir.file("link.trv")));
     EXPECT_EQ(testing::readBytes(dir.file("real.trv")), freshFile("In", "Out0"));
 }
 
 TEST(ArrangementFileSaving, FailedSaveIsReportedAndKeepsTheOldFile) {
     TempDir dir;
-    VirtualRig rig;
-    const auto noDir = rig.session.save(dir.file("missing/x.trv"));
+    const StoredArrangement fresh = freshArrangement("In", "Out0");
+    const auto noDir = writeArrangementFile(dir.file("missing/x.trv"), fresh);
     ASSERT_TRUE(noDir.has_value());
     EXPECT_EQ(noDir->kind, FileErrorKind::CannotWrite);
     EXPECT_NE(noDir->detail.find("No such file"), std::string::npos) << noDir->detail;
@@ -434,14 +330,15 @@ TEST(ArrangementFileSaving, FailedSaveIsReportedAndKeepsTheOldFile) {
     // A write that fails half-way (the file size limit stands in for a full disk).
     const std::string big = dir.file("big.trv");
     testing::writeBytes(big, {7, 7});
-    rig.session.messageList(0).append(InitialMessage{5, 0xF0, -1, -1, sysexOf(20000, 1), 20000});
+    StoredArrangement large = fresh;
+    large.parts[0].messages.append(InitialMessage{5, 0xF0, -1, -1, sysexOf(20000, 1), 20000});
     rlimit old{};
     ::getrlimit(RLIMIT_FSIZE, &old);
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     rlimit small = old;
     small.rlim_cur = 4096;
     ::setrlimit(RLIMIT_FSIZE, &small);
-    const auto tooBig = rig.session.save(big);
+    const auto tooBig = writeArrangementFile(big, large);
     ::setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
     ASSERT_TRUE(tooBig.has_value());
@@ -454,11 +351,11 @@ TEST(ArrangementFileSaving, DirectoryWithoutWritePermissionKeepsTheOldFile) {
     if (::geteuid() == 0)
         GTEST_SKIP() << "permissions do not stop root";
     TempDir dir;
-    VirtualRig rig;
+    const StoredArrangement fresh = freshArrangement("In", "Out0");
     const std::string path = dir.file("keep.trv");
     testing::writeBytes(path, {9, 9});
     ::chmod(dir.path().c_str(), 0555);
-    const auto denied = rig.session.save(path);
+    const auto denied = writeArrangementFile(path, fresh);
     ::chmod(dir.path().c_str(), 0755);
     ASSERT_TRUE(denied.has_value());
     EXPECT_EQ(denied->kind, FileErrorKind::CannotWrite);

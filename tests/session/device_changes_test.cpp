@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "model/arrangement_file.h"
+#include "session/arrangement_devices.h"
 #include "session/live_session.h"
 #include "support/temp_dir.h"
 #include "support/virtual_rig.h"
@@ -53,14 +54,14 @@ TEST(DeviceChanges, AnOutputThatComesBackIsReopenedAndItsPartsAreSetUpAgainInPar
     rig.settle();
     ASSERT_EQ(rig.changes.size(), 1u);
     EXPECT_EQ(rig.changes[0].outputs, (Changes{{DeviceChangeKind::Left, 1}}));
-    EXPECT_EQ(rig.parts().devices().useCount(1), 2);
+    EXPECT_EQ(rig.session.devices().useCount(1), 2);
     EXPECT_EQ(rig.session.outputDeviceName(0), "Out1");
 
     // While it is away its notes are dropped and counted; the other Part plays on.
     rig.play(packMessage(0x90, 35, 64));
     rig.play(packMessage(0x90, 90, 64));
     rig.play(packMessage(0x90, 50, 64));
-    EXPECT_EQ(rig.parts().devices().droppedForAbsentDevices(), 2u);
+    EXPECT_EQ(rig.session.devices().droppedForAbsentDevices(), 2u);
     EXPECT_EQ(rig.sent(0), (std::vector<PackedMessage>{packMessage(0x91, 50, 64)}));
 
     rig.backend.clearRecords();
@@ -83,7 +84,7 @@ TEST(DeviceChanges, TheInputThatLeavesIsReconnectedWhenItComesBack) {
     rig.settle();
     EXPECT_EQ(rig.changes.back().inputs, (Changes{{DeviceChangeKind::Left, 0}}));
     EXPECT_FALSE(rig.backend.inject("In", packMessage(0x90, 60, 1)));
-    EXPECT_EQ(rig.parts().devices().inputDevice(), 0);
+    EXPECT_EQ(rig.session.devices().inputDevice(), 0);
 
     rig.backend.addInput("In");
     rig.settle();
@@ -143,11 +144,11 @@ TEST(DeviceChanges, NewAndLoadListTheDevicesFromScratch) {
     rig.backend.removeOutput("Out1");
     rig.backend.addOutput("Late");
     rig.settle();
-    EXPECT_EQ(rig.parts().devices().outputNames(),
+    EXPECT_EQ(rig.session.devices().outputNames(),
               (std::vector<std::string>{"Out0", "Out1", "Out2", "Late"}));
 
     rig.session.newArrangement();
-    EXPECT_EQ(rig.parts().devices().outputNames(),
+    EXPECT_EQ(rig.session.devices().outputNames(),
               (std::vector<std::string>{"Out0", "Out2", "Late"}));
     rig.backend.addOutput("Out1");
     rig.settle();
@@ -156,7 +157,7 @@ TEST(DeviceChanges, NewAndLoadListTheDevicesFromScratch) {
     rig.backend.removeOutput("Late");
     rig.settle();
     ASSERT_EQ(rig.session.load(dir.file("plain.trv")), std::nullopt);
-    EXPECT_EQ(rig.parts().devices().outputNames(),
+    EXPECT_EQ(rig.session.devices().outputNames(),
               (std::vector<std::string>{"Out0", "Out1", "Out2"}));
 }
 

@@ -1,34 +1,19 @@
 #pragma once
 
-#include <deque>
 #include <string>
 #include <vector>
 
 #include "midi/backends/virtual/virtual_backend.h"
-#include "midi/owner_mailbox.h"
 #include "session/live_session.h"
-#include "session/session_host.h"
-#include "support/scripted_message_boxes.h"
+#include "support/recording_host.h"
 
 namespace tarvelo::testing {
-
-// Collects what the owner's mailbox delivers.
-struct RecordingVisitor : MailboxVisitor {
-    std::vector<PackedMessage> notes;
-    std::vector<LongMessageToken> completions;
-    int serverLost = 0;
-    int devicesChanged = 0;
-    void onMidiNote(PackedMessage m) override { notes.push_back(m); }
-    void onLongMessageDone(LongMessageToken t) override { completions.push_back(t); }
-    void onServerLost() override { ++serverLost; }
-    void onDevicesChanged() override { ++devicesChanged; }
-};
 
 // A virtual MIDI system with keyboards "In" and "In2" and outputs "Out0".."Out<n-1>", and a live
 // session on it in its start-up state: the default arrangement, Part 0 the target, input 0 open.
 // As the session's host it keeps the posted initial-message notices until settle() hands them
 // back, and answers boxes from a script.
-struct VirtualRig : SessionHost {
+struct VirtualRig : RecordingHost {
     explicit VirtualRig(int outputs = 3, std::size_t logCapacity = std::size_t{1} << 18)
         : backend(logCapacity) {
         backend.addInput("In");
@@ -37,14 +22,6 @@ struct VirtualRig : SessionHost {
             backend.addOutput("Out" + std::to_string(i));
         session.newArrangement();
     }
-
-    // SessionHost
-    void noteReceived(PackedMessage m) override { notes.push_back(m); }
-    void serverLost() override { ++serverLosses; }
-    void serverBack() override { ++serverReturns; }
-    void devicesChanged(const DeviceListChanges& c) override { changes.push_back(c); }
-    void postInitSent(int part) override { posted.push_back(part); }
-    MessageBoxes& messageBoxes() override { return boxes; }
 
     // Part 0: keys 0..59 on device 0, channel 0. Part 1: keys 60..127 on device 1, channel 1,
     // +12. Forgets what was recorded on the way.
@@ -84,12 +61,6 @@ struct VirtualRig : SessionHost {
     const PartList& parts() const { return session.parts(); }
 
     VirtualBackend backend;
-    ScriptedMessageBoxes boxes;
-    std::vector<PackedMessage> notes;
-    int serverLosses = 0;
-    int serverReturns = 0;
-    std::vector<DeviceListChanges> changes;
-    std::deque<int> posted;
     std::vector<int> delivered;
     LiveSession session{backend, *this};
 };

@@ -17,6 +17,7 @@ constexpr int kPolyphony = 256;
 // FluidSynth's own default (0.2) leaves a piano part some 20 dB below full scale; this still
 // leaves room for both hands, reverb and chorus without clipping.
 constexpr double kGain = 0.4;
+constexpr int kExclusiveDeviceId = 0x10;
 // Below half a 16-bit quantum a sample is written to a WAV file as 0.
 constexpr float kSilence = 0.5f / 32768.0f;
 
@@ -29,6 +30,9 @@ SynthEngine::SynthEngine(std::string soundFontPath, std::uint32_t sampleRate)
     fluid_settings_setnum(settings_, "synth.sample-rate", static_cast<double>(sampleRate));
     fluid_settings_setint(settings_, "synth.polyphony", kPolyphony);
     fluid_settings_setnum(settings_, "synth.gain", kGain);
+    // Answer to the device number GS and XG set-up messages carry by default (0x10, shown as
+    // device 17 on those instruments); GM messages go to every device anyway.
+    fluid_settings_setint(settings_, "synth.device-id", kExclusiveDeviceId);
     // One thread renders and nothing else calls the instance once it is loaded.
     fluid_settings_setint(settings_, "synth.threadsafe-api", 0);
     fluid_settings_setint(settings_, "synth.cpu-cores", 1);
@@ -87,8 +91,13 @@ bool SynthEngine::sendExclusive(std::span<const std::uint8_t> bytes) noexcept {
         return false;
     }
     exclusive.size = static_cast<std::uint32_t>(bytes.size());
+    exclusive.sequence = nextExclusive_++ & kSequenceMask;
     std::memcpy(exclusive.bytes, bytes.data(), bytes.size());
-    if (!exclusives_.push(exclusive)) {
+    // The bytes go first, then their place in the owner's stream: the render thread finds them
+    // waiting when it reaches the marker, so short and exclusive messages keep their order.
+    if (!exclusives_.push(exclusive) ||
+        !fromOwner_.push(packMessage(kExclusiveStatus, 0, 0) | (exclusive.sequence << 8))) {
+        // Bytes left without a marker are skipped by the next marker, which names its own.
         dropped_.fetch_add(1, std::memory_order_relaxed);
         return false;
     }
@@ -189,13 +198,23 @@ void SynthEngine::renderAudio(float* left, float* right, std::uint32_t frames) n
         return;
     }
 
-    // The owner's messages first: they were sent before anything of this period was played.
-    Exclusive exclusive;
-    while (exclusives_.pop(exclusive))
-        applyExclusive(exclusive);
+    // The owner's messages first, in the order they were sent: they were sent before anything
+    // of this period was played.
     PackedMessage message = 0;
-    while (fromOwner_.pop(message))
-        apply(message);
+    while (fromOwner_.pop(message)) {
+        if (statusOf(message) != kExclusiveStatus) {
+            apply(message);
+            continue;
+        }
+        const std::uint32_t sequence = message >> 8;
+        Exclusive exclusive;
+        while (exclusives_.pop(exclusive)) {
+            if (exclusive.sequence == sequence) {
+                applyExclusive(exclusive);
+                break;
+            }
+        }
+    }
 
     if (PeriodListener* listener = periodListener_.load(std::memory_order_acquire))
         listener->beforePeriod(frames);

@@ -101,6 +101,7 @@ class SynthEngine final : public AudioSource {
         std::uint32_t frame;
     };
     struct Exclusive {
+        std::uint32_t sequence;
         std::uint32_t size;
         std::uint8_t bytes[kMaxExclusiveBytes];
     };
@@ -126,9 +127,14 @@ class SynthEngine final : public AudioSource {
     std::thread loader_;
 
     // Producer: the user-interface thread; consumer: the render thread. When full the message
-    // is dropped and counted.
+    // is dropped and counted. A system-exclusive message waits in exclusives_ and takes its turn
+    // in fromOwner_ as a marker: status 0xF0 (never a short message, as sends are well formed)
+    // with its sequence number in the upper 24 bits.
+    static constexpr std::uint8_t kExclusiveStatus = 0xF0;
+    static constexpr std::uint32_t kSequenceMask = 0xFFFFFF;
     SpscRing<PackedMessage, 4096> fromOwner_;
     SpscRing<Exclusive, 64> exclusives_;
+    std::uint32_t nextExclusive_ = 0;  // user-interface thread only
     // Producer: the MIDI input thread; consumer: the render thread.
     SpscRing<TimedMessage, 4096> fromInput_;
 

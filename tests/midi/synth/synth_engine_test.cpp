@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <thread>
+#include <vector>
 
 #include "midi/synth/midi_file_schedule.h"
 #include "midi/synth/sound_font_locator.h"
@@ -47,6 +48,41 @@ TEST(SynthEngine, ANoteFromTheInputThreadSoundsFromItsFrameInThePeriod) {
     for (int i = 0; i < 48000 * 5 / 256 && engine.activeVoices() > 0; ++i)
         engine.renderAudio(left.data(), right.data(), 256);
     EXPECT_EQ(engine.activeVoices(), 0);
+}
+
+// A second of A4 on channel 1, after the given set-up.
+std::vector<float> noteAfter(const std::vector<std::vector<std::uint8_t>>& setUp) {
+    SynthEngine engine(kSmallSoundFont, 48000);
+    EXPECT_EQ(engine.waitUntilLoaded(), SynthEngine::State::Ready);
+    for (const auto& message : setUp) {
+        if (message[0] == 0xF0) {
+            EXPECT_TRUE(engine.sendExclusive(message));
+        } else {
+            engine.sendFromOwner(packMessage(message[0], message[1], 0));
+        }
+    }
+    engine.sendFromOwner(packMessage(0x90, 69, 100));
+    std::vector<float> sound;
+    std::array<float, 256> left{};
+    std::array<float, 256> right{};
+    for (int i = 0; i < 48000 / 256; ++i) {
+        engine.renderAudio(left.data(), right.data(), 256);
+        sound.insert(sound.end(), left.begin(), left.end());
+    }
+    return sound;
+}
+
+TEST(SynthEngine, GmGsAndXgResetsBringBackTheDefaultSound) {
+    const std::vector<float> piano = noteAfter({});
+    const std::vector<std::uint8_t> trumpet = {0xC0, 56};
+    EXPECT_NE(noteAfter({trumpet}), piano);
+    const std::vector<std::vector<std::uint8_t>> resets = {
+        {0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7},                                // GM system on
+        {0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7},  // GS reset
+        {0xF0, 0x43, 0x10, 0x4C, 0x00, 0x00, 0x7E, 0x00, 0xF7},              // XG system on
+    };
+    for (const auto& reset : resets)
+        EXPECT_EQ(noteAfter({trumpet, reset}), piano) << "reset " << int(reset[1]);
 }
 
 TEST(SynthEngine, AFailedLoadSaysWhyAndStaysSilent) {

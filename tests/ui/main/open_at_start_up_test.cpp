@@ -8,6 +8,7 @@
 
 #include "main_window_fixture.h"
 #include "model/arrangement_file.h"
+#include "session/arrangement_devices.h"
 
 namespace tarvelo::ui {
 namespace {
@@ -33,23 +34,26 @@ TEST(OpenAtStartUp, LoadsTheFileAsOpenDoesAndReportsItsMissingDevice) {
     MainWindowRig rig;
     // Saved on another machine: Part 1 plays on "Gone" with a program change.
     {
-        VirtualBackend elsewhere;
-        elsewhere.addInput("In0");
-        elsewhere.addOutput("Out0");
-        elsewhere.addOutput("Gone");
-        PartList parts(elsewhere);
-        parts.createDefault(nullptr, 0, 127);
-        parts.devices().openInput(0);
-        parts.splitPart(0, 60);
-        parts.devices().releaseOutput(parts.partAt(1).outputDevice);
-        parts.devices().acquireOutput(1);
-        parts.partAt(1).outputDevice = 1;
+        StoredArrangement song;
+        song.inputDeviceName = "In0";
+        StoredPart low;
+        low.part.name = "Part1";
+        low.part.highKey = 59;
+        low.outputDeviceName = "Out0";
+        StoredPart high;
+        high.part.name = "Part2";
+        high.part.channel = 1;
+        high.part.lowKey = 60;
+        high.part.highKey = 127;
+        high.outputDeviceName = "Gone";
         InitialMessage program;
         program.type = 0;
         program.status = 0xC0;
         program.data1 = 9;
-        parts.messageListAt(1).append(program);
-        ASSERT_FALSE(saveArrangement(rig.files.file("song.trv"), parts).has_value());
+        high.messages.append(program);
+        song.parts = {low, high};
+        song.nextPartNumber = 2;
+        ASSERT_FALSE(writeArrangementFile(rig.files.file("song.trv"), song).has_value());
     }
     ASSERT_TRUE(rig.start());
     rig.backend.clearRecords();

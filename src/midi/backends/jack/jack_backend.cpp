@@ -4,6 +4,7 @@
 #include <jack/midiport.h>
 
 #include <chrono>
+#include <string_view>
 #include <thread>
 
 #include "midi/backends/jack/jack_session.h"
@@ -220,6 +221,25 @@ std::string JackBackend::clientName() const {
     return connected() ? session_->clientName() : std::string();
 }
 
+std::vector<std::string> JackBackend::ownInputPorts() const {
+    std::vector<std::string> names;
+    if (!connected())
+        return names;
+    jack_client_t* client = session_->client();
+    const std::string pattern = "^" + session_->clientName() + ":";
+    const char** ports =
+        jack_get_ports(client, pattern.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsInput);
+    if (ports == nullptr)
+        return names;
+    for (const char** p = ports; *p != nullptr; ++p) {
+        jack_port_t* port = jack_port_by_name(client, *p);
+        if (port != nullptr && jack_port_is_mine(client, port))
+            names.emplace_back(*p);
+    }
+    jack_free(static_cast<void*>(ports));
+    return names;
+}
+
 std::uint64_t JackBackend::droppedMessages() const {
     return session_ ? session_->dropped() : 0;
 }
@@ -242,6 +262,9 @@ std::vector<std::string> JackBackend::listPorts(unsigned long flags) {
     for (const char** p = ports; *p != nullptr; ++p) {
         jack_port_t* port = jack_port_by_name(client, *p);
         if (port != nullptr && jack_port_is_mine(client, port))
+            continue;
+        // Nor are the ports of this program's helper clients ("Tarvelo player").
+        if (std::string_view(*p).rfind(clientName_ + " ", 0) == 0)
             continue;
         names.emplace_back(*p);
     }

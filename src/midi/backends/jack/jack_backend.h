@@ -74,6 +74,9 @@ class JackBackend final : public MidiBackend, private AudioHost {
     bool connected() const;
     // Our client's name on the server (it renames a second "Tarvelo"); empty when not connected.
     std::string clientName() const;
+    // The full names of our own MIDI input ports now (the open input device's), for a player
+    // that plays into them as a keyboard would; empty when not connected.
+    std::vector<std::string> ownInputPorts() const;
     // Messages lost since the connection was made: buffers full, a system-exclusive message
     // bigger than a whole buffer, a send queue that stayed full. Any thread.
     std::uint64_t droppedMessages() const;

@@ -5,7 +5,7 @@
 namespace tarvelo {
 
 std::unique_ptr<JackFilePlayer> JackFilePlayer::open(const std::string& serverName,
-                                                     const std::string& targetPort,
+                                                     const std::vector<std::string>& targetPorts,
                                                      synth::FilePlayback& playback,
                                                      std::string& error) {
     std::unique_ptr<JackFilePlayer> player(new JackFilePlayer(playback));
@@ -24,9 +24,17 @@ std::unique_ptr<JackFilePlayer> JackFilePlayer::open(const std::string& serverNa
     if (player->port_ == nullptr ||
         jack_set_process_callback(player->client_, &JackFilePlayer::processCallback,
                                   player.get()) != 0 ||
-        jack_activate(player->client_) != 0 ||
-        jack_connect(player->client_, jack_port_name(player->port_), targetPort.c_str()) != 0) {
-        error = "the MIDI file cannot be played into " + targetPort;
+        jack_activate(player->client_) != 0) {
+        error = "the JACK player client cannot be set up: the MIDI file is not played";
+        return nullptr;
+    }
+    int connected = 0;
+    for (const std::string& target : targetPorts) {
+        if (jack_connect(player->client_, jack_port_name(player->port_), target.c_str()) == 0)
+            ++connected;
+    }
+    if (connected == 0) {
+        error = "no input device is open to play the MIDI file into";
         return nullptr;
     }
     return player;
