@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config clang clang-format libclang-rt-14-dev
-  qt6-base-dev qt6-base-dev-tools libqt6svg6-dev libgl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
   librtmidi-dev libasound2-dev
   libfluidsynth-dev timgm6mb-soundfont
   jackd2 libjack-jackd2-dev

@@ -28,6 +28,8 @@ expected=(
     bin/tarvelo
     share/tarvelo/midi_msg.mdr
     share/tarvelo/cc.mdr
+    share/tarvelo/demo.trv
+    share/tarvelo/demo.mid
     "share/applications/$id.desktop"
     "share/metainfo/$id.metainfo.xml"
     "share/mime/packages/$id.xml"
@@ -104,6 +106,8 @@ if [ -x "$prefix/bin/tarvelo" ]; then
     else
         fail "tarvelo --reference-files from another directory: $found"
     fi
+    (cd "$work/elsewhere" && "$prefix/bin/tarvelo" --dump "$share/tarvelo/demo.trv" >/dev/null) ||
+        fail "the installed program cannot read the installed demo arrangement"
 fi
 
 [ "$failures" -eq 0 ] || exit 1

@@ -3,8 +3,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "ui/resources/bitmaps.h"
-
 namespace tarvelo::ui {
 
 ImageToolButton::ImageToolButton(QWidget* parent) : QPushButton(parent) {
@@ -12,11 +10,10 @@ ImageToolButton::ImageToolButton(QWidget* parent) : QPushButton(parent) {
     setFlat(true);
 }
 
-bool ImageToolButton::loadImages(std::initializer_list<int> ids) {
-    ids_.assign(ids);
+bool ImageToolButton::loadImages(std::initializer_list<BitmapId> ids) {
     images_.clear();
     bool all = true;
-    for (int id : ids_) {
+    for (const BitmapId id : ids) {
         images_.push_back(resourceBitmap(id));
         all = all && !images_.back().isNull();
     }
@@ -28,12 +25,9 @@ void ImageToolButton::paintBackground(QPainter& painter) const {
     painter.fillRect(QRect(0, 0, 24, 24), palette().color(QPalette::Window));
 }
 
-int ImageToolButton::drawImage(QPainter& painter, std::size_t i) const {
-    if (i >= images_.size())
-        return -1;
-    if (!images_[i].isNull())
+void ImageToolButton::drawImage(QPainter& painter, std::size_t i) const {
+    if (i < images_.size() && !images_[i].isNull())
         painter.drawPixmap(0, 0, images_[i]);
-    return ids_[i];
 }
 
 void ImageToolButton::mouseMoveEvent(QMouseEvent* event) {

@@ -5,6 +5,8 @@
 #include <initializer_list>
 #include <vector>
 
+#include "ui/resources/bitmaps.h"
+
 class QPainter;
 
 namespace tarvelo::ui {
@@ -21,20 +23,19 @@ class ImageToolButton : public QPushButton {
   protected:
     explicit ImageToolButton(QWidget* parent);
 
-    // Remembers the image ids in the given order. False when one of them is not a picture the
+    // Remembers the images in the given order. False when one of them is not a picture the
     // program has; the button then draws nothing for it.
-    bool loadImages(std::initializer_list<int> ids);
+    bool loadImages(std::initializer_list<BitmapId> ids);
 
     // Fills the image area with the window colour.
     void paintBackground(QPainter& painter) const;
-    // Draws image i (in the order given to loadImages) over what is there; returns its id.
-    int drawImage(QPainter& painter, std::size_t i) const;
+    // Draws image i (in the order given to loadImages) over what is there.
+    void drawImage(QPainter& painter, std::size_t i) const;
 
     void mouseMoveEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
 
   private:
-    std::vector<int> ids_;
     std::vector<QPixmap> images_;
     bool hover_ = false;
 };

@@ -15,22 +15,18 @@ class CStylishButton : public ImageToolButton {
   public:
     explicit CStylishButton(QWidget* parent = nullptr) : ImageToolButton(parent) {}
 
-    // Remembers the image ids (see ui/resources/bitmaps.h) in this order. False when one of them
-    // is not a picture the program has; the button then draws nothing for it.
-    bool setup(int normal, int pressed, int hover, int disabled) {
+    // Remembers the images in this order. False when one of them is not a picture the program
+    // has; the button then draws nothing for it. A paint draws hover or normal, then pressed or
+    // disabled over it when the button is held down or disabled.
+    bool setup(BitmapId normal, BitmapId pressed, BitmapId hover, BitmapId disabled) {
         return loadImages({normal, pressed, hover, disabled});
     }
-
-    // The ids the last paint drew, bottom first: hover or normal, then pressed or disabled over
-    // it when the button is held down or disabled.
-    const std::vector<int>& paintedImages() const { return painted_; }
 
   protected:
     void paintEvent(QPaintEvent* event) override;
 
   private:
     enum Image { kNormal, kPressed, kHover, kDisabled };
-    std::vector<int> painted_;
 };
 
 }  // namespace tarvelo::ui

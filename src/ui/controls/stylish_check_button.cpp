@@ -13,7 +13,7 @@ void CStylishCheckButton::paintEvent(QPaintEvent*) {
     }
     QPainter p(this);
     paintBackground(p);
-    painted_ = drawImage(p, i);
+    drawImage(p, i);
 }
 
 void CStylishCheckButton::mousePressEvent(QMouseEvent* event) {

@@ -15,14 +15,13 @@ class CStylishCheckButton : public ImageToolButton {
   public:
     explicit CStylishCheckButton(QWidget* parent = nullptr) : ImageToolButton(parent) {}
 
-    // Remembers the image ids in this order. False when one of them is missing.
-    bool setup(int unchecked, int checked, int uncheckedHover, int checkedHover, int disabled) {
+    // Remembers the images in this order. False when one of them is missing.
+    bool setup(BitmapId unchecked, BitmapId checked, BitmapId uncheckedHover, BitmapId checkedHover,
+               BitmapId disabled) {
         return loadImages({unchecked, checked, uncheckedHover, checkedHover, disabled});
     }
 
     bool checked() const { return checked_; }
-    // The id the last paint drew.
-    int paintedImage() const { return painted_; }
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -31,7 +30,6 @@ class CStylishCheckButton : public ImageToolButton {
   private:
     enum Image { kUnchecked, kChecked, kUncheckedHover, kCheckedHover, kDisabled };
     bool checked_ = false;
-    int painted_ = -1;
 };
 
 }  // namespace tarvelo::ui

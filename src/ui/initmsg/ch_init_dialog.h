@@ -64,8 +64,6 @@ class CChInitDialog : public QDialog {
     QPushButton* closeButton() const { return closeButton_; }
     QPushButton* upButton() const { return upButton_; }
     QPushButton* downButton() const { return downButton_; }
-    // The row the combo boxes serve, -1 for the placeholder row.
-    int pendingRow() const { return pendingRow_; }
     bool controllerShown() const { return controllerShown_; }
     // The message row the in-place edit stores into, -1 when it serves none.
     int editRow() const { return editRow_; }

@@ -7,22 +7,6 @@
 
 namespace tarvelo::ui {
 
-namespace {
-
-// The strip shows a boundary at the black key's edge, where the two band areas meet.
-int stripXOfBoundary(const BoundaryHit& boundary) {
-    switch (boundary.shape) {
-        case 1:
-            return boundary.x - 4;
-        case 2:
-            return boundary.x + 4;
-        default:
-            return boundary.x;
-    }
-}
-
-}  // namespace
-
 BandEditController::BandEditController(LiveSession& session, BandSelection& selection,
                                        UiNotePlayer& player, MessageBoxes& boxes,
                                        BandEditView& view, std::function<void()> markModified,
@@ -162,7 +146,8 @@ void BandEditController::previewSplit(const StripHit& hit) {
     view_.drawBands(session_.parts().parts());
     view_.drawBoundaryMarker(hit.boundary.x, hit.boundary.shape, true);
     lastMarker_ = hit.boundary;
-    view_.drawGuideLine(stripXOfBoundary(hit.boundary));
+    // The strip shows a boundary at the black key's edge, where the two band areas meet.
+    view_.drawGuideLine(stripXOfBoundary(hit.boundary.x, hit.boundary.shape));
     lastPreviewKey_ = hit.boundary.key;
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "model/part.h"
+#include "ui/main/keyboard_geometry.h"
 
 namespace tarvelo {
 class LiveSession;
@@ -32,9 +33,9 @@ enum class StripCursor {
 
 // A band boundary as the boundary-at-x test gives it.
 struct BoundaryHit {
-    int x = 0;      // client x of the boundary line (both pictures share it)
-    int shape = 0;  // 0 straight, 1 white key to black key, 2 black key to white key
-    int key = 0;    // the key that starts at the boundary
+    int x = 0;  // client x of the boundary line (both pictures share it)
+    BoundaryShape shape = BoundaryShape::Straight;
+    int key = 0;  // the key that starts at the boundary
 
     bool operator==(const BoundaryHit&) const = default;
 };
@@ -61,7 +62,7 @@ class BandEditView {
     // The whole keyboard picture, every key released, no boundary marker.
     virtual void drawKeyboard() = 0;
     // Draws (visible) or removes the red marker of one boundary on the keyboard picture.
-    virtual void drawBoundaryMarker(int x, int shape, bool visible) = 0;
+    virtual void drawBoundaryMarker(int x, BoundaryShape shape, bool visible) = 0;
     // The black guide line of a split preview, at band-strip x, until the next drawBands.
     virtual void drawGuideLine(int stripX) = 0;
     // Fills the property panel from Part part.

@@ -98,7 +98,7 @@ void BandEditing::drawKeyboard() {
     window_.drawKeyboard();
 }
 
-void BandEditing::drawBoundaryMarker(int x, int shape, bool visible) {
+void BandEditing::drawBoundaryMarker(int x, BoundaryShape shape, bool visible) {
     window_.drawBoundaryMarker(x, shape, visible);
 }
 

@@ -46,7 +46,7 @@ class BandEditing final : public PictureMouseHandler, private BandEditView {
     // BandEditView
     void drawBands(const std::vector<Part>& parts) override;
     void drawKeyboard() override;
-    void drawBoundaryMarker(int x, int shape, bool visible) override;
+    void drawBoundaryMarker(int x, BoundaryShape shape, bool visible) override;
     void drawGuideLine(int stripX) override;
     void showBand(int part) override;
     void showBandRange(int lowKey, int highKey) override;

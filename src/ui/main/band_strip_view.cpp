@@ -3,13 +3,9 @@
 #include <QPainter>
 
 #include "ui/main/keyboard_geometry.h"
+#include "ui/resources/palette.h"
 
 namespace tarvelo::ui {
-
-const QColor BandStripView::kBackground(190, 230, 200);
-const QColor BandStripView::kBandFill(214, 223, 247);
-const QColor BandStripView::kSelectedFill(190, 230, 255);
-const QColor BandStripView::kSelectedOutline(49, 106, 197);
 
 BandStripView::BandStripView(QWidget* parent) : QWidget(parent) {
     setMouseTracking(true);
@@ -19,7 +15,7 @@ void BandStripView::drawBands(const std::vector<Part>& parts, const BandSelectio
                               int originX, int stripWidth) {
     guideX_.reset();
     strip_ = QPixmap(std::max(stripWidth, 1), kStripHeight);
-    strip_.fill(kBackground);
+    strip_.fill(palette::kStripBackground);
     QPainter p(&strip_);
     p.setFont(bandFont_);
     const auto& selected = selection.entries();
@@ -31,12 +27,12 @@ void BandStripView::drawBands(const std::vector<Part>& parts, const BandSelectio
         // it from the next band.
         const QRect band(left, 0, right - 1 - left, kStripHeight);
         if (cursor < selected.size() && selected[cursor] == static_cast<int>(i)) {
-            p.fillRect(band, kSelectedOutline);
-            p.fillRect(band.adjusted(2, 2, -2, -2), kSelectedFill);
+            p.fillRect(band, palette::kSelectedOutline);
+            p.fillRect(band.adjusted(2, 2, -2, -2), palette::kSelectedFill);
             ++cursor;
         } else {
             p.fillRect(band, Qt::black);
-            p.fillRect(band.adjusted(1, 1, -1, -1), kBandFill);
+            p.fillRect(band.adjusted(1, 1, -1, -1), palette::kBandFill);
         }
         const QString name = QString::fromStdString(parts[i].name);
         const QString shown = p.fontMetrics().elidedText(name, Qt::ElideRight, band.width());

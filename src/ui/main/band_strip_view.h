@@ -19,11 +19,6 @@ class BandStripView : public QWidget {
     Q_OBJECT
 
   public:
-    static const QColor kBackground;
-    static const QColor kBandFill;
-    static const QColor kSelectedFill;
-    static const QColor kSelectedOutline;
-
     explicit BandStripView(QWidget* parent = nullptr);
 
     void setBandFont(const QFont& font) { bandFont_ = font; }

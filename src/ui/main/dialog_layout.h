@@ -18,8 +18,8 @@ inline QRect dluRect(int x, int y, int width, int height) {
     return QRect(dluToPixels(x), dluToPixels(y), dluToPixels(width), dluToPixels(height));
 }
 
-// Control ids of the main window: tests and the band-editing and panel code find controls by
-// them (QObject property "controlId").
+// Control ids of the main window (QObject property "controlId"); each control is also named
+// (controlName), which is how tests find it.
 namespace control_id {
 inline constexpr int kKeyboard = 1004;
 inline constexpr int kChannelEdit = 1006;
@@ -50,6 +50,10 @@ inline constexpr int kExit = 1063;
 }  // namespace control_id
 
 inline constexpr const char* kControlIdProperty = "controlId";
+
+// The object name of the main window's control with that id; empty for an id without a control.
+const char* controlName(int id);
+inline constexpr const char* kPropertyPanelName = "propertyPanel";
 
 }  // namespace tarvelo::ui
 

@@ -19,7 +19,7 @@ int semitoneOf(int key) {
 }  // namespace
 
 KeyShape keyShape(int key) {
-    return static_cast<KeyShape>(kKeyLayout[static_cast<std::size_t>(semitoneOf(key))].shape);
+    return keyLayoutOf(semitoneOf(key)).shape;
 }
 
 int keyImageX(int originX, int key) {
@@ -30,7 +30,8 @@ int keyImageX(int originX, int key) {
 int bandEdge(int originX, int key) {
     const KeyShape shape = keyShape(key);
     // A white key with a black key on its left starts its band area at the black key's middle.
-    const int inset = (shape == kWhiteBlackBoth || shape == kWhiteBlackLeft) ? 4 : 0;
+    const int inset =
+        (shape == KeyShape::WhiteBlackBoth || shape == KeyShape::WhiteBlackLeft) ? 4 : 0;
     return keyImageX(originX, key) + inset;
 }
 
@@ -44,7 +45,7 @@ int keyAtPoint(int originX, int originY, int x, int y) {
     while (s < 11 && !(r < kKeyLayout[static_cast<std::size_t>(s) + 1].x))
         ++s;
     const auto shape = kKeyLayout[static_cast<std::size_t>(s)].shape;
-    if ((shape == kWhiteBlackBoth || shape == kWhiteBlackLeft) &&
+    if ((shape == KeyShape::WhiteBlackBoth || shape == KeyShape::WhiteBlackLeft) &&
         r < kKeyLayout[static_cast<std::size_t>(s) - 1].x + kBlackKeyWidth) {
         return octave * 12 + s - 1;
     }
@@ -84,15 +85,16 @@ int hoveredBoundary(int originX, const std::vector<Part>& parts, int x) {
     return -1;
 }
 
-int stripXOfBoundary(int x, int shape) {
+int stripXOfBoundary(int x, BoundaryShape shape) {
     switch (shape) {
-        case kWhiteToBlack:
+        case BoundaryShape::WhiteToBlack:
             return x - 4;
-        case kBlackToWhite:
+        case BoundaryShape::BlackToWhite:
             return x + 4;
-        default:
-            return x;
+        case BoundaryShape::Straight:
+            break;
     }
+    return x;
 }
 
 PictureArea areaAt(int stripX, int stripY, int keyboardX, int keyboardY, int stripWidth) {

@@ -10,15 +10,10 @@
 #include <vector>
 
 #include "model/part.h"
+#include "ui/resources/keyboard_layout.h"
 
 namespace tarvelo::ui {
 
-// One octave picture: seven white keys of 14 pixels; black keys 7 x 45.
-inline constexpr int kOctaveWidth = 98;
-inline constexpr int kOctaveHeight = 64;
-inline constexpr int kWhiteKeyWidth = 14;
-inline constexpr int kBlackKeyWidth = 7;
-inline constexpr int kBlackKeyHeight = 45;
 inline constexpr int kOctaveCount = 11;  // keys 0..131 drawn; MIDI uses 0..127
 inline constexpr int kVisibleWhiteKeys = 56;
 inline constexpr int kClipRight = 785;   // nothing is drawn at x >= 785
@@ -27,65 +22,35 @@ inline constexpr int kScrollMaximum = kOctaveCount * 7 - kVisibleWhiteKeys;  // 
 inline constexpr int kStartKey = 12;
 inline constexpr int kViewOriginY = 1;
 
-// Shapes of the keys: which side a white key has a black neighbour on.
-enum KeyShape : std::uint8_t {
-    kBlack = 0,
-    kWhiteBlackRight = 1,  // C, F
-    kWhiteBlackBoth = 2,   // D, G, A
-    kWhiteBlackLeft = 3,   // E, B
-};
-
 // Shapes of a boundary line between two keys.
-enum BoundaryShape : std::uint8_t {
-    kStraight = 0,      // between two white keys, or at the octave's edge
-    kWhiteToBlack = 1,  // from a white key to the black key on its right
-    kBlackToWhite = 2,  // from a black key to the white key on its right
-};
-
-struct KeyLayoutEntry {
-    std::int32_t x;      // left edge within the octave picture
-    std::uint8_t shape;  // KeyShape
+enum class BoundaryShape : std::uint8_t {
+    Straight,      // between two white keys, or at the octave's edge
+    WhiteToBlack,  // from a white key to the black key on its right
+    BlackToWhite,  // from a black key to the white key on its right
 };
 
 struct BoundaryEntry {
-    std::int32_t x;      // boundary line nearest to this 7-pixel column
-    std::uint8_t shape;  // BoundaryShape
-    std::uint8_t key;    // semitone starting at the boundary; 12 = the next octave's C
+    std::int32_t x;  // boundary line nearest to this 7-pixel column
+    BoundaryShape shape;
+    std::uint8_t key;  // semitone starting at the boundary; 12 = the next octave's C
 };
-
-// Per semitone 0..11, plus the octave's end.
-inline constexpr std::array<KeyLayoutEntry, 13> kKeyLayout{{
-    {0, 1},
-    {10, 0},
-    {14, 2},
-    {24, 0},
-    {28, 3},
-    {42, 1},
-    {52, 0},
-    {56, 2},
-    {66, 0},
-    {70, 2},
-    {80, 0},
-    {84, 3},
-    {98, 0},
-}};
 
 // Per 7-pixel column 0..13 of the octave picture.
 inline constexpr std::array<BoundaryEntry, 14> kBoundaryTable{{
-    {-1, 0, 0},
-    {13, 1, 1},
-    {13, 2, 2},
-    {27, 1, 3},
-    {27, 2, 4},
-    {41, 0, 5},
-    {41, 0, 5},
-    {55, 1, 6},
-    {55, 2, 7},
-    {69, 1, 8},
-    {69, 2, 9},
-    {83, 1, 10},
-    {83, 2, 11},
-    {97, 0, 12},
+    {-1, BoundaryShape::Straight, 0},
+    {13, BoundaryShape::WhiteToBlack, 1},
+    {13, BoundaryShape::BlackToWhite, 2},
+    {27, BoundaryShape::WhiteToBlack, 3},
+    {27, BoundaryShape::BlackToWhite, 4},
+    {41, BoundaryShape::Straight, 5},
+    {41, BoundaryShape::Straight, 5},
+    {55, BoundaryShape::WhiteToBlack, 6},
+    {55, BoundaryShape::BlackToWhite, 7},
+    {69, BoundaryShape::WhiteToBlack, 8},
+    {69, BoundaryShape::BlackToWhite, 9},
+    {83, BoundaryShape::WhiteToBlack, 10},
+    {83, BoundaryShape::BlackToWhite, 11},
+    {97, BoundaryShape::Straight, 12},
 }};
 
 // View origin x for a keyboard scroll position: where octave 0 starts.
@@ -106,9 +71,9 @@ int bandEdge(int originX, int key);
 int keyAtPoint(int originX, int originY, int x, int y);
 
 struct Boundary {
-    int x;      // client x of the boundary line
-    int shape;  // BoundaryShape
-    int key;    // key that starts at the boundary, kept to 8 bits
+    int x;  // client x of the boundary line
+    BoundaryShape shape;
+    int key;  // key that starts at the boundary, kept to 8 bits
 };
 Boundary boundaryAt(int originX, int x);
 
@@ -123,7 +88,7 @@ int bandOfKey(const std::vector<Part>& parts, int key);
 int hoveredBoundary(int originX, const std::vector<Part>& parts, int x);
 
 // The boundary's x moved to the black key's edge, where the strip shows it.
-int stripXOfBoundary(int x, int shape);
+int stripXOfBoundary(int x, BoundaryShape shape);
 
 enum class PictureArea { Outside = 0, BandStrip = 1, Keyboard = 2 };
 

@@ -5,15 +5,9 @@
 #include <algorithm>
 
 #include "ui/resources/bitmaps.h"
+#include "ui/resources/palette.h"
 
 namespace tarvelo::ui {
-namespace {
-
-const QColor kFrame(0, 0, 0);
-const QColor kMarkerRed(255, 0, 0);
-
-}  // namespace
-
 KeyboardView::KeyboardView(QWidget* parent) : QWidget(parent) {
     // Mouse moves reach the window's band editing also when no button is held.
     setMouseTracking(true);
@@ -28,7 +22,7 @@ void KeyboardView::drawKeyboard() {
 
 QRect KeyboardView::keyRect(int key) const {
     const int x = keyImageX(originX_, key);
-    if (keyShape(key) == kBlack)
+    if (keyShape(key) == KeyShape::Black)
         return QRect(x, kViewOriginY, kBlackKeyWidth, kBlackKeyHeight);
     return QRect(x, kViewOriginY, kWhiteKeyWidth, kOctaveHeight);
 }
@@ -49,7 +43,7 @@ bool KeyboardView::keyPressed(int key) const {
     return key >= 0 && key < kKeyCount && pressed_[static_cast<std::size_t>(key)];
 }
 
-void KeyboardView::drawBoundaryMarker(int x, int shape, bool visible) {
+void KeyboardView::drawBoundaryMarker(int x, BoundaryShape shape, bool visible) {
     const Marker marker{x, shape};
     const auto at = std::find(markers_.begin(), markers_.end(), marker);
     if (visible && at == markers_.end())
@@ -60,17 +54,16 @@ void KeyboardView::drawBoundaryMarker(int x, int shape, bool visible) {
 }
 
 void KeyboardView::paintEvent(QPaintEvent* event) {
-    ++paints_;
     QPainter p(this);
     p.setClipRegion(event->region());
-    p.setPen(kFrame);
+    p.setPen(palette::kFrame);
     p.drawLine(0, 0, width() - 1, 0);
     p.drawLine(0, 0, 0, height() - 1);
     p.drawLine(0, height() - 1, width() - 1, height() - 1);
     p.drawLine(width() - 1, 0, width() - 1, height() - 1);
 
     p.setClipRect(QRect(0, 0, kClipRight, kViewOriginY + kOctaveHeight) & event->rect());
-    const QPixmap octave = resourceBitmap(1003);
+    const QPixmap octave = resourceBitmap(BitmapId::Octave);
     for (int i = 0; i < kOctaveCount; ++i)
         p.drawPixmap(originX_ + i * kOctaveWidth, kViewOriginY, octave);
 
@@ -85,22 +78,22 @@ void KeyboardView::paintEvent(QPaintEvent* event) {
         p.drawPixmap(r.topLeft(), keyImage(keyShape(key), true));
     }
 
-    p.setPen(QPen(kMarkerRed, 1));
+    p.setPen(QPen(palette::kMarkerRed, 1));
     const int y0 = kViewOriginY;
     for (const Marker& m : markers_) {
         // Lines include their start point and exclude their end point.
         switch (m.shape) {
-            case kWhiteToBlack:
+            case BoundaryShape::WhiteToBlack:
                 p.drawLine(m.x - 4, y0, m.x - 4, y0 + 44);
                 p.drawLine(m.x - 4, y0 + 45, m.x - 1, y0 + 45);
                 p.drawLine(m.x, y0 + 45, m.x, y0 + 62);
                 break;
-            case kBlackToWhite:
+            case BoundaryShape::BlackToWhite:
                 p.drawLine(m.x + 4, y0, m.x + 4, y0 + 44);
                 p.drawLine(m.x + 1, y0 + 45, m.x + 4, y0 + 45);
                 p.drawLine(m.x, y0 + 45, m.x, y0 + 62);
                 break;
-            default:
+            case BoundaryShape::Straight:
                 p.drawLine(m.x, y0, m.x, y0 + 62);
                 break;
         }

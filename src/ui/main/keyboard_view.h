@@ -35,17 +35,15 @@ class KeyboardView : public QWidget {
 
     // Draws (visible) or removes (not visible) the marker of one band boundary: a red line that
     // follows the outline of the black key between the two keys.
-    void drawBoundaryMarker(int x, int shape, bool visible);
+    void drawBoundaryMarker(int x, BoundaryShape shape, bool visible);
 
     bool keyPressed(int key) const;
     struct Marker {
         int x;
-        int shape;
+        BoundaryShape shape;
         bool operator==(const Marker&) const = default;
     };
     const std::vector<Marker>& markers() const { return markers_; }
-    // Paints completed since construction (a measure of how well repaints coalesce).
-    int paintCount() const { return paints_; }
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -56,7 +54,6 @@ class KeyboardView : public QWidget {
     int originX_ = viewOriginXForPosition(7);
     std::array<bool, kKeyCount> pressed_{};
     std::vector<Marker> markers_;
-    int paints_ = 0;
 };
 
 }  // namespace tarvelo::ui

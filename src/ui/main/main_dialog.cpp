@@ -216,7 +216,7 @@ void CMainDialog::showKey(PackedMessage message) {
     keyboard_->showKey(message);
 }
 
-void CMainDialog::drawBoundaryMarker(int x, int shape, bool visible) {
+void CMainDialog::drawBoundaryMarker(int x, BoundaryShape shape, bool visible) {
     keyboard_->drawBoundaryMarker(x, shape, visible);
 }
 

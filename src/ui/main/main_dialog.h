@@ -87,27 +87,12 @@ class CMainDialog : public QDialog,
     UiNotePlayer& notePlayer() { return player_; }
     ComputerKeyboardPlay& keyboardPlay() { return keyPlay_; }
     BandEditing& bandEditing() { return *bandEditing_; }
-    PanelEditing& panelEditing() { return *panelEditing_; }
-    CChInitDialog* initialMessageEditor() const { return initEditor_.get(); }
 
-    // Controls.
-    KeyboardView* keyboardView() const { return keyboard_; }
+    // The controls that band editing reaches.
     BandStripView* bandStrip() const { return strip_; }
-    PropertyPanel* panel() const { return panel_; }
-    QComboBox* inputDeviceBox() const { return inputBox_; }
-    QScrollBar* keyboardScrollBar() const { return scrollBar_; }
     CStylishButton* joinButton() const { return join_; }
-    CStylishCheckButton* splitButton() const { return split_; }
-    CStylishButton* newButton() const { return new_; }
-    CStylishButton* openButton() const { return open_; }
-    CStylishButton* saveButton() const { return save_; }
-    CStylishButton* saveAsButton() const { return saveAs_; }
-    QCheckBox* keyboardHookBox() const { return hook_; }
-    QPushButton* exitButton() const { return exit_; }
 
-    // The view: the keyboard picture's client width, the scroll position and the view origin.
-    int stripWidth() const { return stripWidth_; }
-    const KeyboardScroll& keyboardScroll() const { return scroll_; }
+    // The view origin.
     int viewOriginX() const { return scroll_.originX; }
     int viewOriginY() const { return kViewOriginY; }
 
@@ -123,7 +108,7 @@ class CMainDialog : public QDialog,
     void drawBands(const std::vector<Part>& parts);
     void drawGuideLine(int stripX);
     void showKey(PackedMessage message);
-    void drawBoundaryMarker(int x, int shape, bool visible);
+    void drawBoundaryMarker(int x, BoundaryShape shape, bool visible);
 
     // Fills the property panel from Part index; or only its range fields, from keys that may
     // not be in the model yet (a boundary drag).

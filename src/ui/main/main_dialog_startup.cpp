@@ -37,12 +37,14 @@ bool CMainDialog::initialize() {
 
     // Button images in the order normal, pressed, hover, disabled (the split toggle: unchecked,
     // checked, unchecked with hover, checked with hover, disabled).
-    join_->setup(156, 157, 155, 154);
-    new_->setup(160, 161, 159, 160);
-    open_->setup(163, 164, 162, 164);
-    save_->setup(167, 158, 166, 158);
-    saveAs_->setup(170, 171, 169, 171);
-    split_->setup(149, 151, 150, 152, 153);
+    using enum BitmapId;
+    join_->setup(JoinNormal, JoinPressed, JoinHover, JoinDisabled);
+    // The file buttons are never disabled; their disabled slot repeats another image.
+    new_->setup(NewNormal, NewPressed, NewHover, NewNormal);
+    open_->setup(OpenNormal, OpenPressed, OpenHover, OpenPressed);
+    save_->setup(SaveNormal, SavePressed, SaveHover, SavePressed);
+    saveAs_->setup(SaveAsNormal, SaveAsPressed, SaveAsHover, SaveAsPressed);
+    split_->setup(SplitNormal, SplitChecked, SplitHover, SplitCheckedHover, SplitDisabled);
 
     // The first transfer of the members to the controls.
     panel_->hexBox()->setChecked(true);

@@ -54,6 +54,7 @@ void showText(QLineEdit* edit, const std::string& text) {
 }  // namespace
 
 PropertyPanel::PropertyPanel(QWidget* window) : QObject(window) {
+    setObjectName(QString::fromLatin1(kPropertyPanelName));
     // Created in the window's tab order.
     group_ = new QGroupBox(QStringLiteral("ﾊﾟｰﾄプロパティ"), window);
     placeControl(group_, dluRect(7, 25, 415, 52));

@@ -7,6 +7,8 @@
 #include <QSvgRenderer>
 #include <array>
 
+#include "ui/resources/palette.h"
+
 // The icon's drawing lives in the installed SVG, compiled in as a resource of this static library,
 // which must be registered by hand (the resource's own initialiser would not be linked in).
 // Outside the namespace, as the registration macro requires.
@@ -17,43 +19,35 @@ static void initApplicationIconResource() {
 namespace tarvelo::ui {
 namespace {
 
-// The key images are drawn on pure green, which then becomes transparent: the images stay exact
-// pixel pictures with no blended edges.
-constexpr QRgb kKeyTransparent = qRgb(0, 255, 0);
-
-const QColor kOutline(0, 0, 0);
-const QColor kWhiteSurface(255, 255, 255);
-const QColor kWhiteShade(214, 214, 214);
-const QColor kWhiteKeyPressed(150, 190, 245);
-const QColor kWhitePressedShade(110, 155, 225);
-const QColor kBlackBody(48, 48, 48);
-const QColor kBlackTip(96, 96, 96);
-const QColor kBlackKeyPressed(40, 90, 200);
-const QColor kBlackKeyPressedTip(90, 140, 235);
-
-constexpr std::array<int, 7> kWhiteSemitones{0, 2, 4, 5, 7, 9, 11};
-constexpr std::array<int, 5> kBlackSemitones{1, 3, 6, 8, 10};
-constexpr std::array<int, 12> kSemitoneX{0, 10, 14, 24, 28, 42, 52, 56, 66, 70, 80, 84};
+using namespace palette;
 
 // One octave, with the key of semitone `pressed` (or none, -1) drawn pressed.
 QImage drawOctave(int pressed) {
-    QImage image(98, 64, QImage::Format_ARGB32);
+    QImage image(kOctaveWidth, kOctaveHeight, QImage::Format_ARGB32);
     image.fill(kWhiteSurface);
     QPainter p(&image);
-    for (int i = 0; i < 7; ++i) {
-        const bool down = kWhiteSemitones[static_cast<std::size_t>(i)] == pressed;
-        const int x = 14 * i;
-        p.fillRect(x, 0, 13, 63, down ? kWhiteKeyPressed : kWhiteSurface);
-        p.fillRect(x, 59, 13, 4, down ? kWhitePressedShade : kWhiteShade);
-        p.fillRect(x + 13, 0, 1, 64, kOutline);  // the line to the next white key
-        p.fillRect(x, 63, 14, 1, kOutline);
-    }
-    for (int s : kBlackSemitones) {
+    // White keys are 14 pixels apart, whatever black keys lie between them.
+    int x = 0;
+    for (int s = 0; s < 12; ++s) {
+        if (isBlackKey(s))
+            continue;
         const bool down = s == pressed;
-        const int x = kSemitoneX[static_cast<std::size_t>(s)];
-        p.fillRect(x, 0, 7, 45, kOutline);
-        p.fillRect(x + 1, 0, 5, 42, down ? kBlackKeyPressed : kBlackBody);
-        p.fillRect(x + 2, 37, 3, 4, down ? kBlackKeyPressedTip : kBlackTip);
+        p.fillRect(x, 0, kWhiteKeyWidth - 1, kOctaveHeight - 1,
+                   down ? kWhiteKeyPressed : kWhiteSurface);
+        p.fillRect(x, 59, kWhiteKeyWidth - 1, 4, down ? kWhitePressedShade : kWhiteShade);
+        // The line to the next white key.
+        p.fillRect(x + kWhiteKeyWidth - 1, 0, 1, kOctaveHeight, kOutline);
+        p.fillRect(x, kOctaveHeight - 1, kWhiteKeyWidth, 1, kOutline);
+        x += kWhiteKeyWidth;
+    }
+    for (int s = 0; s < 12; ++s) {
+        if (!isBlackKey(s))
+            continue;
+        const bool down = s == pressed;
+        const int bx = keyLayoutOf(s).x;
+        p.fillRect(bx, 0, kBlackKeyWidth, kBlackKeyHeight, kOutline);
+        p.fillRect(bx + 1, 0, 5, 42, down ? kBlackKeyPressed : kBlackBody);
+        p.fillRect(bx + 2, 37, 3, 4, down ? kBlackKeyPressedTip : kBlackTip);
     }
     return image;
 }
@@ -74,19 +68,19 @@ QImage colourKeyed(QImage image, QRgb key) {
 // columns are left out (transparent), so drawing it never covers a neighbour.
 QImage drawKey(int semitone, bool pressed) {
     const QImage octave = drawOctave(pressed ? semitone : -1);
-    const int x = kSemitoneX[static_cast<std::size_t>(semitone)];
-    const bool black =
-        semitone == 1 || semitone == 3 || semitone == 6 || semitone == 8 || semitone == 10;
-    if (black)
-        return octave.copy(x, 0, 7, 45);
-    QImage key = octave.copy(x, 0, 14, 64);
+    const int x = keyLayoutOf(semitone).x;
+    if (isBlackKey(semitone))
+        return octave.copy(x, 0, kBlackKeyWidth, kBlackKeyHeight);
+    QImage key = octave.copy(x, 0, kWhiteKeyWidth, kOctaveHeight);
     QPainter p(&key);
-    for (int s : kBlackSemitones) {
-        p.fillRect(QRect(kSemitoneX[static_cast<std::size_t>(s)] - x, 0, 7, 45),
-                   QColor::fromRgb(kKeyTransparent));
+    for (int s = 0; s < 12; ++s) {
+        if (isBlackKey(s)) {
+            p.fillRect(QRect(keyLayoutOf(s).x - x, 0, kBlackKeyWidth, kBlackKeyHeight),
+                       kKeyTransparent);
+        }
     }
     p.end();
-    return colourKeyed(key, kKeyTransparent);
+    return colourKeyed(key, kKeyTransparent.rgb());
 }
 
 // Tool buttons.
@@ -99,80 +93,75 @@ struct ButtonImage {
     Look look;
 };
 
-bool buttonImageFor(int id, ButtonImage& out) {
+bool buttonImageFor(BitmapId id, ButtonImage& out) {
     switch (id) {
-        case 149:
+        case BitmapId::SplitNormal:
             out = {Glyph::Split, Look::Normal};
             return true;
-        case 150:
+        case BitmapId::SplitHover:
             out = {Glyph::Split, Look::Hover};
             return true;
-        case 151:
+        case BitmapId::SplitChecked:
             out = {Glyph::Split, Look::Checked};
             return true;
-        case 152:
+        case BitmapId::SplitCheckedHover:
             out = {Glyph::Split, Look::CheckedHover};
             return true;
-        case 153:
+        case BitmapId::SplitDisabled:
             out = {Glyph::Split, Look::Disabled};
             return true;
-        case 154:
+        case BitmapId::JoinDisabled:
             out = {Glyph::Join, Look::Disabled};
             return true;
-        case 155:
+        case BitmapId::JoinHover:
             out = {Glyph::Join, Look::Hover};
             return true;
-        case 156:
+        case BitmapId::JoinNormal:
             out = {Glyph::Join, Look::Normal};
             return true;
-        case 157:
+        case BitmapId::JoinPressed:
             out = {Glyph::Join, Look::Pressed};
             return true;
-        case 158:
+        case BitmapId::SavePressed:
             out = {Glyph::Save, Look::Pressed};
             return true;
-        case 159:
+        case BitmapId::NewHover:
             out = {Glyph::New, Look::Hover};
             return true;
-        case 160:
+        case BitmapId::NewNormal:
             out = {Glyph::New, Look::Normal};
             return true;
-        case 161:
+        case BitmapId::NewPressed:
             out = {Glyph::New, Look::Pressed};
             return true;
-        case 162:
+        case BitmapId::OpenHover:
             out = {Glyph::Open, Look::Hover};
             return true;
-        case 163:
+        case BitmapId::OpenNormal:
             out = {Glyph::Open, Look::Normal};
             return true;
-        case 164:
+        case BitmapId::OpenPressed:
             out = {Glyph::Open, Look::Pressed};
             return true;
-        case 166:
+        case BitmapId::SaveHover:
             out = {Glyph::Save, Look::Hover};
             return true;
-        case 167:
+        case BitmapId::SaveNormal:
             out = {Glyph::Save, Look::Normal};
             return true;
-        case 169:
+        case BitmapId::SaveAsHover:
             out = {Glyph::SaveAs, Look::Hover};
             return true;
-        case 170:
+        case BitmapId::SaveAsNormal:
             out = {Glyph::SaveAs, Look::Normal};
             return true;
-        case 171:
+        case BitmapId::SaveAsPressed:
             out = {Glyph::SaveAs, Look::Pressed};
             return true;
         default:
             return false;
     }
 }
-
-const QColor kBandFill(214, 223, 247);
-const QColor kSelectedFill(190, 230, 255);
-const QColor kSelectedOutline(49, 106, 197);
-const QColor kMarkerRed(255, 0, 0);
 
 void drawBand(QPainter& p, const QRectF& r, const QColor& fill, const QColor& outline) {
     p.setPen(QPen(outline, 1));
@@ -346,26 +335,26 @@ QImage drawButton(const ButtonImage& spec) {
     return image;
 }
 
-QPixmap drawBitmap(int id) {
-    using namespace bitmap_id;
+QPixmap drawBitmap(BitmapId id) {
+    // Each key image is cut from an octave at a key of its shape: C#, C, D, E.
     switch (id) {
-        case kOctave:
+        case BitmapId::Octave:
             return QPixmap::fromImage(drawOctave(-1));
-        case kBlackReleased:
+        case BitmapId::BlackReleased:
             return QPixmap::fromImage(drawKey(1, false));
-        case kBlackPressed:
+        case BitmapId::BlackPressed:
             return QPixmap::fromImage(drawKey(1, true));
-        case kWhiteRightReleased:
+        case BitmapId::WhiteRightReleased:
             return QPixmap::fromImage(drawKey(0, false));
-        case kWhiteRightPressed:
+        case BitmapId::WhiteRightPressed:
             return QPixmap::fromImage(drawKey(0, true));
-        case kWhiteBothReleased:
+        case BitmapId::WhiteBothReleased:
             return QPixmap::fromImage(drawKey(2, false));
-        case kWhiteBothPressed:
+        case BitmapId::WhiteBothPressed:
             return QPixmap::fromImage(drawKey(2, true));
-        case kWhiteLeftReleased:
+        case BitmapId::WhiteLeftReleased:
             return QPixmap::fromImage(drawKey(4, false));
-        case kWhiteLeftPressed:
+        case BitmapId::WhiteLeftPressed:
             return QPixmap::fromImage(drawKey(4, true));
         default:
             break;
@@ -378,26 +367,29 @@ QPixmap drawBitmap(int id) {
 
 }  // namespace
 
-QPixmap resourceBitmap(int id) {
+QPixmap resourceBitmap(BitmapId id) {
     static QHash<int, QPixmap> cache;
-    auto it = cache.find(id);
+    const int key = static_cast<int>(id);
+    auto it = cache.find(key);
     if (it == cache.end())
-        it = cache.insert(id, drawBitmap(id));
+        it = cache.insert(key, drawBitmap(id));
     return *it;
 }
 
-QPixmap keyImage(int shape, bool pressed) {
-    using namespace bitmap_id;
+QPixmap keyImage(KeyShape shape, bool pressed) {
     switch (shape) {
-        case 0:
-            return resourceBitmap(pressed ? kBlackPressed : kBlackReleased);
-        case 1:
-            return resourceBitmap(pressed ? kWhiteRightPressed : kWhiteRightReleased);
-        case 2:
-            return resourceBitmap(pressed ? kWhiteBothPressed : kWhiteBothReleased);
-        default:
-            return resourceBitmap(pressed ? kWhiteLeftPressed : kWhiteLeftReleased);
+        case KeyShape::Black:
+            return resourceBitmap(pressed ? BitmapId::BlackPressed : BitmapId::BlackReleased);
+        case KeyShape::WhiteBlackRight:
+            return resourceBitmap(pressed ? BitmapId::WhiteRightPressed
+                                          : BitmapId::WhiteRightReleased);
+        case KeyShape::WhiteBlackBoth:
+            return resourceBitmap(pressed ? BitmapId::WhiteBothPressed
+                                          : BitmapId::WhiteBothReleased);
+        case KeyShape::WhiteBlackLeft:
+            break;
     }
+    return resourceBitmap(pressed ? BitmapId::WhiteLeftPressed : BitmapId::WhiteLeftReleased);
 }
 
 QIcon applicationIcon() {

@@ -10,30 +10,52 @@
 #include <QIcon>
 #include <QPixmap>
 
+#include "ui/resources/keyboard_layout.h"
+
 namespace tarvelo::ui {
 
-namespace bitmap_id {
-// Keyboard picture.
-inline constexpr int kOctave = 1003;         // 98 x 64, all keys released
-inline constexpr int kBlackReleased = 1013;  // 7 x 45
-inline constexpr int kBlackPressed = 131;
-inline constexpr int kWhiteRightReleased = 1010;  // 14 x 64: black key on the right only
-inline constexpr int kWhiteRightPressed = 133;
-inline constexpr int kWhiteBothReleased = 1014;  // black keys on both sides
-inline constexpr int kWhiteBothPressed = 1011;
-inline constexpr int kWhiteLeftReleased = 1015;  // black key on the left only
-inline constexpr int kWhiteLeftPressed = 1012;
-// Tool buttons, 24 x 24 (149..171).
-inline constexpr int kFirstButtonImage = 149;
-inline constexpr int kLastButtonImage = 171;
-}  // namespace bitmap_id
+// The program's pictures by resource number.
+enum class BitmapId : int {
+    // Keyboard picture.
+    Octave = 1003,         // 98 x 64, all keys released
+    BlackReleased = 1013,  // 7 x 45
+    BlackPressed = 131,
+    WhiteRightReleased = 1010,  // 14 x 64: black key on the right only
+    WhiteRightPressed = 133,
+    WhiteBothReleased = 1014,  // black keys on both sides
+    WhiteBothPressed = 1011,
+    WhiteLeftReleased = 1015,  // black key on the left only
+    WhiteLeftPressed = 1012,
+    // Tool buttons, 24 x 24.
+    SplitNormal = 149,
+    SplitHover = 150,
+    SplitChecked = 151,
+    SplitCheckedHover = 152,
+    SplitDisabled = 153,
+    JoinDisabled = 154,
+    JoinHover = 155,
+    JoinNormal = 156,
+    JoinPressed = 157,
+    SavePressed = 158,
+    NewHover = 159,
+    NewNormal = 160,
+    NewPressed = 161,
+    OpenHover = 162,
+    OpenNormal = 163,
+    OpenPressed = 164,
+    SaveHover = 166,
+    SaveNormal = 167,
+    SaveAsHover = 169,
+    SaveAsNormal = 170,
+    SaveAsPressed = 171,
+};
 
 // The picture for a resource number, or a null pixmap for a number the program does not have.
 // Transparent pixels (the key images' pure green, the buttons' background) have alpha 0.
-QPixmap resourceBitmap(int id);
+QPixmap resourceBitmap(BitmapId id);
 
-// The key image for a key shape (0 black, 1..3 white) and state.
-QPixmap keyImage(int shape, bool pressed);
+// The image of a key of the given shape, released or pressed.
+QPixmap keyImage(KeyShape shape, bool pressed);
 
 // Icon 128: the window and About box icon, at 16 to 256 pixels.
 QIcon applicationIcon();

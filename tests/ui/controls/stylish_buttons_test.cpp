@@ -4,33 +4,30 @@
 #include <QTest>
 #include <QWidget>
 
+#include "ui/controls/button_images.h"
 #include "ui/controls/stylish_button.h"
 #include "ui/controls/stylish_check_button.h"
 
 namespace tarvelo::ui {
 namespace {
 
-// A shown window with the "new" button (160, 161, 159, 160) and the split toggle.
+using enum BitmapId;
+using testing::buttonImage;
+
+// A shown window with the "new" button and the split toggle.
 struct Buttons {
     Buttons() {
         window.resize(200, 100);
         button.setGeometry(10, 10, 22, 28);
-        button.setup(160, 161, 159, 160);
+        button.setup(NewNormal, NewPressed, NewHover, NewNormal);
         toggle.setGeometry(50, 10, 22, 28);
-        toggle.setup(149, 151, 150, 152, 153);
+        toggle.setup(SplitNormal, SplitChecked, SplitHover, SplitCheckedHover, SplitDisabled);
         window.show();
         // The pointer starts away from both buttons: a move to where an earlier test left it
         // would deliver no event.
         QTest::mouseMove(&window, QPoint(190, 90));
     }
-    std::vector<int> paint(CStylishButton& b) {
-        b.grab();
-        return b.paintedImages();
-    }
-    int paint(CStylishCheckButton& b) {
-        b.grab();
-        return b.paintedImage();
-    }
+    static QImage paint(QWidget& b) { return testing::shownImage(b); }
     QWidget window;
     CStylishButton button{&window};
     CStylishCheckButton toggle{&window};
@@ -38,13 +35,13 @@ struct Buttons {
 
 TEST(CStylishButton, HoverFollowsTheMouseOverTheImageArea) {
     Buttons b;
-    EXPECT_EQ(b.paint(b.button), std::vector<int>{160});
+    EXPECT_EQ(b.paint(b.button), buttonImage(b.button, {NewNormal}));
     QTest::mouseMove(&b.button, QPoint(5, 5));
     EXPECT_TRUE(b.button.hover());
-    EXPECT_EQ(b.paint(b.button), std::vector<int>{159});
+    EXPECT_EQ(b.paint(b.button), buttonImage(b.button, {NewHover}));
     QTest::mouseMove(&b.button, QPoint(5, 24));  // y = 24 lies outside the 24 x 24 image
     EXPECT_FALSE(b.button.hover());
-    EXPECT_EQ(b.paint(b.button), std::vector<int>{160});
+    EXPECT_EQ(b.paint(b.button), buttonImage(b.button, {NewNormal}));
 }
 
 TEST(CStylishButton, HeldDownShowsPressedAndReleasedOverItShowsHover) {
@@ -52,18 +49,18 @@ TEST(CStylishButton, HeldDownShowsPressedAndReleasedOverItShowsHover) {
     QSignalSpy clicked(&b.button, &QPushButton::clicked);
     QTest::mouseMove(&b.button, QPoint(5, 5));
     QTest::mousePress(&b.button, Qt::LeftButton, {}, QPoint(5, 5));
-    EXPECT_EQ(b.paint(b.button), (std::vector<int>{159, 161}));
+    EXPECT_EQ(b.paint(b.button), buttonImage(b.button, {NewHover, NewPressed}));
     EXPECT_EQ(clicked.count(), 0);
     QTest::mouseRelease(&b.button, Qt::LeftButton, {}, QPoint(5, 5));
-    EXPECT_EQ(b.paint(b.button), std::vector<int>{159});
+    EXPECT_EQ(b.paint(b.button), buttonImage(b.button, {NewHover}));
     EXPECT_EQ(clicked.count(), 1);
 }
 
 TEST(CStylishButton, DisabledDrawsTheDisabledImageOverTheNormalOne) {
     Buttons b;
-    b.button.setup(156, 157, 155, 154);
+    b.button.setup(JoinNormal, JoinPressed, JoinHover, JoinDisabled);
     b.button.setEnabled(false);
-    EXPECT_EQ(b.paint(b.button), (std::vector<int>{156, 154}));
+    EXPECT_EQ(b.paint(b.button), buttonImage(b.button, {JoinNormal, JoinDisabled}));
 }
 
 TEST(CStylishButton, LeavingTheWindowClearsHover) {
@@ -78,11 +75,11 @@ TEST(CStylishCheckButton, PressTogglesAndReportsTheClickAtOnce) {
     Buttons b;
     QSignalSpy clicked(&b.toggle, &QPushButton::clicked);
     QTest::mouseMove(&b.toggle, QPoint(5, 5));
-    EXPECT_EQ(b.paint(b.toggle), 150);
+    EXPECT_EQ(b.paint(b.toggle), buttonImage(b.toggle, {SplitHover}));
     QTest::mousePress(&b.toggle, Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_TRUE(b.toggle.checked());
     EXPECT_EQ(clicked.count(), 1) << "the parent hears of the click at the press";
-    EXPECT_EQ(b.paint(b.toggle), 152);
+    EXPECT_EQ(b.paint(b.toggle), buttonImage(b.toggle, {SplitCheckedHover}));
     QTest::mouseRelease(&b.toggle, Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_EQ(clicked.count(), 2) << "and again at the release, with the same state";
     EXPECT_TRUE(b.toggle.checked());
@@ -90,7 +87,7 @@ TEST(CStylishCheckButton, PressTogglesAndReportsTheClickAtOnce) {
     QTest::mouseMove(&b.window, QPoint(150, 80));
     QEvent leave(QEvent::Leave);
     QCoreApplication::sendEvent(&b.toggle, &leave);
-    EXPECT_EQ(b.paint(b.toggle), 151);
+    EXPECT_EQ(b.paint(b.toggle), buttonImage(b.toggle, {SplitChecked}));
 
     QTest::mouseClick(&b.toggle, Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_FALSE(b.toggle.checked());
@@ -109,7 +106,7 @@ TEST(CStylishCheckButton, DisabledShowsItsOwnImageWhateverTheState) {
     Buttons b;
     QTest::mouseClick(&b.toggle, Qt::LeftButton, {}, QPoint(5, 5));
     b.toggle.setEnabled(false);
-    EXPECT_EQ(b.paint(b.toggle), 153);
+    EXPECT_EQ(b.paint(b.toggle), buttonImage(b.toggle, {SplitDisabled}));
 }
 
 }  // namespace

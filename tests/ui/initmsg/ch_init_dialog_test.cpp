@@ -55,14 +55,14 @@ TEST_F(InitDialogTest, ChoosingATypeInAnEmptyListAddsAMessageAndANewPlaceholderR
 
     // Aiming the box at the placeholder row first adds the same way.
     doubleClickCell(1, kColumnType);
-    EXPECT_EQ(dialog->pendingRow(), 1);
+    EXPECT_EQ(comboRow(), 1);
     choose(dialog->typeCombo(), kSongSelect);
     ASSERT_EQ(messages().count(), 2);
     EXPECT_EQ(*messages().at(1), makeMessage(6, 0xF3, 0, -1));
     EXPECT_EQ(cell(1, kColumnStatus), "F3h") << "no channel for a system message";
     EXPECT_EQ(list()->rowCount(), 3);
     EXPECT_EQ(dialog->typeCombo()->geometry(), list()->cellRect(2, kColumnType));
-    EXPECT_EQ(dialog->pendingRow(), -1);
+    EXPECT_EQ(comboRow(), placeholderRow());
 }
 
 TEST_F(InitDialogTest, ATypeDoubleClickRetargetsTheBoxAndAChoiceReplacesTheWholeMessage) {
@@ -71,11 +71,11 @@ TEST_F(InitDialogTest, ATypeDoubleClickRetargetsTheBoxAndAChoiceReplacesTheWhole
     open();
 
     doubleClickCell(0, kColumnType);
-    EXPECT_EQ(dialog->pendingRow(), 0);
+    EXPECT_EQ(comboRow(), 0);
     EXPECT_EQ(dialog->typeCombo()->geometry(), list()->cellRect(0, kColumnType));
 
     choose(dialog->typeCombo(), -1);  // closed without a choice: still aimed at row 0
-    EXPECT_EQ(dialog->pendingRow(), 0);
+    EXPECT_EQ(comboRow(), 0);
     EXPECT_EQ(*messages().at(0), makeSysex({0xF0, 0x41, 0xF7}));
 
     choose(dialog->typeCombo(), kProgramChange);
@@ -85,7 +85,7 @@ TEST_F(InitDialogTest, ATypeDoubleClickRetargetsTheBoxAndAChoiceReplacesTheWhole
     EXPECT_EQ(cell(0, kColumnType), "Program Change");
     EXPECT_EQ(cell(0, kColumnData2), "-");
     EXPECT_EQ(list()->rowCount(), 3);
-    EXPECT_EQ(dialog->pendingRow(), -1);
+    EXPECT_EQ(comboRow(), placeholderRow());
     EXPECT_EQ(dialog->typeCombo()->geometry(), list()->cellRect(2, kColumnType));
 }
 
@@ -101,7 +101,7 @@ TEST_F(InitDialogTest, AGenericControlChangeAsksForItsControllerAndBlocksMovesUn
     EXPECT_FALSE(dialog->typeCombo()->isVisible());
     EXPECT_EQ(dialog->controllerCombo()->geometry(), list()->cellRect(1, kColumnData1));
     EXPECT_EQ(dialog->controllerCombo()->currentIndex(), -1);
-    EXPECT_EQ(dialog->pendingRow(), 1);
+    EXPECT_EQ(comboRow(), 1);
 
     // Moves, deletes and other Type cells wait for the controller.
     selectRows({1});
@@ -109,7 +109,7 @@ TEST_F(InitDialogTest, AGenericControlChangeAsksForItsControllerAndBlocksMovesUn
     QTest::keyClick(list(), Qt::Key_Delete);
     doubleClickCell(0, kColumnType);
     EXPECT_EQ(data1Order(messages()), (std::vector<int>{60, 0}));
-    EXPECT_EQ(dialog->pendingRow(), 1);
+    EXPECT_EQ(comboRow(), 1);
 
     choose(dialog->controllerCombo(), 7);
     EXPECT_EQ(messages().at(1)->data1, 7);
@@ -119,7 +119,7 @@ TEST_F(InitDialogTest, AGenericControlChangeAsksForItsControllerAndBlocksMovesUn
     EXPECT_FALSE(dialog->controllerCombo()->isVisible());
     EXPECT_TRUE(dialog->typeCombo()->isVisible());
     EXPECT_EQ(dialog->typeCombo()->geometry(), list()->cellRect(2, kColumnType));
-    EXPECT_EQ(dialog->pendingRow(), -1);
+    EXPECT_EQ(comboRow(), placeholderRow());
 
     // The Data1 cell brings the box back on the stored controller.
     doubleClickCell(1, kColumnData1);
@@ -386,7 +386,7 @@ TEST_F(InitDialogTest, DoubleClicksOutsideEditableMessageCellsChangeNothing) {
         doubleClickCell(1, column);  // the placeholder row
     }
     EXPECT_TRUE(dialog->inPlaceEdit()->isHidden());
-    EXPECT_EQ(dialog->pendingRow(), -1);
+    EXPECT_EQ(comboRow(), placeholderRow());
 
     doubleClickCell(0, kColumnS);
     EXPECT_EQ(dialog->inPlaceEdit()->text(), "●");
@@ -493,7 +493,7 @@ TEST_F(InitDialogTest, EachRunStartsAfreshButKeepsHexMode) {
     EXPECT_EQ(dialog->windowTitle(), "初期情報 (Strings,Out0,Ch9)");
     EXPECT_FALSE(dialog->hexCheck()->isChecked());
     EXPECT_FALSE(dialog->controllerShown());
-    EXPECT_EQ(dialog->pendingRow(), -1);
+    EXPECT_EQ(comboRow(), placeholderRow());
     EXPECT_TRUE(dialog->controllerCombo()->isHidden());
     EXPECT_TRUE(dialog->typeCombo()->isVisible());
     EXPECT_EQ(cell(0, kColumnStatus), "153");

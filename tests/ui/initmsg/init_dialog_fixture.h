@@ -16,6 +16,7 @@
 #include "ui/controls/in_edit.h"
 #include "ui/initmsg/cell_combo_box.h"
 #include "ui/initmsg/ch_init_dialog.h"
+#include "ui/initmsg/init_message_text.h"
 
 namespace tarvelo::ui::initmsg_test {
 
@@ -126,6 +127,19 @@ class InitDialogTest : public ::testing::Test {
     }
 
     QString cell(int row, int column) const { return list()->cellText(row, column); }
+    int placeholderRow() const { return list()->rowCount() - 1; }
+    // The row the combo boxes serve, as the user sees it: the row whose cell the visible box
+    // covers (the controller box's Data1 cell while a controller is chosen, else the Type cell).
+    int comboRow() const {
+        const bool controller = dialog->controllerCombo()->isVisible();
+        const QWidget* box = controller ? static_cast<QWidget*>(dialog->controllerCombo())
+                                        : static_cast<QWidget*>(dialog->typeCombo());
+        for (int row = 0; row < list()->rowCount(); ++row) {
+            if (box->geometry() == list()->cellRect(row, controller ? kColumnData1 : kColumnType))
+                return row;
+        }
+        return -1;
+    }
 
     tarvelo::testing::VirtualRig rig{2};
     MidiReference reference;

@@ -83,7 +83,7 @@ class KeyboardScrollBar : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(rig.start());
-        bar = rig.window->keyboardScrollBar();
+        bar = keyboardScrollBar(*rig.window);
     }
     MainWindowRig rig;
     QScrollBar* bar = nullptr;
@@ -93,7 +93,7 @@ TEST_F(KeyboardScrollBar, ArrowsMoveTheViewOneWhiteKey) {
     bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
     EXPECT_EQ(bar->value(), 8);
     EXPECT_EQ(rig.window->viewOriginX(), -111);
-    EXPECT_EQ(rig.window->keyboardView()->viewOriginX(), -111);
+    EXPECT_EQ(keyboardView(*rig.window)->viewOriginX(), -111);
     bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
     bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
     EXPECT_EQ(bar->value(), 6);

@@ -34,24 +34,24 @@ TEST_F(BandMouseEditing, ClickSelectsOneBandAndCtrlClickBuildsAJoinableRun) {
     clickStrip(insideBand(2));
     EXPECT_EQ(w().selection().entries(), std::vector<int>{2});
     EXPECT_EQ(w().selection().current(), 2);
-    EXPECT_EQ(w().panel()->nameEdit()->text(), "Top");
-    EXPECT_FALSE(w().joinButton()->isEnabled());
+    EXPECT_EQ(panel(w())->nameEdit()->text(), "Top");
+    EXPECT_FALSE(joinButton(w())->isEnabled());
 
     // Bands 0 and 2 are not adjacent: no join until band 1 fills the gap.
     clickStrip(insideBand(0), Qt::ControlModifier);
     EXPECT_EQ(w().selection().entries(), (std::vector<int>{0, 2}));
-    EXPECT_FALSE(w().joinButton()->isEnabled());
+    EXPECT_FALSE(joinButton(w())->isEnabled());
     clickStrip(insideBand(1), Qt::ControlModifier);
     EXPECT_EQ(w().selection().entries(), (std::vector<int>{0, 1, 2}));
-    EXPECT_TRUE(w().joinButton()->isEnabled());
+    EXPECT_TRUE(joinButton(w())->isEnabled());
 
     // Taking band 0 out leaves the run 1..2, still joinable; a plain click starts over.
     clickStrip(insideBand(0), Qt::ControlModifier);
     EXPECT_EQ(w().selection().entries(), (std::vector<int>{1, 2}));
-    EXPECT_TRUE(w().joinButton()->isEnabled());
+    EXPECT_TRUE(joinButton(w())->isEnabled());
     clickStrip(insideBand(1));
     EXPECT_EQ(w().selection().entries(), std::vector<int>{1});
-    EXPECT_FALSE(w().joinButton()->isEnabled());
+    EXPECT_FALSE(joinButton(w())->isEnabled());
     EXPECT_FALSE(modified()) << "selecting is no change";
     EXPECT_TRUE(rig.boxes.shown.empty());
 }
@@ -61,7 +61,7 @@ TEST_F(BandMouseEditing, CtrlClickOnTheOnlySelectedBandEmptiesTheSelectionSafely
     clickStrip(insideBand(1));
     clickStrip(insideBand(1), Qt::ControlModifier);
     EXPECT_EQ(w().selection().count(), 0);
-    EXPECT_FALSE(w().joinButton()->isEnabled());
+    EXPECT_FALSE(joinButton(w())->isEnabled());
     // The panel keeps showing a band that exists, and the strip can still be clicked.
     EXPECT_EQ(w().selection().current(), 1);
     clickStrip(insideBand(0));
@@ -72,13 +72,13 @@ TEST_F(BandMouseEditing, ANewArrangementSelectsBandZeroAloneAndDisablesJoin) {
     splitAt({60});
     clickStrip(insideBand(1));
     clickStrip(insideBand(0), Qt::ControlModifier);
-    ASSERT_TRUE(w().joinButton()->isEnabled());
-    QTest::mouseClick(w().newButton(), Qt::LeftButton);
+    ASSERT_TRUE(joinButton(w())->isEnabled());
+    QTest::mouseClick(newButton(w()), Qt::LeftButton);
     EXPECT_EQ(parts().partCount(), 1);
     EXPECT_EQ(w().selection().entries(), std::vector<int>{0});
     EXPECT_EQ(w().selection().current(), 0);
-    EXPECT_FALSE(w().joinButton()->isEnabled());
-    EXPECT_EQ(w().panel()->nameEdit()->text(), "Part1");
+    EXPECT_FALSE(joinButton(w())->isEnabled());
+    EXPECT_EQ(panel(w())->nameEdit()->text(), "Part1");
 }
 
 TEST_F(BandMouseEditing, JoinMergesTheRunIntoTheCurrentBandAndRoutesThroughIt) {
@@ -90,15 +90,15 @@ TEST_F(BandMouseEditing, JoinMergesTheRunIntoTheCurrentBandAndRoutesThroughIt) {
     clickStrip(insideBand(0));
     clickStrip(insideBand(2), Qt::ControlModifier);
     clickStrip(insideBand(1), Qt::ControlModifier);  // band 1 becomes current
-    ASSERT_TRUE(w().joinButton()->isEnabled());
-    QTest::mouseClick(w().joinButton(), Qt::LeftButton);
+    ASSERT_TRUE(joinButton(w())->isEnabled());
+    QTest::mouseClick(joinButton(w()), Qt::LeftButton);
 
     ASSERT_EQ(parts().partCount(), 1);
     EXPECT_EQ(parts().partAt(0).name, "Kept");
     EXPECT_EQ(ranges(parts()), (Ranges{{0, 127}}));
     EXPECT_EQ(w().selection().entries(), std::vector<int>{0});
-    EXPECT_FALSE(w().joinButton()->isEnabled());
-    EXPECT_EQ(w().panel()->nameEdit()->text(), "Kept");
+    EXPECT_FALSE(joinButton(w())->isEnabled());
+    EXPECT_EQ(panel(w())->nameEdit()->text(), "Kept");
     EXPECT_TRUE(modified());
     EXPECT_NE(rig.title().find('*'), std::string::npos);
 
@@ -118,8 +118,8 @@ TEST_F(BandMouseEditing, AClickBesideEveryBandAsksForABandInBothModes) {
     clickStrip(beyond);
     ASSERT_EQ(rig.boxes.texts(), std::vector<std::string>{"分割帯上を指定してください."});
 
-    QTest::mouseClick(w().splitButton(), Qt::LeftButton);
-    ASSERT_TRUE(w().splitButton()->checked());
+    QTest::mouseClick(splitButton(w()), Qt::LeftButton);
+    ASSERT_TRUE(splitButton(w())->checked());
     clickStrip(beyond);
     EXPECT_EQ(rig.boxes.shown.size(), 2u);
     EXPECT_EQ(parts().partCount(), 1);
@@ -138,17 +138,17 @@ TEST_F(BandMouseEditing, DraggingABoundaryPreviewsAndCommitsOnceAtTheRelease) {
     EXPECT_EQ(ranges(parts()), (Ranges{{0, 59}, {60, 127}}));
     const auto& shown = w().bandEditing().controller().displayedParts();
     EXPECT_EQ(shown[1].lowKey, 55);
-    EXPECT_EQ(w().panel()->rangeLowEdit()->text(), "37h");
+    EXPECT_EQ(panel(w())->rangeLowEdit()->text(), "37h");
     EXPECT_NE(rig.title().find('*'), std::string::npos) << "the title shows the change at once";
     const Boundary b = boundaryAt(w().viewOriginX(), atBoundary(55));
-    EXPECT_EQ(w().keyboardView()->markers(), (std::vector<KeyboardView::Marker>{{b.x, b.shape}}));
+    EXPECT_EQ(keyboardView(w())->markers(), (std::vector<KeyboardView::Marker>{{b.x, b.shape}}));
     ASSERT_TRUE(rig.backend.inject(0, packMessage(0x90, 57, 80)));
     EXPECT_EQ(sent("Out0").size(), 1u) << "routing waits for the release";
 
     releaseOverStrip(atBoundary(55));
     EXPECT_FALSE(w().bandEditing().controller().dragging());
     EXPECT_EQ(ranges(parts()), (Ranges{{0, 54}, {55, 127}}));
-    EXPECT_TRUE(w().keyboardView()->markers().empty());
+    EXPECT_TRUE(keyboardView(w())->markers().empty());
     EXPECT_TRUE(modified());
     ASSERT_TRUE(rig.backend.inject(0, packMessage(0x90, 57, 80)));
     const std::uint8_t channel = parts().partAt(1).channel;
@@ -194,20 +194,20 @@ TEST_F(BandMouseEditing, TheStripCursorTellsWhatAClickWouldDo) {
     };
     EXPECT_EQ(shapeAt(atBoundary(60)), Qt::SizeHorCursor);
     EXPECT_EQ(shapeAt(insideBand(0)), Qt::ArrowCursor);
-    QTest::mouseClick(w().splitButton(), Qt::LeftButton);
+    QTest::mouseClick(splitButton(w()), Qt::LeftButton);
     EXPECT_EQ(shapeAt(atBoundary(60)), Qt::ForbiddenCursor);
     EXPECT_EQ(shapeAt(insideBand(0)), Qt::UpArrowCursor);
 }
 
 TEST_F(BandMouseEditing, SplitModePreviewsTheBoundaryAndSplitsAtIt) {
     moveToDevice(0, 1);
-    QTest::mouseClick(w().splitButton(), Qt::LeftButton);
-    ASSERT_TRUE(w().splitButton()->checked());
+    QTest::mouseClick(splitButton(w()), Qt::LeftButton);
+    ASSERT_TRUE(splitButton(w())->checked());
 
     moveOverStrip(atBoundary(72));
     const Boundary b = boundaryAt(w().viewOriginX(), atBoundary(72));
-    EXPECT_EQ(w().keyboardView()->markers(), (std::vector<KeyboardView::Marker>{{b.x, b.shape}}));
-    EXPECT_EQ(w().bandStrip()->guideLine(), stripXOfBoundary(b.x, b.shape));
+    EXPECT_EQ(keyboardView(w())->markers(), (std::vector<KeyboardView::Marker>{{b.x, b.shape}}));
+    EXPECT_EQ(bandStrip(w())->guideLine(), stripXOfBoundary(b.x, b.shape));
 
     clickStrip(atBoundary(72));
     ASSERT_EQ(ranges(parts()), (Ranges{{0, 71}, {72, 127}}));
@@ -221,10 +221,10 @@ TEST_F(BandMouseEditing, SplitModePreviewsTheBoundaryAndSplitsAtIt) {
     EXPECT_EQ(parts().partCount(), 2);
 
     // Switching split mode off removes the preview.
-    QTest::mouseClick(w().splitButton(), Qt::LeftButton);
-    EXPECT_FALSE(w().splitButton()->checked());
-    EXPECT_FALSE(w().bandStrip()->guideLine().has_value());
-    EXPECT_TRUE(w().keyboardView()->markers().empty());
+    QTest::mouseClick(splitButton(w()), Qt::LeftButton);
+    EXPECT_FALSE(splitButton(w())->checked());
+    EXPECT_FALSE(bandStrip(w())->guideLine().has_value());
+    EXPECT_TRUE(keyboardView(w())->markers().empty());
     // Without split mode the same click selects.
     clickStrip(insideBand(1));
     EXPECT_EQ(parts().partCount(), 2);
@@ -233,7 +233,7 @@ TEST_F(BandMouseEditing, SplitModePreviewsTheBoundaryAndSplitsAtIt) {
 
 TEST_F(BandMouseEditing, ASplitAtTheBandsOwnFirstKeyIsRefused) {
     w().scrollKeyboard(ScrollCode::ThumbPosition, 0);
-    QTest::mouseClick(w().splitButton(), Qt::LeftButton);
+    QTest::mouseClick(splitButton(w()), Qt::LeftButton);
     // Key 0's column, inside band 0: splitting there would leave an empty band.
     clickStrip(bandEdge(w().viewOriginX(), 0) + 3);
     EXPECT_EQ(parts().partCount(), 1);

@@ -79,11 +79,11 @@ TEST(BuiltInDevicesWindow, InternalSystemListsOurDevicesAndWarnsOnlyWithoutASoun
         const bool opened = window.initialize();
         EXPECT_EQ(opened, run.warnings.empty()) << run.soundFont;
         EXPECT_EQ(rig.boxes.texts(), run.warnings) << run.soundFont;
-        EXPECT_EQ(items(window.inputDeviceBox()), QStringList{"Tarvelo Virtual In"});
-        EXPECT_EQ(items(window.panel()->outputBox()), run.outputs);
+        EXPECT_EQ(items(inputDeviceBox(window)), QStringList{"Tarvelo Virtual In"});
+        EXPECT_EQ(items(panel(window)->outputBox()), run.outputs);
         if (opened) {
-            savePopup(window.inputDeviceBox(), "devices_input.png");
-            savePopup(window.panel()->outputBox(), "devices_output.png");
+            savePopup(inputDeviceBox(window), "devices_input.png");
+            savePopup(panel(window)->outputBox(), "devices_output.png");
         }
     }
 }
@@ -121,7 +121,7 @@ TEST(BuiltInDevicesWindow, AFilePlayedIntoTheVirtualInputLightsItsKeysAndSounds)
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
     });
-    const KeyboardView& keyboard = *window.keyboardView();
+    const KeyboardView& keyboard = *keyboardView(window);
     QElapsedTimer timer;
     timer.start();
     while (!keyboard.keyPressed(64) && timer.elapsed() < 2000)

@@ -53,7 +53,7 @@ TEST_F(WindowFiles, TitleShowsTheModifiedMark) {
 TEST_F(WindowFiles, SaveOnANeverSavedArrangementAsksForANameThenSavesThere) {
     change();
     rig.dialogs.answers.push_back(path("a.trv"));
-    w().saveButton()->click();
+    saveButton(w())->click();
     ASSERT_EQ(rig.dialogs.calls.size(), 1u);
     EXPECT_TRUE(rig.dialogs.calls[0].save);
     EXPECT_EQ(rig.dialogs.calls[0].options.filterDescription, "Tarvelo Files (*.trv)");
@@ -65,7 +65,7 @@ TEST_F(WindowFiles, SaveOnANeverSavedArrangementAsksForANameThenSavesThere) {
     // A second save writes to the same path without a dialog.
     w().session().setName(1, "Lead");
     w().setModified(true);
-    w().saveButton()->click();
+    saveButton(w())->click();
     EXPECT_EQ(rig.dialogs.calls.size(), 1u);
     EXPECT_EQ(rig.title(), "a.trv - Tarvelo 1.0");
     const ArrangementReadResult reread = readArrangementFile(path("a.trv"));
@@ -76,7 +76,7 @@ TEST_F(WindowFiles, SaveOnANeverSavedArrangementAsksForANameThenSavesThere) {
 TEST_F(WindowFiles, SaveAsAlwaysAsksAndCancelChangesNothing) {
     change();
     rig.dialogs.answers.push_back(std::nullopt);
-    w().saveAsButton()->click();
+    saveAsButton(w())->click();
     EXPECT_EQ(rig.dialogs.calls.size(), 1u);
     EXPECT_EQ(rig.title(), "NewFile.trv* - Tarvelo 1.0");
     EXPECT_TRUE(rig.files.entries().empty());
@@ -85,7 +85,7 @@ TEST_F(WindowFiles, SaveAsAlwaysAsksAndCancelChangesNothing) {
 TEST_F(WindowFiles, AFailedSaveIsReportedAndKeepsTheArrangementModified) {
     change();
     rig.dialogs.answers.push_back(path("missing-dir/a.trv"));
-    w().saveButton()->click();
+    saveButton(w())->click();
     ASSERT_EQ(rig.boxes.shown.size(), 1u);
     EXPECT_EQ(rig.boxes.shown[0].buttons, MessageButtons::Ok);
     EXPECT_TRUE(w().fileCommands().modified());
@@ -96,7 +96,7 @@ TEST_F(WindowFiles, AFailedSaveIsReportedAndKeepsTheArrangementModified) {
 TEST_F(WindowFiles, OpenCancelledInTheDialogShowsNoPrompt) {
     change();
     rig.dialogs.answers.push_back(std::nullopt);
-    w().openButton()->click();
+    openButton(w())->click();
     EXPECT_TRUE(rig.boxes.shown.empty());
     EXPECT_EQ(w().session().parts().partCount(), 2);
     EXPECT_EQ(rig.title(), "NewFile.trv* - Tarvelo 1.0");
@@ -106,7 +106,7 @@ TEST_F(WindowFiles, OpenAsksOnlyAfterAFileWasChosenAndCancelKeepsEverything) {
     change();
     rig.dialogs.answers.push_back(path("other.trv"));
     rig.boxes.answers.push_back(Answer::Cancel);
-    w().openButton()->click();
+    openButton(w())->click();
     ASSERT_EQ(rig.boxes.shown.size(), 1u);
     EXPECT_EQ(rig.boxes.shown[0].text, kPromptText);
     EXPECT_EQ(rig.boxes.shown[0].caption, "Tarvelo");
@@ -130,24 +130,24 @@ TEST_F(WindowFiles, OpenRefreshesTheWindowAndSendsTheInitialMessages) {
     ASSERT_FALSE(w().session().save(path("two.trv")).has_value());
 
     rig.boxes.answers.push_back(Answer::No);
-    w().newButton()->click();  // modified: the prompt, answered No
+    newButton(w())->click();  // modified: the prompt, answered No
     rig.boxes.shown.clear();
     ASSERT_EQ(w().session().parts().partCount(), 1);
     w().selection().toggle(0);  // leave the selection in a state the load must reset
     rig.backend.clearRecords();
 
     rig.dialogs.answers.push_back(path("two.trv"));
-    w().openButton()->click();
+    openButton(w())->click();
     MainWindowRig::settle();
 
     EXPECT_TRUE(rig.boxes.shown.empty());
     EXPECT_EQ(rig.title(), "two.trv - Tarvelo 1.0");
     ASSERT_EQ(w().session().parts().partCount(), 2);
     EXPECT_EQ(w().selection().entries(), std::vector<int>{0});
-    EXPECT_EQ(w().inputDeviceBox()->currentIndex(), 1);
-    EXPECT_EQ(w().panel()->nameEdit()->text(), "Part1");
-    EXPECT_EQ(w().panel()->rangeHighEdit()->text(), "3Bh");
-    EXPECT_FALSE(w().joinButton()->isEnabled());
+    EXPECT_EQ(inputDeviceBox(w())->currentIndex(), 1);
+    EXPECT_EQ(panel(w())->nameEdit()->text(), "Part1");
+    EXPECT_EQ(panel(w())->rangeHighEdit()->text(), "3Bh");
+    EXPECT_FALSE(joinButton(w())->isEnabled());
     // Part 1's program change went to Out2 on Part 1's channel.
     EXPECT_EQ(rig.backend.shortMessages("Out2"),
               std::vector<PackedMessage>{packMessage(0xC1, 5, 0xFF)});
@@ -158,7 +158,7 @@ TEST_F(WindowFiles, AFailedReadIsReportedAndKeepsTheCurrentArrangement) {
     w().setModified(false);
     tarvelo::testing::writeBytes(path("bad.trv"), {1, 2, 3});
     rig.dialogs.answers.push_back(path("bad.trv"));
-    w().openButton()->click();
+    openButton(w())->click();
     ASSERT_EQ(rig.boxes.shown.size(), 1u);
     EXPECT_EQ(rig.boxes.shown[0].buttons, MessageButtons::Ok);
     EXPECT_EQ(w().session().parts().partCount(), 2);
@@ -169,12 +169,12 @@ TEST_F(WindowFiles, AFailedReadIsReportedAndKeepsTheCurrentArrangement) {
 TEST_F(WindowFiles, NewOnAModifiedArrangementWithAPathAsksForANewName) {
     change();
     rig.dialogs.answers.push_back(path("a.trv"));
-    w().saveAsButton()->click();
+    saveAsButton(w())->click();
     w().setModified(true);
 
     rig.boxes.answers.push_back(Answer::Yes);
     rig.dialogs.answers.push_back(path("b.trv"));
-    w().newButton()->click();
+    newButton(w())->click();
     ASSERT_EQ(rig.dialogs.calls.size(), 2u);
     EXPECT_TRUE(rig.dialogs.calls[1].save);
     EXPECT_TRUE(std::filesystem::exists(path("b.trv")));
@@ -186,7 +186,7 @@ TEST_F(WindowFiles, NewOnAModifiedArrangementWithAPathAsksForANewName) {
 TEST_F(WindowFiles, NewCancelledAtThePromptChangesNothing) {
     change();
     rig.boxes.answers.push_back(Answer::Cancel);
-    w().newButton()->click();
+    newButton(w())->click();
     EXPECT_EQ(w().session().parts().partCount(), 2);
     EXPECT_TRUE(w().fileCommands().modified());
 }
@@ -223,7 +223,7 @@ TEST_F(WindowFiles, ClosingWithYesSavesFirstAndClosesEvenWhenSaveAsIsCancelled) 
 TEST_F(WindowFiles, TheExitButtonAndEscapeCloseThroughThePrompt) {
     change();
     rig.boxes.answers.push_back(Answer::Cancel);
-    w().exitButton()->click();
+    exitButton(w())->click();
     EXPECT_TRUE(rig.boxes.shown.empty()) << "the exit button only posts the close request";
     MainWindowRig::settle();
     EXPECT_EQ(rig.boxes.shown.size(), 1u);
@@ -237,8 +237,8 @@ TEST_F(WindowFiles, TheExitButtonAndEscapeCloseThroughThePrompt) {
 
 TEST_F(WindowFiles, EnterInAPanelEditDoesNotPressTheExitButton) {
     change();
-    w().panel()->channelEdit()->setFocus();
-    QTest::keyClick(w().panel()->channelEdit(), Qt::Key_Return);
+    panel(w())->channelEdit()->setFocus();
+    QTest::keyClick(panel(w())->channelEdit(), Qt::Key_Return);
     MainWindowRig::settle();
     EXPECT_TRUE(rig.boxes.shown.empty());
     EXPECT_TRUE(w().isVisible());

@@ -31,7 +31,7 @@ class InitialMessageButton : public WindowInputTest {
     // Clicks the button; while the editor runs, `inside` sees it, then it is closed by `close`.
     void runEditor(const std::function<void(CChInitDialog&)>& inside,
                    const std::function<void(CChInitDialog&)>& close) {
-        CChInitDialog* editor = w().initialMessageEditor();
+        CChInitDialog* editor = initialMessageEditor(w());
         ASSERT_NE(editor, nullptr);
         bool ran = false;
         QTimer::singleShot(0, editor, [&] {
@@ -39,7 +39,7 @@ class InitialMessageButton : public WindowInputTest {
             inside(*editor);
             close(*editor);
         });
-        QTest::mouseClick(w().panel()->initialMessagesButton(), Qt::LeftButton);
+        QTest::mouseClick(panel(w())->initialMessagesButton(), Qt::LeftButton);
         ASSERT_TRUE(ran) << "the editor did not run";
         EXPECT_FALSE(editor->isVisible());
         MainWindowRig::settle();

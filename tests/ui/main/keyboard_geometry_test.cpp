@@ -79,14 +79,19 @@ TEST(KeyboardGeometry, BoundaryAtMapsEachSevenPixelColumnToOneBoundary) {
     struct Expect {
         int x;
         int boundaryX;
-        int shape;
+        BoundaryShape shape;
         int key;
     };
     const std::vector<Expect> cases{
-        {0, -1, 0, 0},   {6, -1, 0, 0},   {7, 13, 1, 1},     {14, 13, 2, 2},  {21, 27, 1, 3},
-        {28, 27, 2, 4},  {35, 41, 0, 5},  {48, 41, 0, 5},    {49, 55, 1, 6},  {56, 55, 2, 7},
-        {63, 69, 1, 8},  {70, 69, 2, 9},  {77, 83, 1, 10},   {84, 83, 2, 11}, {91, 97, 0, 12},
-        {97, 97, 0, 12}, {98, 97, 0, 12}, {105, 111, 1, 13},
+        {0, -1, BoundaryShape::Straight, 0},       {6, -1, BoundaryShape::Straight, 0},
+        {7, 13, BoundaryShape::WhiteToBlack, 1},   {14, 13, BoundaryShape::BlackToWhite, 2},
+        {21, 27, BoundaryShape::WhiteToBlack, 3},  {28, 27, BoundaryShape::BlackToWhite, 4},
+        {35, 41, BoundaryShape::Straight, 5},      {48, 41, BoundaryShape::Straight, 5},
+        {49, 55, BoundaryShape::WhiteToBlack, 6},  {56, 55, BoundaryShape::BlackToWhite, 7},
+        {63, 69, BoundaryShape::WhiteToBlack, 8},  {70, 69, BoundaryShape::BlackToWhite, 9},
+        {77, 83, BoundaryShape::WhiteToBlack, 10}, {84, 83, BoundaryShape::BlackToWhite, 11},
+        {91, 97, BoundaryShape::Straight, 12},     {97, 97, BoundaryShape::Straight, 12},
+        {98, 97, BoundaryShape::Straight, 12},     {105, 111, BoundaryShape::WhiteToBlack, 13},
     };
     for (const Expect& c : cases) {
         const Boundary b = boundaryAt(0, c.x);
@@ -152,9 +157,9 @@ TEST(KeyboardGeometry, BandOfKeyTakesTheFirstPartHoldingIt) {
 }
 
 TEST(KeyboardGeometry, StripXOfBoundaryMovesToTheBlackKeysEdge) {
-    EXPECT_EQ(stripXOfBoundary(13, kWhiteToBlack), 9);
-    EXPECT_EQ(stripXOfBoundary(13, kBlackToWhite), 17);
-    EXPECT_EQ(stripXOfBoundary(41, kStraight), 41);
+    EXPECT_EQ(stripXOfBoundary(13, BoundaryShape::WhiteToBlack), 9);
+    EXPECT_EQ(stripXOfBoundary(13, BoundaryShape::BlackToWhite), 17);
+    EXPECT_EQ(stripXOfBoundary(41, BoundaryShape::Straight), 41);
 }
 
 TEST(KeyboardGeometry, AreaAtPrefersTheStripAndExcludesTheFrames) {

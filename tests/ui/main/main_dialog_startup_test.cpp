@@ -8,6 +8,7 @@
 #include <QScrollBar>
 
 #include "main_window_fixture.h"
+#include "ui/controls/button_images.h"
 #include "ui/controls/in_edit.h"
 #include "ui/controls/stylish_button.h"
 #include "ui/controls/stylish_check_button.h"
@@ -50,18 +51,18 @@ TEST(MainWindowStartUp, OpensOnANewArrangementWithPartOneSelected) {
 
     EXPECT_EQ(w.selection().entries(), std::vector<int>{0});
     EXPECT_EQ(w.selection().current(), 0);
-    EXPECT_FALSE(w.joinButton()->isEnabled());
-    EXPECT_FALSE(w.splitButton()->checked());
+    EXPECT_FALSE(joinButton(w)->isEnabled());
+    EXPECT_FALSE(splitButton(w)->checked());
 }
 
 TEST(MainWindowStartUp, FillsBothDeviceBoxesInDeviceOrder) {
     MainWindowRig rig(2, 3);
     ASSERT_TRUE(rig.start());
     CMainDialog& w = *rig.window;
-    EXPECT_EQ(items(w.inputDeviceBox()), (QStringList{"In0", "In1"}));
-    EXPECT_EQ(w.inputDeviceBox()->currentIndex(), 0);
-    EXPECT_EQ(items(w.panel()->outputBox()), (QStringList{"Out0", "Out1", "Out2"}));
-    EXPECT_EQ(w.panel()->outputBox()->currentIndex(), 0);
+    EXPECT_EQ(items(inputDeviceBox(w)), (QStringList{"In0", "In1"}));
+    EXPECT_EQ(inputDeviceBox(w)->currentIndex(), 0);
+    EXPECT_EQ(items(panel(w)->outputBox()), (QStringList{"Out0", "Out1", "Out2"}));
+    EXPECT_EQ(panel(w)->outputBox()->currentIndex(), 0);
 }
 
 TEST(MainWindowStartUp, NewListsTheDevicesAgainAndTheBoxesFollow) {
@@ -71,13 +72,13 @@ TEST(MainWindowStartUp, NewListsTheDevicesAgainAndTheBoxesFollow) {
     // A synthesizer appears while the program runs, as JACK clients do.
     rig.backend.addInput("In late");
     rig.backend.addOutput("Out late");
-    w.newButton()->click();
-    EXPECT_EQ(items(w.inputDeviceBox()), (QStringList{"In0", "In late"}));
-    EXPECT_EQ(w.inputDeviceBox()->currentIndex(), 0);
-    EXPECT_EQ(items(w.panel()->outputBox()), (QStringList{"Out0", "Out1", "Out late"}));
+    newButton(w)->click();
+    EXPECT_EQ(items(inputDeviceBox(w)), (QStringList{"In0", "In late"}));
+    EXPECT_EQ(inputDeviceBox(w)->currentIndex(), 0);
+    EXPECT_EQ(items(panel(w)->outputBox()), (QStringList{"Out0", "Out1", "Out late"}));
     // A box position is still the device index.
-    w.panel()->outputBox()->setCurrentIndex(2);
-    emit w.panel()->outputBox()->activated(2);
+    panel(w)->outputBox()->setCurrentIndex(2);
+    emit panel(w)->outputBox()->activated(2);
     EXPECT_TRUE(rig.backend.isOutputOpen("Out late"));
     EXPECT_EQ(w.session().parts().partAt(0).outputDevice, 2);
 }
@@ -85,7 +86,7 @@ TEST(MainWindowStartUp, NewListsTheDevicesAgainAndTheBoxesFollow) {
 TEST(MainWindowStartUp, PanelShowsPartOneWithHexDisplayOn) {
     MainWindowRig rig;
     ASSERT_TRUE(rig.start());
-    PropertyPanel& panel = *rig.window->panel();
+    PropertyPanel& panel = *ui::panel(*rig.window);
     EXPECT_TRUE(panel.hexBox()->isChecked());
     EXPECT_EQ(panel.rangeLowEdit()->text(), "0h");
     EXPECT_EQ(panel.rangeHighEdit()->text(), "7Fh");
@@ -102,18 +103,18 @@ TEST(MainWindowStartUp, PanelShowsPartOneWithHexDisplayOn) {
     EXPECT_EQ(panel.noteShiftSpin()->maximum(), 128);
     EXPECT_EQ(panel.rangeLowSpin()->maximum(), 127);
     EXPECT_EQ(panel.rangeHighSpin()->value(), 127);
-    EXPECT_FALSE(rig.window->keyboardHookBox()->isChecked());
+    EXPECT_FALSE(keyboardHookBox(*rig.window)->isChecked());
 }
 
 TEST(MainWindowStartUp, KeyboardShowsKeyTwelveAtTheLeftWithTheScrollBarAtSeven) {
     MainWindowRig rig;
     ASSERT_TRUE(rig.start());
     CMainDialog& w = *rig.window;
-    EXPECT_EQ(w.keyboardScrollBar()->minimum(), 0);
-    EXPECT_EQ(w.keyboardScrollBar()->maximum(), 21);
-    EXPECT_EQ(w.keyboardScrollBar()->value(), 7);
+    EXPECT_EQ(keyboardScrollBar(w)->minimum(), 0);
+    EXPECT_EQ(keyboardScrollBar(w)->maximum(), 21);
+    EXPECT_EQ(keyboardScrollBar(w)->value(), 7);
     EXPECT_EQ(w.viewOriginX(), -97);
-    EXPECT_EQ(w.keyboardView()->viewOriginX(), -97);
+    EXPECT_EQ(keyboardView(w)->viewOriginX(), -97);
     EXPECT_EQ(keyImageX(w.viewOriginX(), 12), 1);
 }
 
@@ -123,18 +124,18 @@ TEST(MainWindowStartUp, LaysTheWindowOutAtOneAndThreeQuarterPixelsPerDialogUnit)
     CMainDialog& w = *rig.window;
     EXPECT_EQ(w.size(), QSize(810, 290));
     EXPECT_EQ(w.minimumSize(), w.maximumSize()) << "the window has a fixed size";
-    EXPECT_EQ(w.stripWidth(), 785);
-    EXPECT_EQ(w.keyboardView()->geometry(), QRect(12, 182, 785, 77));
-    EXPECT_EQ(w.bandStrip()->geometry(), QRect(12, 140, 785, 42));
-    EXPECT_EQ(w.bandStrip()->x(), w.keyboardView()->x());
+    EXPECT_EQ(keyboardView(w)->width(), 785);
+    EXPECT_EQ(keyboardView(w)->geometry(), QRect(12, 182, 785, 77));
+    EXPECT_EQ(bandStrip(w)->geometry(), QRect(12, 140, 785, 42));
+    EXPECT_EQ(bandStrip(w)->x(), keyboardView(w)->x());
     // Every control of the window is there, found by its id.
     for (int id : {1004, 1006, 1008, 1012, 1013, 1014, 1017, 1021, 1022, 1023, 1024, 1025, 1027,
                    1028, 1033, 1034, 1035, 1036, 1037, 1038, 1039, 1040, 1041, 1055, 1062, 1063}) {
         EXPECT_NE(findControl(&w, id), nullptr) << id;
     }
-    EXPECT_EQ(findControl(&w, control_id::kExit), w.exitButton());
-    EXPECT_TRUE(w.exitButton()->isDefault());
-    EXPECT_EQ(w.exitButton()->text(), "終了(&X)");
+    EXPECT_EQ(findControl(&w, control_id::kExit), exitButton(w));
+    EXPECT_TRUE(exitButton(w)->isDefault());
+    EXPECT_EQ(exitButton(w)->text(), "終了(&X)");
     // The four panel edits commit with Enter; the name edit is a plain edit.
     for (int id : {1006, 1008, 1012, 1013})
         EXPECT_NE(qobject_cast<CInEdit*>(findControl(&w, id)), nullptr) << id;
@@ -146,21 +147,23 @@ TEST(MainWindowStartUp, GivesEveryToolButtonItsImagesAndTooltip) {
     ASSERT_TRUE(rig.start());
     CMainDialog& w = *rig.window;
     w.show();
-    EXPECT_EQ(w.newButton()->toolTip(), "新規作成");
-    EXPECT_EQ(w.openButton()->toolTip(), "開く");
-    EXPECT_EQ(w.saveButton()->toolTip(), "保存");
-    EXPECT_EQ(w.saveAsButton()->toolTip(), "名前をつけて保存");
-    EXPECT_EQ(w.joinButton()->toolTip(), "結合");
-    EXPECT_EQ(w.splitButton()->toolTip(), "分割");
-    EXPECT_EQ(w.bandStrip()->toolTip(), "分割帯");
+    EXPECT_EQ(newButton(w)->toolTip(), "新規作成");
+    EXPECT_EQ(openButton(w)->toolTip(), "開く");
+    EXPECT_EQ(saveButton(w)->toolTip(), "保存");
+    EXPECT_EQ(saveAsButton(w)->toolTip(), "名前をつけて保存");
+    EXPECT_EQ(joinButton(w)->toolTip(), "結合");
+    EXPECT_EQ(splitButton(w)->toolTip(), "分割");
+    EXPECT_EQ(bandStrip(w)->toolTip(), "分割帯");
 
-    w.grab();  // paints every button once
-    EXPECT_EQ(w.newButton()->paintedImages(), std::vector<int>{160});
-    EXPECT_EQ(w.openButton()->paintedImages(), std::vector<int>{163});
-    EXPECT_EQ(w.saveButton()->paintedImages(), std::vector<int>{167});
-    EXPECT_EQ(w.saveAsButton()->paintedImages(), std::vector<int>{170});
-    EXPECT_EQ(w.joinButton()->paintedImages(), (std::vector<int>{156, 154}));
-    EXPECT_EQ(w.splitButton()->paintedImage(), 149);
+    using enum BitmapId;
+    using ui::testing::buttonImage;
+    using ui::testing::shownImage;
+    EXPECT_EQ(shownImage(*newButton(w)), buttonImage(*newButton(w), {NewNormal}));
+    EXPECT_EQ(shownImage(*openButton(w)), buttonImage(*openButton(w), {OpenNormal}));
+    EXPECT_EQ(shownImage(*saveButton(w)), buttonImage(*saveButton(w), {SaveNormal}));
+    EXPECT_EQ(shownImage(*saveAsButton(w)), buttonImage(*saveAsButton(w), {SaveAsNormal}));
+    EXPECT_EQ(shownImage(*joinButton(w)), buttonImage(*joinButton(w), {JoinNormal, JoinDisabled}));
+    EXPECT_EQ(shownImage(*splitButton(w)), buttonImage(*splitButton(w), {SplitNormal}));
 }
 
 TEST(MainWindowStartUp, UsesJapaneseFacesForTheWindowAndTheBandNames) {

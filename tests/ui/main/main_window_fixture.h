@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QPushButton>
+#include <QScrollBar>
 #include <deque>
 #include <filesystem>
 #include <memory>
@@ -13,7 +16,67 @@
 #include "session/file_commands.h"
 #include "support/scripted_message_boxes.h"
 #include "support/temp_dir.h"
+#include "ui/controls/stylish_button.h"
+#include "ui/controls/stylish_check_button.h"
+#include "ui/initmsg/ch_init_dialog.h"
+#include "ui/main/band_strip_view.h"
+#include "ui/main/dialog_layout.h"
+#include "ui/main/keyboard_view.h"
 #include "ui/main/main_dialog.h"
+#include "ui/main/property_panel.h"
+
+namespace tarvelo::ui {
+
+// Found by argument-dependent lookup wherever a test holds the window.
+// The window's controls, found by their object names.
+template <typename T>
+T* control(const QWidget& window, int id) {
+    return window.findChild<T*>(QString::fromLatin1(controlName(id)));
+}
+inline KeyboardView* keyboardView(const CMainDialog& w) {
+    return control<KeyboardView>(w, control_id::kKeyboard);
+}
+inline BandStripView* bandStrip(const CMainDialog& w) {
+    return control<BandStripView>(w, control_id::kBandStrip);
+}
+inline QComboBox* inputDeviceBox(const CMainDialog& w) {
+    return control<QComboBox>(w, control_id::kInputDevice);
+}
+inline QScrollBar* keyboardScrollBar(const CMainDialog& w) {
+    return control<QScrollBar>(w, control_id::kKeyboardScroll);
+}
+inline CStylishButton* joinButton(const CMainDialog& w) {
+    return control<CStylishButton>(w, control_id::kJoin);
+}
+inline CStylishCheckButton* splitButton(const CMainDialog& w) {
+    return control<CStylishCheckButton>(w, control_id::kSplit);
+}
+inline CStylishButton* newButton(const CMainDialog& w) {
+    return control<CStylishButton>(w, control_id::kNew);
+}
+inline CStylishButton* openButton(const CMainDialog& w) {
+    return control<CStylishButton>(w, control_id::kOpen);
+}
+inline CStylishButton* saveButton(const CMainDialog& w) {
+    return control<CStylishButton>(w, control_id::kSave);
+}
+inline CStylishButton* saveAsButton(const CMainDialog& w) {
+    return control<CStylishButton>(w, control_id::kSaveAs);
+}
+inline QCheckBox* keyboardHookBox(const CMainDialog& w) {
+    return control<QCheckBox>(w, control_id::kKeyboardHook);
+}
+inline QPushButton* exitButton(const CMainDialog& w) {
+    return control<QPushButton>(w, control_id::kExit);
+}
+inline PropertyPanel* panel(const CMainDialog& w) {
+    return w.findChild<PropertyPanel*>(QString::fromLatin1(kPropertyPanelName));
+}
+inline CChInitDialog* initialMessageEditor(const CMainDialog& w) {
+    return w.findChild<CChInitDialog*>();
+}
+
+}  // namespace tarvelo::ui
 
 namespace tarvelo::ui::testing {
 

@@ -85,7 +85,7 @@ class MainWindowScreenshot : public ::testing::Test {
 
     // The band strip at the boundary column before key, with the left button held or not.
     void moveOverStrip(int key, bool held) {
-        QWidget* strip = rig.window->bandStrip();
+        QWidget* strip = bandStrip(*rig.window);
         const QPoint pos(bandEdge(rig.window->viewOriginX(), key) + 1, 17);
         QMouseEvent event(QEvent::MouseMove, pos, strip->mapToGlobal(pos), Qt::NoButton,
                           held ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
@@ -120,7 +120,7 @@ TEST_F(MainWindowScreenshot, StartUpFourPartsAndHeldKeys) {
     timer.start();
     while (rig.window->notePump().stats().notes < 6 && timer.elapsed() < 2000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    ASSERT_TRUE(rig.window->keyboardView()->keyPressed(70));
+    ASSERT_TRUE(keyboardView(*rig.window)->keyPressed(70));
     save("main_keys_held.png");
 
     // The strip and the keyboard around middle C, four times enlarged, to check single pixels.
@@ -183,7 +183,7 @@ TEST_F(MainWindowScreenshot, BoundaryDragAndSplitPreview) {
     rig.window->drawBands();
 
     // The boundary between "ピアノ" and "Strings" (key 60) dragged down to key 53 (F).
-    QTest::mousePress(rig.window->bandStrip(), Qt::LeftButton, {}, stripPointAt(60));
+    QTest::mousePress(bandStrip(*rig.window), Qt::LeftButton, {}, stripPointAt(60));
     moveOverStrip(56, true);
     moveOverStrip(53, true);
     ASSERT_TRUE(rig.window->bandEditing().controller().dragging());
@@ -192,11 +192,11 @@ TEST_F(MainWindowScreenshot, BoundaryDragAndSplitPreview) {
                                 .toImage()
                                 .scaled(640, 504, Qt::IgnoreAspectRatio, Qt::FastTransformation);
     ASSERT_TRUE(dragZoom.save(QDir(dir).filePath("main_drag_zoom.png")));
-    QTest::mouseRelease(rig.window->bandStrip(), Qt::LeftButton, {}, stripPointAt(53));
+    QTest::mouseRelease(bandStrip(*rig.window), Qt::LeftButton, {}, stripPointAt(53));
 
     // Split mode over the boundary before key 75 (D#), inside "Strings".
-    QTest::mouseClick(rig.window->splitButton(), Qt::LeftButton);
-    ASSERT_TRUE(rig.window->splitButton()->checked());
+    QTest::mouseClick(splitButton(*rig.window), Qt::LeftButton);
+    ASSERT_TRUE(splitButton(*rig.window)->checked());
     moveOverStrip(75, false);
     save("main_split_preview.png");
     const QImage splitZoom = rig.window->grab(QRect(480, 136, 160, 126))

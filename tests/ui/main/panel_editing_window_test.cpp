@@ -20,7 +20,7 @@ using testing::WindowInputTest;
 
 class PanelEditingWindow : public WindowInputTest {
   protected:
-    PropertyPanel& panel() { return *w().panel(); }
+    PropertyPanel& panel() { return *ui::panel(w()); }
 
     // One click on the upper (increasing) or lower arrow of a spin.
     static void up(QScrollBar* spin) { spin->triggerAction(QAbstractSlider::SliderSingleStepSub); }
@@ -192,7 +192,7 @@ TEST_F(PanelEditingWindow, ChoosingAnOutputDeviceMovesTheBandAndClosesTheUnusedO
 }
 
 TEST_F(PanelEditingWindow, ChoosingAnInputDeviceReopensTheInput) {
-    QComboBox* input = w().inputDeviceBox();
+    QComboBox* input = inputDeviceBox(w());
     input->setFocus();
     QTest::keyClick(input, Qt::Key_Down);
     EXPECT_TRUE(rig.backend.isInputOpen("In1"));

@@ -8,6 +8,7 @@
 #include "ui/main/band_strip_view.h"
 #include "ui/main/keyboard_view.h"
 #include "ui/resources/bitmaps.h"
+#include "ui/resources/palette.h"
 
 namespace tarvelo::ui {
 namespace {
@@ -42,11 +43,11 @@ TEST_F(BandStripPicture, BandsAreOutlinedRectanglesOnTheBackground) {
     draw({band(0, 11, "A"), band(12, 127, "B")}, none);
     ASSERT_EQ(image.size(), QSize(785, 34));
     const int edge = bandEdge(1, 12);  // 99
-    EXPECT_EQ(at(image, 0, 10), BandStripView::kBackground) << "left of key 0's band";
+    EXPECT_EQ(at(image, 0, 10), palette::kStripBackground) << "left of key 0's band";
     EXPECT_EQ(at(image, 1, 10), QColor(Qt::black)) << "band 0's outline";
-    EXPECT_EQ(at(image, 5, 10), BandStripView::kBandFill);
+    EXPECT_EQ(at(image, 5, 10), palette::kBandFill);
     EXPECT_EQ(at(image, edge - 2, 10), QColor(Qt::black)) << "band 0's right outline";
-    EXPECT_EQ(at(image, edge - 1, 10), BandStripView::kBackground) << "one pixel between bands";
+    EXPECT_EQ(at(image, edge - 1, 10), palette::kStripBackground) << "one pixel between bands";
     EXPECT_EQ(at(image, edge, 10), QColor(Qt::black)) << "band 1 starts at its edge";
     EXPECT_EQ(at(image, edge + 5, 0), QColor(Qt::black));
     EXPECT_EQ(at(image, edge + 5, 33), QColor(Qt::black));
@@ -67,11 +68,11 @@ TEST_F(BandStripPicture, SelectedBandsAreHighlightedAndOthersAreNot) {
         const int left = bandEdge(1, parts[static_cast<std::size_t>(i)].lowKey);
         return at(image, left + 1, 10);
     };
-    EXPECT_EQ(fillOf(0), BandStripView::kBandFill);
-    EXPECT_EQ(fillOf(1), BandStripView::kSelectedFill);
-    EXPECT_EQ(outlineOf(1), BandStripView::kSelectedOutline) << "a 2-pixel outline";
-    EXPECT_EQ(fillOf(2), BandStripView::kBandFill);
-    EXPECT_EQ(fillOf(3), BandStripView::kSelectedFill);
+    EXPECT_EQ(fillOf(0), palette::kBandFill);
+    EXPECT_EQ(fillOf(1), palette::kSelectedFill);
+    EXPECT_EQ(outlineOf(1), palette::kSelectedOutline) << "a 2-pixel outline";
+    EXPECT_EQ(fillOf(2), palette::kBandFill);
+    EXPECT_EQ(fillOf(3), palette::kSelectedFill);
 }
 
 TEST_F(BandStripPicture, NamesAreWrittenInsideTheirBand) {
@@ -100,37 +101,39 @@ TEST_F(BandStripPicture, TheGuideLineLastsUntilTheNextDraw) {
 }
 
 TEST(KeyImages, HaveTheirSizesAndLeaveTheNeighboursKeysTransparent) {
-    EXPECT_EQ(resourceBitmap(1003).size(), QSize(98, 64));
-    for (int id : {1013, 131})
-        EXPECT_EQ(resourceBitmap(id).size(), QSize(7, 45)) << id;
-    for (int id : {1010, 133, 1014, 1011, 1015, 1012})
-        EXPECT_EQ(resourceBitmap(id).size(), QSize(14, 64)) << id;
+    using enum BitmapId;
+    EXPECT_EQ(resourceBitmap(Octave).size(), QSize(kOctaveWidth, kOctaveHeight));
+    for (BitmapId id : {BlackReleased, BlackPressed})
+        EXPECT_EQ(resourceBitmap(id).size(), QSize(7, 45)) << static_cast<int>(id);
+    for (BitmapId id : {WhiteRightReleased, WhiteRightPressed, WhiteBothReleased, WhiteBothPressed,
+                        WhiteLeftReleased, WhiteLeftPressed})
+        EXPECT_EQ(resourceBitmap(id).size(), QSize(14, 64)) << static_cast<int>(id);
     for (int id = 149; id <= 171; ++id) {
         if (id == 165 || id == 168)
             continue;  // no button uses them
-        EXPECT_EQ(resourceBitmap(id).size(), QSize(24, 24)) << id;
+        EXPECT_EQ(resourceBitmap(static_cast<BitmapId>(id)).size(), QSize(24, 24)) << id;
     }
-    EXPECT_TRUE(resourceBitmap(4242).isNull());
+    EXPECT_TRUE(resourceBitmap(static_cast<BitmapId>(4242)).isNull());
 
     // C (shape 1): its upper right columns belong to C#.
-    const QImage c = keyImage(1, true).toImage();
+    const QImage c = keyImage(KeyShape::WhiteBlackRight, true).toImage();
     EXPECT_EQ(c.pixelColor(12, 5).alpha(), 0);
     EXPECT_EQ(c.pixelColor(5, 5).alpha(), 255);
     EXPECT_EQ(c.pixelColor(12, 50).alpha(), 255);
     // D (shape 2): both upper corners are black keys.
-    const QImage d = keyImage(2, false).toImage();
+    const QImage d = keyImage(KeyShape::WhiteBlackBoth, false).toImage();
     EXPECT_EQ(d.pixelColor(1, 5).alpha(), 0);
     EXPECT_EQ(d.pixelColor(12, 5).alpha(), 0);
     EXPECT_EQ(d.pixelColor(6, 5).alpha(), 255);
     // E (shape 3): only the upper left.
-    const QImage e = keyImage(3, false).toImage();
+    const QImage e = keyImage(KeyShape::WhiteBlackLeft, false).toImage();
     EXPECT_EQ(e.pixelColor(1, 5).alpha(), 0);
     EXPECT_EQ(e.pixelColor(11, 5).alpha(), 255);
     // Pressed keys look different from released ones.
-    EXPECT_NE(keyImage(1, true).toImage().pixelColor(5, 20),
-              keyImage(1, false).toImage().pixelColor(5, 20));
-    EXPECT_NE(keyImage(0, true).toImage().pixelColor(3, 20),
-              keyImage(0, false).toImage().pixelColor(3, 20));
+    EXPECT_NE(keyImage(KeyShape::WhiteBlackRight, true).toImage().pixelColor(5, 20),
+              keyImage(KeyShape::WhiteBlackRight, false).toImage().pixelColor(5, 20));
+    EXPECT_NE(keyImage(KeyShape::Black, true).toImage().pixelColor(3, 20),
+              keyImage(KeyShape::Black, false).toImage().pixelColor(3, 20));
 }
 
 TEST(KeyboardPicture, ShowsPressedKeysAndMarkersWhereTheGeometrySays) {
@@ -138,17 +141,18 @@ TEST(KeyboardPicture, ShowsPressedKeysAndMarkersWhereTheGeometrySays) {
     ASSERT_TRUE(rig.start());
     CMainDialog& w = *rig.window;
     w.show();
-    KeyboardView& kb = *w.keyboardView();
+    KeyboardView& kb = *keyboardView(w);
     const QColor released = kb.grab().toImage().pixelColor(keyImageX(-97, 60) + 5, 20);
 
     w.showKey(packMessage(0x90, 60, 100));
     w.showKey(packMessage(0x90, 61, 100));
     QImage image = kb.grab().toImage();
-    const QColor pressedWhite = keyImage(1, true).toImage().pixelColor(5, 20);
+    const QColor pressedWhite =
+        keyImage(KeyShape::WhiteBlackRight, true).toImage().pixelColor(5, 20);
     EXPECT_EQ(image.pixelColor(keyImageX(-97, 60) + 5, 20), pressedWhite);
     EXPECT_NE(pressedWhite, released);
     EXPECT_EQ(image.pixelColor(keyImageX(-97, 61) + 3, 20),
-              keyImage(0, true).toImage().pixelColor(3, 20));
+              keyImage(KeyShape::Black, true).toImage().pixelColor(3, 20));
 
     w.showKey(packMessage(0x90, 60, 0));
     image = kb.grab().toImage();
@@ -157,14 +161,14 @@ TEST(KeyboardPicture, ShowsPressedKeysAndMarkersWhereTheGeometrySays) {
 
     // A marker of shape 1 follows the black key's left side down, then the white keys' line.
     const int x = keyImageX(-97, 60) + 13;
-    w.drawBoundaryMarker(x, 1, true);
+    w.drawBoundaryMarker(x, BoundaryShape::WhiteToBlack, true);
     image = kb.grab().toImage();
     EXPECT_EQ(image.pixelColor(x - 4, 10), QColor(255, 0, 0));
     EXPECT_EQ(image.pixelColor(x - 2, 1 + 45), QColor(255, 0, 0));
     EXPECT_EQ(image.pixelColor(x, 1 + 55), QColor(255, 0, 0));
-    w.drawBoundaryMarker(x, 1, false);
+    w.drawBoundaryMarker(x, BoundaryShape::WhiteToBlack, false);
     EXPECT_TRUE(kb.markers().empty());
-    w.drawBoundaryMarker(x, 0, true);
+    w.drawBoundaryMarker(x, BoundaryShape::Straight, true);
     w.drawKeyboard();
     EXPECT_TRUE(kb.markers().empty());
     EXPECT_FALSE(kb.keyPressed(61));

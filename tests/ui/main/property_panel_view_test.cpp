@@ -33,7 +33,7 @@ class PanelShow : public ::testing::Test {
         session.setName(1, "Middle");
         session.setOutputDevice(1, 2);
     }
-    PropertyPanel& panel() { return *rig.window->panel(); }
+    PropertyPanel& panel() { return *ui::panel(*rig.window); }
     MainWindowRig rig;
 };
 
@@ -87,10 +87,10 @@ TEST_F(PanelShow, DecimalDisplayAndARangeDuringADrag) {
 TEST_F(PanelShow, SelectsTheOpenInputDeviceOrNone) {
     rig.window->session().setInputDevice(1);
     rig.window->showBand(0);
-    EXPECT_EQ(rig.window->inputDeviceBox()->currentIndex(), 1);
+    EXPECT_EQ(inputDeviceBox(*rig.window)->currentIndex(), 1);
     rig.window->session().shutdown();
     rig.window->showBand(0);
-    EXPECT_EQ(rig.window->inputDeviceBox()->currentIndex(), -1);
+    EXPECT_EQ(inputDeviceBox(*rig.window)->currentIndex(), -1);
 }
 
 }  // namespace

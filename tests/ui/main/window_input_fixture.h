@@ -32,8 +32,8 @@ class WindowInputTest : public ::testing::Test {
     CMainDialog& w() { return *rig.window; }
     LiveSession& session() { return rig.window->session(); }
     const PartList& parts() { return session().parts(); }
-    QWidget* strip() { return rig.window->bandStrip(); }
-    QWidget* keyboard() { return rig.window->keyboardView(); }
+    QWidget* strip() { return bandStrip(*rig.window); }
+    QWidget* keyboard() { return keyboardView(*rig.window); }
     bool modified() { return rig.window->fileCommands().modified(); }
     std::vector<PackedMessage> sent(const std::string& output) {
         return rig.backend.shortMessages(output);
@@ -63,7 +63,7 @@ class WindowInputTest : public ::testing::Test {
     // On the lower part of a white key, or the middle of a black key.
     QPoint keyPoint(int key) {
         const int x = keyImageX(w().viewOriginX(), key);
-        return keyShape(key) == kBlack ? QPoint(x + 3, 20) : QPoint(x + 7, 55);
+        return keyShape(key) == KeyShape::Black ? QPoint(x + 3, 20) : QPoint(x + 7, 55);
     }
 
     void clickStrip(int x, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {

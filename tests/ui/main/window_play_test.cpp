@@ -26,10 +26,10 @@ TEST_F(MousePlay, AKeyClickPlaysThroughTheBandUnderTheMouse) {
 
     pressKey(64);
     EXPECT_EQ(sent("Out1"), Messages{packMessage(0x91, 76, 0x7F)});
-    EXPECT_TRUE(w().keyboardView()->keyPressed(64)) << "the key shown is the key pressed";
+    EXPECT_TRUE(keyboardView(w())->keyPressed(64)) << "the key shown is the key pressed";
     releaseKey(64);
     EXPECT_EQ(sent("Out1"), (Messages{packMessage(0x91, 76, 0x7F), packMessage(0x81, 76, 0x7F)}));
-    EXPECT_FALSE(w().keyboardView()->keyPressed(64));
+    EXPECT_FALSE(keyboardView(w())->keyPressed(64));
     EXPECT_TRUE(sent("Out0").empty());
     EXPECT_FALSE(modified());
 }
@@ -47,22 +47,22 @@ TEST_F(MousePlay, ShiftKeepsMouseNotesUntilShiftIsReleased) {
     EXPECT_EQ(sent("Out0"), (Messages{packMessage(0x90, 60, 0x7F), packMessage(0x90, 64, 0x7F),
                                       packMessage(0x80, 64, 0x7F), packMessage(0x80, 60, 0x7F)}));
     EXPECT_TRUE(w().notePlayer().soundingNotes().empty());
-    EXPECT_FALSE(w().keyboardView()->keyPressed(60));
+    EXPECT_FALSE(keyboardView(w())->keyPressed(60));
 }
 
 class KeyboardHook : public WindowInputTest {
   protected:
     void hookOn() {
-        QTest::mouseClick(w().keyboardHookBox(), Qt::LeftButton);
-        ASSERT_TRUE(w().keyboardHookBox()->isChecked());
+        QTest::mouseClick(keyboardHookBox(w()), Qt::LeftButton);
+        ASSERT_TRUE(keyboardHookBox(w())->isChecked());
         ASSERT_TRUE(w().keyboardPlay().hook());
     }
 };
 
 TEST_F(KeyboardHook, StartsOffAndLeavesKeysToTheWidgets) {
-    EXPECT_FALSE(w().keyboardHookBox()->isChecked());
+    EXPECT_FALSE(keyboardHookBox(w())->isChecked());
     EXPECT_FALSE(w().keyboardPlay().hook());
-    QLineEdit* name = w().panel()->nameEdit();
+    QLineEdit* name = panel(w())->nameEdit();
     name->setFocus();
     ASSERT_EQ(QApplication::focusWidget(), name);
     name->selectAll();
@@ -79,10 +79,10 @@ TEST_F(KeyboardHook, HeldKeyPlaysOneNoteDespiteAutoRepeat) {
         sendKey(QEvent::KeyPress, Qt::Key_V, Qt::NoModifier, true);
     }
     EXPECT_EQ(sent("Out0"), Messages{packMessage(0x90, 60, 0x7F)});
-    EXPECT_TRUE(w().keyboardView()->keyPressed(60));
+    EXPECT_TRUE(keyboardView(w())->keyPressed(60));
     sendKey(QEvent::KeyRelease, Qt::Key_V);
     EXPECT_EQ(sent("Out0"), (Messages{packMessage(0x90, 60, 0x7F), packMessage(0x80, 60, 0x7F)}));
-    EXPECT_FALSE(w().keyboardView()->keyPressed(60));
+    EXPECT_FALSE(keyboardView(w())->keyPressed(60));
 }
 
 TEST_F(KeyboardHook, KeysPlayThroughThePartThatOwnsTheirNote) {
@@ -98,7 +98,7 @@ TEST_F(KeyboardHook, KeysPlayThroughThePartThatOwnsTheirNote) {
 }
 
 TEST_F(KeyboardHook, TakesEveryKeyButAltCombinationsAndEnterInACommitEdit) {
-    QLineEdit* name = w().panel()->nameEdit();
+    QLineEdit* name = panel(w())->nameEdit();
     name->setFocus();
     hookOn();
     name->setFocus();
@@ -116,7 +116,7 @@ TEST_F(KeyboardHook, TakesEveryKeyButAltCombinationsAndEnterInACommitEdit) {
     EXPECT_TRUE(sent("Out0").empty());
 
     // Enter still commits a panel edit.
-    CInEdit* channel = w().panel()->channelEdit();
+    CInEdit* channel = panel(w())->channelEdit();
     channel->setFocus();
     channel->setText("5");
     QTest::keyClick(channel, Qt::Key_Return);
@@ -134,7 +134,7 @@ TEST_F(KeyboardHook, TurningTheHookOffOrLeavingTheWindowEndsHeldNotes) {
     // The same key plays again at once: it is no longer marked held.
     sendKey(QEvent::KeyPress, Qt::Key_V);
     EXPECT_EQ(sent("Out0").size(), 3u);
-    QTest::mouseClick(w().keyboardHookBox(), Qt::LeftButton);
+    QTest::mouseClick(keyboardHookBox(w()), Qt::LeftButton);
     EXPECT_FALSE(w().keyboardPlay().hook());
     EXPECT_EQ(sent("Out0").back(), packMessage(0x80, 60, 0x7F));
     // With the hook off the release is the window's and sends nothing.

@@ -19,7 +19,8 @@ namespace {
 
 using tarvelo::testing::VirtualRig;
 using Messages = std::vector<PackedMessage>;
-using Marker = std::pair<int, int>;  // x, shape
+using Marker = std::pair<int, BoundaryShape>;  // x, shape
+using enum BoundaryShape;
 
 constexpr int kStripWidth = 785;
 
@@ -34,7 +35,7 @@ struct FakeView : BandEditView {
         ++keyboardDraws;
         markers.clear();
     }
-    void drawBoundaryMarker(int x, int shape, bool visible) override {
+    void drawBoundaryMarker(int x, BoundaryShape shape, bool visible) override {
         const Marker m{x, shape};
         const auto at = std::find(markers.begin(), markers.end(), m);
         if (visible && at == markers.end())
@@ -78,7 +79,8 @@ StripHit inBand(int band) {
 }
 
 // The mouse over the boundary that starts at key, which is hovered when a band starts there.
-StripHit atBoundary(int key, int hovered = -1, int boundaryX = 300, int shape = 0) {
+StripHit atBoundary(int key, int hovered = -1, int boundaryX = 300,
+                    BoundaryShape shape = Straight) {
     StripHit hit;
     hit.x = boundaryX;
     hit.boundary = BoundaryHit{boundaryX, shape, key};
@@ -205,11 +207,11 @@ TEST_F(BandEditControllerTest, JoinWithoutARunDoesNothing) {
 TEST_F(BandEditControllerTest, DragPreviewsAndCommitsOnceAtTheRelease) {
     edit.pressStrip(atBoundary(30, 0), false);
     EXPECT_TRUE(edit.dragging());
-    edit.mouseMove(atBoundary(30, -1, 290, 1));
+    edit.mouseMove(atBoundary(30, -1, 290, WhiteToBlack));
     EXPECT_EQ(modified, 0) << "a step that leaves the boundary where it is changes nothing";
-    edit.mouseMove(atBoundary(40, -1, 330, 1));
+    edit.mouseMove(atBoundary(40, -1, 330, WhiteToBlack));
     EXPECT_EQ(modified, 1) << "the first step that moves the boundary marks the arrangement";
-    edit.mouseMove(atBoundary(45, -1, 350, 2));
+    edit.mouseMove(atBoundary(45, -1, 350, BlackToWhite));
 
     // The model and the routing are untouched while dragging; the strip shows the preview.
     EXPECT_EQ(ranges(), (std::vector<std::pair<int, int>>{{0, 29}, {30, 59}, {60, 89}, {90, 127}}));
@@ -217,7 +219,7 @@ TEST_F(BandEditControllerTest, DragPreviewsAndCommitsOnceAtTheRelease) {
     EXPECT_EQ(edit.displayedParts()[0].highKey, 44);
     EXPECT_EQ(edit.displayedParts()[1].lowKey, 45);
     EXPECT_EQ(view.bands[1].lowKey, 45);
-    EXPECT_EQ(view.markers, (std::vector<Marker>{{350, 2}}));
+    EXPECT_EQ(view.markers, (std::vector<Marker>{{350, BlackToWhite}}));
     EXPECT_EQ(modified, 1);
 
     edit.release(false);
@@ -245,7 +247,7 @@ TEST_F(BandEditControllerTest, DragStopsWhereEitherBandWouldBeEmpty) {
     edit.mouseMove(atBoundary(1, -1, 20));
     edit.mouseMove(atBoundary(0, -1, 10));  // would empty band 0
     EXPECT_EQ(edit.displayedParts()[0].highKey, 0);
-    EXPECT_EQ(view.markers, (std::vector<Marker>{{20, 0}}));
+    EXPECT_EQ(view.markers, (std::vector<Marker>{{20, Straight}}));
     edit.mouseMove(atBoundary(59, -1, 400));
     edit.mouseMove(atBoundary(60, -1, 410));  // would empty band 1
     edit.release(false);
@@ -355,38 +357,38 @@ TEST_F(BandEditControllerTest, SplitModeIgnoresPressesOnABoundary) {
 
 TEST_F(BandEditControllerTest, SplitPreviewFollowsTheBoundaryColumns) {
     edit.setSplitMode(true);
-    edit.mouseMove(atBoundary(61, -1, 300, 1));
-    EXPECT_EQ(view.markers, (std::vector<Marker>{{300, 1}}));
+    edit.mouseMove(atBoundary(61, -1, 300, WhiteToBlack));
+    EXPECT_EQ(view.markers, (std::vector<Marker>{{300, WhiteToBlack}}));
     EXPECT_EQ(view.guide, 296);  // at the black key's edge
     const int keyboardDraws = view.keyboardDraws;
     const int bandDraws = view.bandDraws;
 
-    StripHit sameColumn = atBoundary(61, -1, 300, 1);
+    StripHit sameColumn = atBoundary(61, -1, 300, WhiteToBlack);
     sameColumn.x = 303;
     edit.mouseMove(sameColumn);
     EXPECT_EQ(view.keyboardDraws, keyboardDraws);
     EXPECT_EQ(view.bandDraws, bandDraws);
 
-    edit.mouseMove(atBoundary(62, -1, 300, 2));
+    edit.mouseMove(atBoundary(62, -1, 300, BlackToWhite));
     EXPECT_EQ(view.keyboardDraws, keyboardDraws + 1);
     EXPECT_EQ(view.bandDraws, bandDraws + 1);
-    EXPECT_EQ(view.markers, (std::vector<Marker>{{300, 2}}));
+    EXPECT_EQ(view.markers, (std::vector<Marker>{{300, BlackToWhite}}));
     EXPECT_EQ(view.guide, 304);
 
-    edit.mouseMove(atBoundary(65, -1, 342, 0));
+    edit.mouseMove(atBoundary(65, -1, 342, Straight));
     EXPECT_EQ(view.guide, 342);
 }
 
 TEST_F(BandEditControllerTest, SwitchingSplitModeOffRemovesThePreview) {
     edit.setSplitMode(true);
-    edit.mouseMove(atBoundary(61, -1, 300, 1));
+    edit.mouseMove(atBoundary(61, -1, 300, WhiteToBlack));
     edit.setSplitMode(false);
     EXPECT_TRUE(view.markers.empty());
     EXPECT_FALSE(view.guide.has_value());
     // Back on, the same column shows its preview again.
     edit.setSplitMode(true);
-    edit.mouseMove(atBoundary(61, -1, 300, 1));
-    EXPECT_EQ(view.markers, (std::vector<Marker>{{300, 1}}));
+    edit.mouseMove(atBoundary(61, -1, 300, WhiteToBlack));
+    EXPECT_EQ(view.markers, (std::vector<Marker>{{300, WhiteToBlack}}));
 }
 
 TEST_F(BandEditControllerTest, SplitModeNeverDrags) {
