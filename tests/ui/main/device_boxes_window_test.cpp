@@ -6,7 +6,7 @@
 
 #include "main_window_fixture.h"
 #include "model/arrangement_file.h"
-#include "ui/main/property_panel.h"
+#include "ui/main/dialog_layout.h"
 
 namespace tarvelo::ui {
 namespace {
@@ -32,8 +32,8 @@ TEST(WindowDeviceBoxes, AbsentDevicesAreMarkedInPlaceAndTheSelectionStays) {
     const std::string file = rig.files.file("sampler.trv");
     ASSERT_EQ(writeArrangementFile(file, a), std::nullopt);
     ASSERT_TRUE(rig.window->fileCommands().openPath(file));
-    const QComboBox* output = rig.window->panel()->outputBox();
-    const QComboBox* input = rig.window->inputDeviceBox();
+    const QComboBox* output = control<QComboBox>(*rig.window, control_id::kOutputDevice);
+    const QComboBox* input = inputDeviceBox(*rig.window);
     EXPECT_EQ(entries(output),
               (std::vector<std::string>{"Out0", "Out1", "Out2", "Sampler (未接続)"}));
     EXPECT_EQ(output->currentIndex(), 3);

@@ -165,7 +165,7 @@ TEST_F(MainWindowScreenshot, AbsentDeviceInTheBoxes) {
     rig.window->showBand(2);
     rig.window->drawBands();
     save("main_absent_device.png");
-    QComboBox* output = rig.window->panel()->outputBox();
+    QComboBox* output = control<QComboBox>(*rig.window, control_id::kOutputDevice);
     output->showPopup();
     MainWindowRig::settle();
     QWidget* popup = output->view()->window();
