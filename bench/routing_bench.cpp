@@ -95,6 +95,8 @@ void BM_Route(benchmark::State& state) {
     struct QuietHost final : SessionHost {
         void noteReceived(PackedMessage) override {}
         void serverLost() override {}
+        void serverBack() override {}
+        void devicesChanged(const DeviceListChanges&) override {}
         void postInitSent(int) override {}
         MessageBoxes& messageBoxes() override { std::abort(); }
     } host;

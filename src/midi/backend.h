@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -51,6 +52,17 @@ class ServerLostListener {
     virtual ~ServerLostListener() = default;
     // Thread: any (JACK's shutdown thread). Must not block.
     virtual void serverLost() noexcept = 0;
+};
+
+// Hears that the system's device lists changed: a device arrived, left or was renamed. The notice
+// carries no details; the owner lists the devices again and compares names, so notices that come
+// in a burst (a client registering several ports) cost one listing.
+class DeviceChangeListener {
+  public:
+    virtual ~DeviceChangeListener() = default;
+    // Thread: any (JACK's notification thread, the thread that changes a virtual device). Must
+    // not block, lock or allocate: it only posts.
+    virtual void devicesChanged() noexcept = 0;
 };
 
 // An open input device. Destroying it stops and closes the device; once the destructor returns
@@ -109,7 +121,8 @@ class MidiBackend {
                                                        LongMessageListener& listener) = 0;
 
     // True once the backend has lost its server (JACK shutdown); devices then stay silent until
-    // the backend finds a server again (it tries when devices are listed).
+    // the backend finds a server again (it tries when devices are listed, once every device of
+    // the lost connection has been closed).
     virtual bool serverLost() const { return false; }
 
     // Who hears of a lost server; null for nobody. Set before devices are opened.
@@ -118,6 +131,15 @@ class MidiBackend {
     // Messages the backend could not send (buffers and queues full), counted since it was made;
     // the count only grows.
     virtual std::uint64_t droppedMessages() const { return 0; }
+    // Who hears of devices arriving, leaving or being renamed; null for nobody. Set before
+    // devices are opened.
+    virtual void setDeviceChangeListener(DeviceChangeListener* listener) { (void)listener; }
+
+    // How soon the owner should list the devices again although no change was announced: the
+    // backend cannot announce changes (it is polled instead), or it has no server and tries to
+    // reach one at each listing. Zero while every change is announced.
+    virtual std::chrono::milliseconds relistInterval() const { return {}; }
+
     // The system's own audio output, when it has one that runs in step with its MIDI (JACK);
     // null otherwise.
     virtual AudioHost* audioHost() { return nullptr; }

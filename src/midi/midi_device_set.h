@@ -8,6 +8,7 @@
 
 #include "midi/backend.h"
 #include "midi/callback_gate.h"
+#include "midi/device_roster.h"
 #include "midi/output_device.h"
 #include "midi/owner_mailbox.h"
 
@@ -26,14 +27,27 @@ struct OutputSlot {
     int useCount = 0;
     // Owns what handle points at. User-interface thread only.
     std::unique_ptr<OutputDevice> device;
+    // The device is not listed by the system now. Written by the user-interface thread, read by
+    // the input thread when a send found no open device (relaxed: it only decides a count).
+    std::atomic<bool> absent{false};
+};
+
+// What refresh() found changed in the system's device lists, by device index.
+struct DeviceListChanges {
+    std::vector<DeviceChange> inputs;
+    std::vector<DeviceChange> outputs;
+    bool empty() const { return inputs.empty() && outputs.empty(); }
 };
 
 // The only place where MIDI devices are opened and closed. Keeps one input device open with the
 // routing callback attached, and one slot per output device with a use count: a device opens at
 // its first use and is reset and closed at its last release.
 //
-// Devices are numbered by the backend's enumeration taken at initialize(); names and indices stay
-// consistent until the next initialize(), even if the system's lists change meanwhile.
+// Devices are numbered by the backend's enumeration taken at initialize(). Until the next
+// initialize() the lists only grow (see DeviceRoster): refresh() follows devices that leave, come
+// back or appear, and a device that is absent keeps its index and name, holds its uses and stays
+// silent until it comes back. A file may name devices that are absent from the start
+// (addAbsentOutput, addAbsentInput).
 //
 // Every function runs on the user-interface thread except sendToSlotFromInput, which is the
 // input callback's way out.
@@ -47,13 +61,34 @@ class MidiDeviceSet {
     // The routing callback. Set once, while no input is open.
     void setInputHandler(InputHandler* handler) { handler_ = handler; }
 
-    // Closes everything, lists the system's devices again, zeroes every slot and remembers the
-    // owner (which receives posted notes and long-message completions; may be null).
+    // Closes everything, lists the system's devices again from scratch, zeroes every slot and
+    // remembers the owner (which receives posted notes, long-message completions and the
+    // backend's notices; may be null).
     bool initialize(OwnerMailbox* owner);
+    // An absent device's uses are counted; it opens when it comes back.
     bool acquireOutput(int index);
     bool releaseOutput(int index);
+    // An absent input is remembered and opens when it comes back.
     bool openInput(int index);
     bool closeAll();
+
+    // Lists the system's devices again and follows them: an output in use that left is closed
+    // (its uses stay), one in use that came back is opened again, as a new opening, so a release
+    // whose note on went to the old opening is not sent to it; the input likewise. Returns what
+    // changed. A refusal to reopen is as silent as a refused open.
+    DeviceListChanges refresh();
+
+    // A device a file names that the system does not list: kept by name, absent. Returns its
+    // index (an existing one when the name is known).
+    int addAbsentOutput(std::string_view name);
+    int addAbsentInput(std::string_view name);
+    // False for an absent device or an index outside the lists.
+    bool isPresent(bool isOutput, int index) const;
+
+    // Any thread: live messages dropped because their device was absent.
+    std::uint64_t droppedForAbsentDevices() const noexcept {
+        return droppedForAbsent_.load(std::memory_order_relaxed);
+    }
 
     // The open device of slot index, or null (not open, refused, or no such slot). Sends through
     // it are harmless whatever it is; callers check for null.
@@ -65,7 +100,11 @@ class MidiDeviceSet {
     // the device lost the message).
     std::uint64_t sendToSlotFromInput(int index, PackedMessage message) const noexcept {
         OutputDevice* device = openDeviceForInput(index);
-        if (device == nullptr || !device->sendFromInput(message))
+        if (device == nullptr) {
+            countDropIfAbsent(index);
+            return 0;
+        }
+        if (!device->sendFromInput(message))
             return 0;
         return device->incarnation();
     }
@@ -87,12 +126,13 @@ class MidiDeviceSet {
     int findInputByName(std::string_view text) const;
 
     int inputDevice() const { return inputDevice_; }
-    int inputCount() const { return static_cast<int>(inputNames_.size()); }
-    int outputCount() const { return static_cast<int>(outputNames_.size()); }
+    // Devices known, present or absent.
+    int inputCount() const { return inputs_.size(); }
+    int outputCount() const { return outputs_.size(); }
     // Uses held on slot index; 0 for an index outside the slots.
     int useCount(int index) const;
-    const std::vector<std::string>& inputNames() const { return inputNames_; }
-    const std::vector<std::string>& outputNames() const { return outputNames_; }
+    const std::vector<std::string>& inputNames() const { return inputs_.names(); }
+    const std::vector<std::string>& outputNames() const { return outputs_.names(); }
 
     // Thread: any; set by initialize() while no input is open.
     OwnerMailbox* owner() const noexcept { return owner_.load(std::memory_order_acquire); }
@@ -117,8 +157,22 @@ class MidiDeviceSet {
         return table[index].handle.load(std::memory_order_seq_cst);
     }
 
+    // Thread: the MIDI input thread, only when a send found no open device (off the usual path).
+    void countDropIfAbsent(int index) const noexcept {
+        if (index < 0 || index >= slotCount_.load(std::memory_order_acquire))
+            return;
+        const OutputSlot* table = slotTable_.load(std::memory_order_acquire);
+        if (table[index].absent.load(std::memory_order_relaxed))
+            droppedForAbsent_.fetch_add(1, std::memory_order_relaxed);
+    }
+
+    void openSlot(int index);
+    void openInputPort();
     void closeInput();
+    void closeInputPort();
     void closeSlot(OutputSlot& slot);
+    // Makes room for every known output device, moving the slots to a bigger table if needed.
+    void growSlots();
     void freeSlots();
 
     MidiBackend& backend_;
@@ -127,14 +181,17 @@ class MidiDeviceSet {
     CallbackGate gate_;
     std::unique_ptr<MidiInputPort> input_;
     int inputDevice_ = NO_INPUT;
-    std::vector<std::string> inputNames_;
-    std::vector<std::string> outputNames_;
+    DeviceRoster inputs_;
+    DeviceRoster outputs_;
     std::atomic<OwnerMailbox*> owner_{nullptr};
     std::unique_ptr<OutputSlot[]> slots_;
-    // Published copies of slots_ and its size for the input thread; replaced only while the
-    // input is closed.
+    int slotCapacity_ = 0;
+    // Published copies of slots_ and the number of slots in use, for the input thread. The table
+    // is stored before the count, and read after it. A table replaced while the input runs is
+    // freed only once no callback can still be reading it.
     std::atomic<OutputSlot*> slotTable_{nullptr};
     std::atomic<int> slotCount_{0};
+    mutable std::atomic<std::uint64_t> droppedForAbsent_{0};
     std::uint64_t nextIncarnation_ = 1;  // user-interface thread only
 };
 

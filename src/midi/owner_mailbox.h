@@ -20,6 +20,9 @@ class MailboxVisitor {
     virtual void onLongMessageDone(LongMessageToken token) = 0;
     // The backend's server went away; reported once per loss.
     virtual void onServerLost() = 0;
+    // The system's device lists changed since the last drain (one call for any number of
+    // changes); the owner lists them again.
+    virtual void onDevicesChanged() {}
 };
 
 // Whether an owner shows the notes played (the window's keyboard picture) or not (the headless
@@ -27,15 +30,18 @@ class MailboxVisitor {
 enum class NoteDisplay { Off, On };
 
 // The device layer's hand-off to the window that owns it: the posted note messages, the
-// completion notices of long messages and the lost-server notice. Producers never block or
-// allocate; the owner drains everything on its own thread when wakeSignal() fires.
+// completion notices of long messages, the lost-server notice and the device-change notice.
+// Producers never block or allocate; the owner drains everything on its own thread when
+// wakeSignal() fires.
 //
-// Completions and the lost-server notice wake the owner at once. Notes wake it only on the edge
-// from "armed" to "disarmed": the first note after the owner armed the note wake-up writes to the
+// Completions and the other notices wake the owner at once. Notes wake it only on the edge from
+// "armed" to "disarmed": the first note after the owner armed the note wake-up writes to the
 // descriptor, later ones only queue. drain() re-arms at once; an owner that paints at its own pace
 // drains with drainPaced() on a timer while notes flow and re-arms with armNoteWake() once a pass
 // finds none, so a steady stream of notes costs the MIDI thread no system call at all.
-class OwnerMailbox final : public LongMessageListener, public ServerLostListener {
+class OwnerMailbox final : public LongMessageListener,
+                           public ServerLostListener,
+                           public DeviceChangeListener {
   public:
     static constexpr std::size_t kNoteCapacity = 4096;
     static constexpr std::size_t kCompletionCapacity = 1024;
@@ -75,8 +81,15 @@ class OwnerMailbox final : public LongMessageListener, public ServerLostListener
         wake_.notify();
     }
 
+    // Thread: any. Notices that arrive before the next drain are delivered as one.
+    void devicesChanged() noexcept override {
+        devicesChanged_.store(true, std::memory_order_release);
+        wake_.notify();
+    }
+
     // User-interface thread: hands everything queued to the visitor and re-arms the note
-    // wake-up. Completions come after notes, so a window repaints before it sends more.
+    // wake-up. Completions come after notes, so a window repaints before it sends more; a lost
+    // server is heard of before the device lists are taken again.
     void drain(MailboxVisitor& visitor) {
         noteWakeArmed_.exchange(true, std::memory_order_acq_rel);
         drainPaced(visitor);
@@ -97,6 +110,8 @@ class OwnerMailbox final : public LongMessageListener, public ServerLostListener
             visitor.onLongMessageDone(token);
         if (serverLost_.exchange(false, std::memory_order_acq_rel))
             visitor.onServerLost();
+        if (devicesChanged_.exchange(false, std::memory_order_acq_rel))
+            visitor.onDevicesChanged();
         return anyNote;
     }
 
@@ -121,6 +136,7 @@ class OwnerMailbox final : public LongMessageListener, public ServerLostListener
     std::atomic<bool> noteWakeArmed_{true};
     SpscRing<LongMessageToken, kCompletionCapacity> completions_;
     std::atomic<bool> serverLost_{false};
+    std::atomic<bool> devicesChanged_{false};
     std::atomic<std::uint64_t> droppedNotes_{0};
     std::atomic<std::uint64_t> droppedCompletions_{0};
     WakeSignal wake_;

@@ -31,29 +31,40 @@ StoredArrangement storedArrangementOf(const PartList& parts, const MidiDeviceSet
     return a;
 }
 
-ResolvedArrangement resolveDevices(const StoredArrangement& stored, const MidiDeviceSet& devices,
+ResolvedArrangement resolveDevices(const StoredArrangement& stored, MidiDeviceSet& devices,
                                    MessageBoxes& boxes) {
-    const auto resolve = [&](const std::string& name, bool isOutput, bool report) {
+    enum class Missing { ReportAndKeep, Keep, UseDeviceZero, ReportAndUseDeviceZero };
+    const auto resolve = [&](const std::string& name, bool isOutput, Missing missing) {
         const int index = isOutput ? devices.findOutputByName(name) : devices.findInputByName(name);
-        if (index >= 0)
+        if (index >= 0 && devices.isPresent(isOutput, index))
             return index;
-        if (report)
+        // A name met again is reported again: one box per occurrence.
+        if (missing == Missing::ReportAndKeep || missing == Missing::ReportAndUseDeviceZero)
             boxes.show(missingDeviceText(name), kDeviceOpenErrorCaption, MessageButtons::Ok,
                        MessageIcon::None);
-        return 0;
+        if (missing == Missing::UseDeviceZero || missing == Missing::ReportAndUseDeviceZero)
+            return 0;
+        return index >= 0
+                   ? index
+                   : (isOutput ? devices.addAbsentOutput(name) : devices.addAbsentInput(name));
     };
 
     ResolvedArrangement r;
-    r.inputDevice = resolve(stored.inputDeviceName, false, true);
+    r.inputDevice =
+        resolve(stored.inputDeviceName, false,
+                stored.inputDeviceName == kNoInputDeviceName ? Missing::ReportAndUseDeviceZero
+                                                             : Missing::ReportAndKeep);
     std::vector<Part> parts;
     std::vector<InitialMessageList> lists;
     for (const StoredPart& sp : stored.parts) {
         Part p = sp.part;
-        p.outputDevice = resolve(sp.outputDeviceName, true, true);
+        p.outputDevice = resolve(sp.outputDeviceName, true, Missing::ReportAndKeep);
         parts.push_back(std::move(p));
         lists.push_back(sp.messages);
     }
-    const int targetDevice = resolve(stored.targetDeviceName, true, false);
+    const int targetDevice =
+        resolve(stored.targetDeviceName, true,
+                stored.targetPart >= 0 ? Missing::Keep : Missing::UseDeviceZero);
     r.parts =
         PartList(std::move(parts), std::move(lists), stored.lowestKey, stored.highestKey,
                  stored.nextPartNumber, stored.targetPart, targetDevice, stored.targetChannel);

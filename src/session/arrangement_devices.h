@@ -22,9 +22,13 @@ struct ResolvedArrangement {
 StoredArrangement storedArrangementOf(const PartList& parts, const MidiDeviceSet& devices);
 
 // Looks every device name up in `devices`. A missing input or Part output device is reported
-// through `boxes` (one box per occurrence, in file order) and replaced by device 0; a missing
-// target device silently becomes device 0.
-ResolvedArrangement resolveDevices(const StoredArrangement& stored, const MidiDeviceSet& devices,
+// through `boxes` (one box per occurrence, in file order) and kept by its name: it is added to
+// the device lists as absent, so the Part stays silent rather than play on another instrument,
+// is saved under the name it was loaded with, and sounds once the device appears. A missing
+// target device is kept by name silently. Two names stand for no device at all and become
+// device 0 as before: "NULLDEVICE" for the input (after its box) and the target's name when
+// there is no target.
+ResolvedArrangement resolveDevices(const StoredArrangement& stored, MidiDeviceSet& devices,
                                    MessageBoxes& boxes);
 
 // The text of the box for a device name that no present device carries.

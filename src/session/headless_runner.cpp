@@ -2,7 +2,9 @@
 
 #include <poll.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <ostream>
 #include <string>
@@ -45,13 +47,33 @@ void HeadlessRunner::deliverPosted() {
     }
 }
 
+int HeadlessRunner::followDevicesWhenDue() {
+    const auto interval = session_.relistInterval();
+    if (interval <= std::chrono::milliseconds::zero())
+        return -1;
+    auto now = std::chrono::steady_clock::now();
+    if (now - lastListing_ >= interval) {
+        session_.followDevices();
+        now = std::chrono::steady_clock::now();
+        lastListing_ = now;
+    }
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(lastListing_ + interval - now);
+    return static_cast<int>(std::max<std::int64_t>(left.count(), 0)) + 1;
+}
+
 bool HeadlessRunner::processEvents(int timeoutMs, int stopFd) {
+    deliverPosted();
+    const int untilListing = followDevicesWhenDue();
     deliverPosted();
     const int wakeFd = session_.mailbox().wakeSignal().fd();
     pollfd fds[2] = {{wakeFd, POLLIN, 0}, {stopFd, POLLIN, 0}};
     // Without a wake-up descriptor the mailbox is polled on a short period instead.
+    // Wakes at least once a second to report messages the devices could not send.
     const int longest = wakeFd < 0 ? 10 : 1000;
-    const int timeout = timeoutMs < 0 || timeoutMs > longest ? longest : timeoutMs;
+    int timeout = timeoutMs < 0 || timeoutMs > longest ? longest : timeoutMs;
+    if (untilListing >= 0 && timeout > untilListing)
+        timeout = untilListing;
     const int ready = ::poll(fds, 2, timeout);
     reportDrops();
     if (ready < 0 && errno != EINTR)
@@ -83,6 +105,49 @@ void HeadlessRunner::shutdown() {
 
 void HeadlessRunner::serverLost() {
     diagnostics_ << "tarvelo: the MIDI server went away; the devices stay silent" << std::endl;
+}
+
+void HeadlessRunner::serverBack() {
+    diagnostics_ << "tarvelo: the MIDI server is back; the devices are open again" << std::endl;
+}
+
+void HeadlessRunner::devicesChanged(const DeviceListChanges& changes) {
+    const MidiDeviceSet& devices = session_.devices();
+    for (const DeviceChange& c : changes.inputs) {
+        const bool ours = c.index == devices.inputDevice();
+        diagnostics_ << "tarvelo: input device \"" << devices.deviceName(false, c.index) << "\" ";
+        switch (c.kind) {
+            case DeviceChangeKind::Left:
+                diagnostics_ << "went away"
+                             << (ours ? "; nothing is played until it comes back" : "");
+                break;
+            case DeviceChangeKind::Returned:
+                diagnostics_ << "came back" << (ours ? "; it is played again" : "");
+                break;
+            case DeviceChangeKind::Arrived:
+                diagnostics_ << "is new";
+                break;
+        }
+        diagnostics_ << std::endl;
+    }
+    for (const DeviceChange& c : changes.outputs) {
+        const bool used = devices.useCount(c.index) > 0;
+        diagnostics_ << "tarvelo: output device \"" << devices.deviceName(true, c.index) << "\" ";
+        switch (c.kind) {
+            case DeviceChangeKind::Left:
+                diagnostics_ << "went away"
+                             << (used ? "; its parts are silent until it comes back" : "");
+                break;
+            case DeviceChangeKind::Returned:
+                diagnostics_ << "came back"
+                             << (used ? "; its parts' initial messages are sent again" : "");
+                break;
+            case DeviceChangeKind::Arrived:
+                diagnostics_ << "is new";
+                break;
+        }
+        diagnostics_ << std::endl;
+    }
 }
 
 void HeadlessRunner::reportUnsendable(int part, int index, PackedMessage message,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <deque>
 #include <iosfwd>
 #include <optional>
@@ -36,7 +37,8 @@ class HeadlessRunner final : private SessionHost, private MessageBoxes {
     void start();
 
     // Handles whatever the devices delivered and the notices posted meanwhile, waiting up to
-    // timeoutMs (-1: forever) for something to arrive. Messages the devices could not send are
+    // timeoutMs (-1: forever) for something to arrive; lists the devices again when the session's
+    // relist interval has passed, waking up for it. Messages the devices could not send are
     // reported in one line at most once a second, so the wait wakes once a second at most.
     // Returns false when stopFd (if not -1) became readable instead.
     bool processEvents(int timeoutMs, int stopFd = -1);
@@ -58,6 +60,9 @@ class HeadlessRunner final : private SessionHost, private MessageBoxes {
     // SessionHost
     void noteReceived(PackedMessage) override {}
     void serverLost() override;
+    void serverBack() override;
+    // One line per change.
+    void devicesChanged(const DeviceListChanges& changes) override;
     void postInitSent(int part) override { posted_.push_back(part); }
     MessageBoxes& messageBoxes() override { return *this; }
     // One line naming the Part and the message.
@@ -70,11 +75,15 @@ class HeadlessRunner final : private SessionHost, private MessageBoxes {
 
     void deliverPosted();
     void reportDrops();
+    // Lists the devices again when the relist interval has passed; returns the milliseconds until
+    // the next listing is due, or -1 when none is (changes are announced).
+    int followDevicesWhenDue();
 
     std::ostream& diagnostics_;
     LiveSession session_;  // shows no notes: there is no keyboard picture
     std::deque<int> posted_;
     DropReport drops_;
+    std::chrono::steady_clock::time_point lastListing_ = std::chrono::steady_clock::now();
 };
 
 }  // namespace tarvelo

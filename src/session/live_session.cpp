@@ -1,5 +1,6 @@
 #include "session/live_session.h"
 
+#include <algorithm>
 #include <array>
 
 #include "model/arrangement_file.h"
@@ -149,7 +150,48 @@ void LiveSession::onLongMessageDone(LongMessageToken token) {
 }
 
 void LiveSession::onServerLost() {
+    serverAway_ = true;
+    // Nothing is listed while the server is away: every device is closed (so that the backend
+    // may reach a server again) and waits, absent, under its name.
+    devices_.refresh();
     host_.serverLost();
+}
+
+void LiveSession::followDevices() {
+    // A server lost a moment ago whose notice is still on its way: the notice closes everything
+    // and says so once, rather than a line per device here.
+    if (!serverAway_ && devices_.backend().serverLost())
+        return;
+    const DeviceListChanges changes = devices_.refresh();
+    if (serverAway_) {
+        if (devices_.backend().serverLost())
+            return;
+        // Back: the changes are the whole arrangement coming back, said once.
+        serverAway_ = false;
+        resendForReturnedOutputs(changes);
+        host_.serverBack();
+        return;
+    }
+    if (changes.empty())
+        return;
+    resendForReturnedOutputs(changes);
+    host_.devicesChanged(changes);
+}
+
+std::chrono::milliseconds LiveSession::relistInterval() const {
+    return devices_.backend().relistInterval();
+}
+
+void LiveSession::resendForReturnedOutputs(const DeviceListChanges& changes) {
+    for (int part = 0; part < parts_.partCount(); ++part) {
+        const int device = parts_.partAt(part).outputDevice;
+        const bool returned =
+            std::any_of(changes.outputs.begin(), changes.outputs.end(), [&](const DeviceChange& c) {
+                return c.kind == DeviceChangeKind::Returned && c.index == device;
+            });
+        if (returned && devices_.outputHandle(device) != nullptr)
+            sender_.sendInitialMessages(part);
+    }
 }
 
 void LiveSession::rebuildRoutes() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -108,8 +109,21 @@ class LiveSession final : public MailboxVisitor, private InitialMessageHost {
     // What the device threads post: drained with drain(), woken through mailbox().wakeSignal().
     OwnerMailbox& mailbox() { return mailbox_; }
     // Hands everything the device threads posted to its place: notes and a lost server to the
-    // host, completions to the sender.
+    // host, completions to the sender, device changes to followDevices().
     void drain() { mailbox_.drain(*this); }
+
+    // Lists the devices again and follows what changed (see MidiDeviceSet::refresh): an output
+    // the arrangement uses that came back is reopened and its Parts' initial messages are sent
+    // again, in Part order (the instrument may have been switched off and lost them); an input
+    // that came back is reconnected. The host hears of the changes, or, after a lost server, that
+    // it is back. Runs on a device-change notice, and whenever the owner's relistInterval() has
+    // passed.
+    void followDevices();
+
+    // How long the owner may wait before calling followDevices() although no change was
+    // announced (the backend cannot announce changes, or has lost its server and tries again at
+    // each listing); zero: only when notified.
+    std::chrono::milliseconds relistInterval() const;
 
     // Silences and closes every device, the input first.
     void shutdown();
@@ -118,6 +132,7 @@ class LiveSession final : public MailboxVisitor, private InitialMessageHost {
     void onMidiNote(PackedMessage message) override;
     void onLongMessageDone(LongMessageToken token) override;
     void onServerLost() override;
+    void onDevicesChanged() override { followDevices(); }
 
   private:
     // InitialMessageHost
@@ -136,8 +151,11 @@ class LiveSession final : public MailboxVisitor, private InitialMessageHost {
     // Opens every Part's output device (one use per Part), the routes and target for them, then
     // the input, so the input never routes by a table of an earlier arrangement.
     void openArrangement(int inputDevice);
+    // Sends again the lists of the Parts whose output device is among those that came back.
+    void resendForReturnedOutputs(const DeviceListChanges& changes);
 
     SessionHost& host_;
+    bool serverAway_ = false;
     PartList parts_;
     // Declared before the devices: they post into it until they are closed.
     OwnerMailbox mailbox_;

@@ -5,6 +5,7 @@
 namespace tarvelo {
 
 class MessageBoxes;
+struct DeviceListChanges;
 
 // What the owner of a LiveSession (the main window, the headless runner) does for it. Every
 // function is called on the user-interface thread, from inside a session operation or from
@@ -18,6 +19,15 @@ class SessionHost {
 
     // The backend's server went away; the devices stay silent. Reported once per loss.
     virtual void serverLost() = 0;
+
+    // The backend reached a server again after a loss: the devices the arrangement uses are open
+    // again and their Parts' initial messages on their way. Reported once per return.
+    virtual void serverBack() = 0;
+
+    // Devices left, came back or arrived (by index, see MidiDeviceSet::refresh); the session has
+    // already closed what left and reopened what came back. The changes a lost server and its
+    // return bring are not reported here: serverLost and serverBack say it once.
+    virtual void devicesChanged(const DeviceListChanges& changes) = 0;
 
     // Part part's initial messages have all been sent. The host hands the notice back through
     // LiveSession::initialMessagesSent later, from its own event loop, never from inside this

@@ -11,6 +11,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -20,6 +22,7 @@
 
 #include "integration/jack_test_client.h"
 #include "integration/program_process.h"
+#include "integration/private_jack_server.h"
 #include "model/arrangement_file.h"
 #include "support/temp_dir.h"
 
@@ -289,6 +292,66 @@ TEST_F(HeadlessTest, MissingDevicesAreReportedAndInterruptEndsTheRun) {
     EXPECT_EQ(program.errors(),
               "デバイスオープンエラー: nobody:keys が見つかりませんでした。\n"
               "デバイスオープンエラー: nobody:synth が見つかりませんでした。\n");
+}
+
+// The server is killed under the running program and a new one starts under the same name, with
+// the same clients: the program reconnects by itself, sets the synthesizers up again and routes.
+TEST(HeadlessServerLoss, TheProgramComesBackByItselfWhenANewServerStarts) {
+    testing::PrivateJackServer server(uniqueName("tarvelo-again"));
+    ASSERT_TRUE(server.start()) << "could not start jackd";
+    struct Rig {
+        explicit Rig(const std::string& server)
+            : keys(uniqueName("hl-keys"), {}, {"out"}, server),
+              synthA(uniqueName("hl-synth-a"), {"in"}, {}, server),
+              synthB(uniqueName("hl-synth-b"), {"in"}, {}, server) {}
+        JackTestClient keys, synthA, synthB;
+    };
+    auto rig = std::make_unique<Rig>(server.name());
+    ASSERT_TRUE(rig->keys.ok() && rig->synthA.ok() && rig->synthB.ok());
+    TempDir dir;
+    const std::string file = dir.file("song.trv");
+    ASSERT_EQ(writeArrangementFile(
+                  file, splitArrangement(rig->keys.outputPort(0), rig->synthA.inputPort(0),
+                                         rig->synthB.inputPort(0))),
+              std::nullopt);
+    const char* shared = std::getenv("JACK_DEFAULT_SERVER");
+    const std::string sharedName = shared ? shared : "";
+    ::setenv("JACK_DEFAULT_SERVER", server.name().c_str(), 1);
+    Program program(dir, {"--midi-api", "jack", "--headless", file});
+    if (shared)
+        ::setenv("JACK_DEFAULT_SERVER", sharedName.c_str(), 1);
+    else
+        ::unsetenv("JACK_DEFAULT_SERVER");
+    ASSERT_TRUE(program.started());
+    ASSERT_TRUE(rig->synthB.waitForReceived(1, 10s)) << program.errors();
+
+    server.kill(SIGKILL);
+    ASSERT_TRUE(program.waitForError("went away")) << program.errors();
+    rig.reset();
+    ASSERT_TRUE(server.start()) << "could not restart jackd";
+    rig = std::make_unique<Rig>(server.name());
+    ASSERT_TRUE(rig->keys.ok() && rig->synthA.ok() && rig->synthB.ok());
+    const auto back = std::chrono::steady_clock::now();
+    ASSERT_TRUE(rig->synthA.waitForReceived(3, 10s)) << program.errors();
+    ASSERT_TRUE(rig->synthB.waitForReceived(1, 10s)) << program.errors();
+    std::printf(
+        "[ figures  ] new server to initial messages received again: %.0f ms\n",
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - back).count());
+    EXPECT_EQ(bytesOf(rig->synthB.received()), (std::vector<Bytes>{{0xB5, 10, 64}}));
+    ASSERT_TRUE(rig->keys.send(0, 0, {0x90, 64, 100}));
+    ASSERT_TRUE(rig->synthB.waitForReceived(2));
+    EXPECT_EQ(rig->synthB.received().back().bytes, (Bytes{0x95, 76, 100}));
+
+    program.signal(SIGTERM);
+    EXPECT_EQ(program.waitForExit(), 0) << program.errors();
+    // Said once each; devices that registered after the program was back say so on their own.
+    const std::string errors = program.errors();
+    EXPECT_EQ(errors.rfind("tarvelo: the MIDI server went away; the devices stay silent\n"
+                           "tarvelo: the MIDI server is back; the devices are open again\n",
+                           0),
+              0u)
+        << errors;
+    EXPECT_EQ(errors.find("went away", errors.find('\n')), std::string::npos) << errors;
 }
 
 TEST_F(HeadlessTest, MissingOrCorruptFileEndsWithStatusTwoAndOneLine) {

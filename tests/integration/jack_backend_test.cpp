@@ -50,6 +50,7 @@ RecordingVisitor drainUntil(OwnerMailbox& mailbox, Until until,
         seen.completions.insert(seen.completions.end(), now.completions.begin(),
                                 now.completions.end());
         seen.serverLost += now.serverLost;
+        seen.devicesChanged += now.devicesChanged;
     }
     return seen;
 }
@@ -259,6 +260,36 @@ TEST_F(JackRoutingTest, DevicesAreOtherClientsPortsInServerOrderNeverOurOwn) {
         ++count;
     jack_free(mine);
     EXPECT_EQ(count, 4);
+}
+
+TEST_F(JackRoutingTest, PortsThatArriveAreRenamedOrLeaveAreAnnouncedAndListedWhenHeardOf) {
+    backend.setDeviceChangeListener(&mailbox());
+    const auto announced = [](const RecordingVisitor& v) { return v.devicesChanged > 0; };
+    const auto listed = [this](const std::string& port) {
+        const std::vector<std::string> names = backend.outputNames();
+        return std::find(names.begin(), names.end(), port) != names.end();
+    };
+    drainUntil(
+        mailbox(), [](const RecordingVisitor&) { return false; }, 50ms);
+
+    auto late = std::make_unique<JackTestClient>(uniqueName("late"), std::vector<std::string>{"in"},
+                                                 std::vector<std::string>{});
+    ASSERT_TRUE(late->ok());
+    EXPECT_GT(drainUntil(mailbox(), announced).devicesChanged, 0);
+    EXPECT_TRUE(listed(late->inputPort(0)));
+
+    const std::string oldName = late->inputPort(0);
+    jack_port_t* port = jack_port_by_name(late->client(), oldName.c_str());
+    ASSERT_EQ(jack_port_rename(late->client(), port, "renamed"), 0);
+    EXPECT_GT(drainUntil(mailbox(), announced).devicesChanged, 0);
+    EXPECT_FALSE(listed(oldName));
+    EXPECT_TRUE(listed(jack_port_name(port)));
+
+    late.reset();
+    EXPECT_GT(drainUntil(mailbox(), announced).devicesChanged, 0);
+    EXPECT_FALSE(listed(oldName.substr(0, oldName.find(':')) + ":renamed"));
+    // Announced changes need no polling while the server is there.
+    EXPECT_EQ(backend.relistInterval(), std::chrono::milliseconds::zero());
 }
 
 TEST_F(JackRoutingTest, OpeningADeviceThatIsGoneIsRefusedQuietly) {

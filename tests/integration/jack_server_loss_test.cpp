@@ -124,11 +124,14 @@ TEST(JackServerLoss, WithoutAServerNothingIsListedUntilOneStarts) {
     EXPECT_FALSE(backend.connected());
     EXPECT_FALSE(backend.serverLost());
     EXPECT_TRUE(backend.outputNames().empty());
+    // The owner is asked to list again, and so to try again, about once a second.
+    EXPECT_EQ(backend.relistInterval(), std::chrono::seconds(1));
     ASSERT_TRUE(server.start()) << "could not start jackd";
     JackTestClient synth(uniqueName("synth"), {"in"}, {}, server.name());
     ASSERT_TRUE(synth.ok());
     EXPECT_EQ(backend.outputNames(), (std::vector<std::string>{synth.inputPort(0)}));
     EXPECT_TRUE(backend.connected());
+    EXPECT_EQ(backend.relistInterval(), std::chrono::milliseconds::zero());
 }
 
 }  // namespace

@@ -520,6 +520,8 @@ TEST(InitialMessageLifetime, ExclusiveBytesStayAliveUntilTheDeviceHasReadThem) {
         LiveSession session{backend, *this};
         void noteReceived(PackedMessage) override {}
         void serverLost() override {}
+        void serverBack() override {}
+        void devicesChanged(const DeviceListChanges&) override {}
         void postInitSent(int part) override { notices.push_back(part); }
         MessageBoxes& messageBoxes() override { return boxes; }
     } h;

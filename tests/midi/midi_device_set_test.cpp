@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "midi/backends/virtual/virtual_backend.h"
+#include "support/virtual_rig.h"
 
 namespace tarvelo {
 namespace {
@@ -173,6 +177,104 @@ TEST_F(DeviceSetTest, ClosingADeviceCompletesItsPendingLongMessages) {
     mailbox.drain(visitor);
     EXPECT_EQ(visitor.done, std::vector<LongMessageToken>{42});
     EXPECT_EQ(backend.longMessages("Synth A").at(0), sysex);
+}
+
+TEST_F(DeviceSetTest, DevicesThatLeaveAndComeBackAreClosedThenOpenedAnewKeepingTheirUses) {
+    devices.acquireOutput(1);
+    devices.acquireOutput(1);
+    devices.openInput(0);
+    const std::uint64_t firstOpening = devices.outputHandle(1)->incarnation();
+    const auto changes = [](DeviceChangeKind kind, int index) {
+        return std::vector<DeviceChange>{{kind, index}};
+    };
+
+    ASSERT_TRUE(backend.removeOutput("Synth B"));
+    ASSERT_TRUE(backend.removeInput("Keys"));
+    DeviceListChanges seen = devices.refresh();
+    EXPECT_EQ(seen.outputs, changes(DeviceChangeKind::Left, 1));
+    EXPECT_EQ(seen.inputs, changes(DeviceChangeKind::Left, 0));
+    EXPECT_FALSE(devices.isPresent(true, 1));
+    EXPECT_EQ(devices.outputHandle(1), nullptr);
+    EXPECT_EQ(devices.useCount(1), 2);
+    EXPECT_EQ(devices.deviceName(true, 1), "Synth B");
+    EXPECT_EQ(devices.inputDevice(), 0);
+    EXPECT_FALSE(backend.isInputOpen("Keys"));
+    // Live messages for the absent device are dropped and counted; a device merely not in use
+    // is no loss.
+    EXPECT_EQ(devices.sendToSlotFromInput(1, packMessage(0x90, 60, 1)), 0u);
+    EXPECT_EQ(devices.sendToSlotFromInput(0, packMessage(0xF8, 0, 0)), 0u);
+    EXPECT_EQ(devices.droppedForAbsentDevices(), 1u);
+
+    backend.addOutput("Synth C");
+    backend.addOutput("Synth B");
+    backend.addInput("Keys");
+    seen = devices.refresh();
+    EXPECT_EQ(seen.outputs, (std::vector<DeviceChange>{{DeviceChangeKind::Returned, 1},
+                                                       {DeviceChangeKind::Arrived, 2}}));
+    EXPECT_EQ(seen.inputs, changes(DeviceChangeKind::Returned, 0));
+    ASSERT_NE(devices.outputHandle(1), nullptr);
+    EXPECT_NE(devices.outputHandle(1)->incarnation(), firstOpening);
+    EXPECT_EQ(count("Synth B", Kind::Open), 2);
+    EXPECT_FALSE(backend.isOutputOpen("Synth C"));
+    EXPECT_EQ(devices.outputNames(), (std::vector<std::string>{"Synth A", "Synth B", "Synth C"}));
+    EXPECT_TRUE(backend.isInputOpen("Keys"));
+    EXPECT_TRUE(devices.refresh().empty());
+
+    // Every change was announced to the owner, which lists again once per drain.
+    const testing::RecordingVisitor heard = [&] {
+        testing::RecordingVisitor v;
+        mailbox.drain(v);
+        return v;
+    }();
+    EXPECT_EQ(heard.devicesChanged, 1);
+}
+
+TEST_F(DeviceSetTest, DevicesOnlyAFileNamesWaitAbsentWhileTheSlotTableGrowsUnderLiveInput) {
+    // The input sends to the newest slot while the table is replaced by bigger ones.
+    struct Sender : InputHandler {
+        explicit Sender(MidiDeviceSet& d) : devices(d) {}
+        void onShortMessage(PackedMessage m) noexcept override {
+            devices.sendToSlotFromInput(target.load(std::memory_order_relaxed), m);
+            devices.sendToSlotFromInput(0, m);
+        }
+        MidiDeviceSet& devices;
+        std::atomic<int> target{0};
+    } sender(devices);
+    devices.setInputHandler(&sender);
+    devices.openInput(0);
+    devices.acquireOutput(0);
+    std::atomic<bool> playing{true};
+    std::atomic<int> played{0};
+    std::thread keyboard([&] {
+        while (playing.load(std::memory_order_relaxed)) {
+            backend.inject(0, packMessage(0xF8, 0, 0));
+            played.fetch_add(1, std::memory_order_release);
+            std::this_thread::yield();
+        }
+    });
+    for (int i = 0; i < 40; ++i) {
+        const int before = played.load(std::memory_order_acquire);
+        while (played.load(std::memory_order_acquire) < before + 2)
+            std::this_thread::yield();
+        const int index = devices.addAbsentOutput("Absent " + std::to_string(i));
+        EXPECT_EQ(index, 2 + i);
+        devices.acquireOutput(index);
+        sender.target.store(index, std::memory_order_relaxed);
+    }
+    playing.store(false);
+    keyboard.join();
+    EXPECT_EQ(devices.addAbsentOutput("Absent 7"), 9);
+    EXPECT_EQ(devices.useCount(41), 1);
+    EXPECT_GT(devices.droppedForAbsentDevices(), 0u);
+    EXPECT_GT(backend.shortMessages("Synth A").size(), 0u);
+
+    backend.addOutput("Absent 39");
+    const DeviceListChanges seen = devices.refresh();
+    EXPECT_EQ(seen.outputs, (std::vector<DeviceChange>{{DeviceChangeKind::Returned, 41}}));
+    EXPECT_TRUE(backend.isOutputOpen("Absent 39"));
+    backend.inject(0, packMessage(0xFE, 0, 0));
+    EXPECT_EQ(backend.shortMessages("Absent 39"), (std::vector<PackedMessage>{0xFE}));
+    devices.closeAll();
 }
 
 }  // namespace

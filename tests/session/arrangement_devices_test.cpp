@@ -108,7 +108,7 @@ TEST(ArrangementLoading, FailedLoadTouchesNeitherTheArrangementNorAnyDevice) {
     EXPECT_EQ(rig.backend.events().size(), eventsBefore) << "no device was touched";
 }
 
-TEST(ArrangementDevices, EveryMissingDeviceGetsItsOwnBoxInFileOrder) {
+TEST(ArrangementDevices, EveryMissingDeviceGetsItsOwnBoxInFileOrderAndIsKeptByName) {
     StoredArrangement a;
     a.inputDeviceName = "Gone keyboard";
     for (const char* name : {"Gone A", "Out1", "Gone B", "Gone A"}) {
@@ -121,8 +121,10 @@ TEST(ArrangementDevices, EveryMissingDeviceGetsItsOwnBoxInFileOrder) {
     a.targetChannel = 0;
 
     VirtualRig rig;
+    MidiDeviceSet devices(rig.backend);
+    devices.initialize(nullptr);
     ScriptedMessageBoxes boxes;
-    const ResolvedArrangement r = resolveDevices(a, rig.session.devices(), boxes);
+    const ResolvedArrangement r = resolveDevices(a, devices, boxes);
     EXPECT_EQ(boxes.texts(),
               (std::vector<std::string>{
                   "Gone keyboard\nが見つかりませんでした。", "Gone A\nが見つかりませんでした。",
@@ -131,13 +133,24 @@ TEST(ArrangementDevices, EveryMissingDeviceGetsItsOwnBoxInFileOrder) {
         EXPECT_EQ(box.caption, "デバイスオープンエラー");
         EXPECT_EQ(box.buttons, MessageButtons::Ok);
     }
-    EXPECT_EQ(r.inputDevice, 0);
-    EXPECT_EQ(r.parts.partAt(0).outputDevice, 0);
-    EXPECT_EQ(r.parts.partAt(1).outputDevice, 1);
-    EXPECT_EQ(r.parts.targetDevice(), 0);
+    // Absent devices are appended after the present ones (In, In2; Out0..Out2), once per name.
+    EXPECT_EQ(devices.deviceName(false, r.inputDevice), "Gone keyboard");
+    EXPECT_EQ(r.inputDevice, 2);
+    EXPECT_EQ(std::vector<int>({r.parts.partAt(0).outputDevice, r.parts.partAt(1).outputDevice,
+                                r.parts.partAt(2).outputDevice, r.parts.partAt(3).outputDevice}),
+              std::vector<int>({3, 1, 4, 3}));
+    EXPECT_EQ(devices.deviceName(true, r.parts.targetDevice()), "Gone target");
+    EXPECT_FALSE(devices.isPresent(true, 3));
+    EXPECT_TRUE(devices.isPresent(true, 1));
+
+    // Without a target, its name stands for nothing and is not kept.
+    a.targetPart = -1;
+    a.targetDeviceName = "";
+    EXPECT_EQ(resolveDevices(a, devices, boxes).parts.targetDevice(), 0);
+    EXPECT_EQ(devices.findOutputByName(""), -1);
 }
 
-TEST(ArrangementDevices, AllPartsOnMissingDevicesShareDeviceZero) {
+TEST(ArrangementDevices, PartsOnAMissingDeviceStaySilentOnItAndAreSavedUnderItsName) {
     TempDir dir;
     StoredArrangement a;
     a.inputDeviceName = "In";
@@ -151,9 +164,14 @@ TEST(ArrangementDevices, AllPartsOnMissingDevicesShareDeviceZero) {
     VirtualRig rig;
     ASSERT_EQ(rig.session.load(dir.file("m.trv")), std::nullopt);
     EXPECT_EQ(rig.boxes.shown.size(), 5u);
+    const int elsewhere = rig.session.devices().findOutputByName("Elsewhere");
     for (const Part& p : rig.parts().parts())
-        EXPECT_EQ(p.outputDevice, 0);
-    EXPECT_EQ(rig.session.devices().useCount(0), 5);
+        EXPECT_EQ(p.outputDevice, elsewhere);
+    EXPECT_EQ(rig.session.devices().useCount(elsewhere), 5);
+    EXPECT_EQ(rig.session.devices().useCount(0), 0);
+    EXPECT_FALSE(rig.backend.isOutputOpen("Out0"));
+    for (const StoredPart& p : storedOf(rig).parts)
+        EXPECT_EQ(p.outputDeviceName, "Elsewhere");
 }
 
 TEST(ArrangementDevices, SameNamedDevicesResolveToTheLowerIndex) {
@@ -166,7 +184,9 @@ TEST(ArrangementDevices, SameNamedDevicesResolveToTheLowerIndex) {
     rig.session.setOutputDevice(0, 1);
     rig.session.setOutputDevice(1, 2);
     ScriptedMessageBoxes boxes;
-    const ResolvedArrangement r = resolveDevices(storedOf(rig), rig.session.devices(), boxes);
+    MidiDeviceSet devices(rig.backend);
+    devices.initialize(nullptr);
+    const ResolvedArrangement r = resolveDevices(storedOf(rig), devices, boxes);
     EXPECT_EQ(r.parts.partAt(0).outputDevice, 1);
     EXPECT_EQ(r.parts.partAt(1).outputDevice, 1);
     EXPECT_TRUE(boxes.shown.empty());

@@ -101,17 +101,40 @@ TEST(HeadlessRunner, SendsInitialMessagesInOrderThenRoutes) {
     EXPECT_TRUE(r.diagnostics.str().empty());
 }
 
-TEST(HeadlessRunner, MissingDevicesAreReportedAndReplacedByDeviceZero) {
+TEST(HeadlessRunner, MissingDevicesAreReportedAndKeptAndEveryDeviceChangeIsOneLine) {
     HeadlessRig r;
     const std::string path = r.save(twoPartArrangement("Gone keys", "Synth A", "Gone synth"));
     HeadlessRunner session(r.backend, r.diagnostics);
     ASSERT_EQ(session.load(path), std::nullopt);
+    session.start();
+    r.settle(session);
     EXPECT_EQ(r.diagnostics.str(),
               "デバイスオープンエラー: Gone keys が見つかりませんでした。\n"
               "デバイスオープンエラー: Gone synth が見つかりませんでした。\n");
-    EXPECT_EQ(session.session().parts().partAt(1).outputDevice, 0);
-    EXPECT_EQ(session.session().devices().useCount(0), 2);
-    EXPECT_TRUE(r.backend.isInputOpen("Keys"));
+    const MidiDeviceSet& devices = session.session().devices();
+    EXPECT_EQ(devices.deviceName(true, session.session().parts().partAt(1).outputDevice),
+              "Gone synth");
+    EXPECT_EQ(devices.useCount(0), 1);
+    EXPECT_FALSE(r.backend.isInputOpen("Keys"));
+
+    r.diagnostics.str("");
+    r.backend.addInput("Gone keys");
+    r.backend.addOutput("Gone synth");
+    r.backend.removeOutput("Synth A");
+    r.backend.addOutput("Drum machine");
+    session.processEvents(100);
+    r.settle(session);
+    EXPECT_EQ(r.diagnostics.str(),
+              "tarvelo: input device \"Gone keys\" came back; it is played again\n"
+              "tarvelo: output device \"Synth A\" went away; its parts are silent until it "
+              "comes back\n"
+              "tarvelo: output device \"Gone synth\" came back; its parts' initial messages are "
+              "sent again\n"
+              "tarvelo: output device \"Drum machine\" is new\n");
+    EXPECT_EQ(r.backend.shortMessages("Gone synth"),
+              (std::vector<PackedMessage>{packMessage(0xB5, 10, 64)}));
+    ASSERT_TRUE(r.backend.inject("Gone keys", packMessage(0x90, 64, 100)));
+    EXPECT_EQ(r.backend.shortMessages("Gone synth").back(), packMessage(0x95, 76, 100));
 }
 
 TEST(HeadlessRunner, InitialMessagesThatAreNoValidMidiAreNamedOneLineEach) {

@@ -47,6 +47,11 @@ class SynthBackend final : public MidiBackend {
     void setServerLostListener(ServerLostListener* listener) override {
         system_->setServerLostListener(listener);
     }
+    // The synthesizer never leaves; the system's devices are announced by the system.
+    void setDeviceChangeListener(DeviceChangeListener* listener) override {
+        system_->setDeviceChangeListener(listener);
+    }
+    std::chrono::milliseconds relistInterval() const override { return system_->relistInterval(); }
     AudioHost* audioHost() override { return system_->audioHost(); }
     std::uint64_t droppedMessages() const override {
         return system_->droppedMessages() + (engine_ ? engine_->droppedMessages() : 0);

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QTimer>
 #include <cstdio>
 
 #include "model/recovery_file.h"
@@ -75,6 +76,7 @@ CMainDialog::CMainDialog(MidiBackend& backend, Services services, QWidget* paren
       session_(backend, *this),
       files_(session_, boxes_, dialogs_, *this),
       pump_(std::make_unique<MidiNotePump>(session_.mailbox(), session_)),
+      relistTimer_(new QTimer(this)),
       player_(session_.parts(), session_.devices(),
               [this](PackedMessage message) { showKey(message); }) {
     setWindowTitle(QStringLiteral("Tarvelo"));
@@ -375,8 +377,43 @@ void CMainDialog::noteReceived(PackedMessage message) {
 }
 
 void CMainDialog::serverLost() {
-    boxes_.show("MIDI サーバーとの接続が切れました。デバイスは音を出せません。", "警告",
-                MessageButtons::Ok, MessageIcon::Warning);
+    // The devices are closed and wait; the session tries to reach a server again from now on.
+    scheduleRelisting();
+    fillDeviceBoxes();
+    showBand(selection_.current());
+    showNoticeLater("MIDI サーバーとの接続が切れました。デバイスは音を出せません。", "警告",
+                    MessageIcon::Warning);
+}
+
+void CMainDialog::serverBack() {
+    scheduleRelisting();
+    fillDeviceBoxes();
+    showBand(selection_.current());
+    showNoticeLater(
+        "MIDI サーバーにふたたび接続しました。デバイスを開き直し、パート初期情報を送り直します。",
+        "情報", MessageIcon::Information);
+}
+
+void CMainDialog::devicesChanged(const DeviceListChanges&) {
+    // The boxes list every device the arrangement knows, absent ones marked; positions stay.
+    fillDeviceBoxes();
+    showBand(selection_.current());
+}
+
+void CMainDialog::scheduleRelisting() {
+    const std::chrono::milliseconds interval = session_.relistInterval();
+    if (interval <= std::chrono::milliseconds::zero()) {
+        relistTimer_->stop();
+        return;
+    }
+    if (!relistTimer_->isActive() || relistTimer_->intervalAsDuration() != interval)
+        relistTimer_->start(interval);
+}
+
+void CMainDialog::showNoticeLater(const char* text, const char* caption, MessageIcon icon) {
+    QMetaObject::invokeMethod(
+        this, [this, text, caption, icon] { boxes_.show(text, caption, MessageButtons::Ok, icon); },
+        Qt::QueuedConnection);
 }
 
 void CMainDialog::setTitle(std::string_view title) {

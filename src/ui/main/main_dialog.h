@@ -22,6 +22,7 @@ class QCheckBox;
 class QComboBox;
 class QPushButton;
 class QScrollBar;
+class QTimer;
 
 namespace tarvelo::ui {
 
@@ -152,6 +153,8 @@ class CMainDialog : public QDialog,
     // SessionHost: the device threads' notices, drained on this thread.
     void noteReceived(PackedMessage message) override;
     void serverLost() override;
+    void serverBack() override;
+    void devicesChanged(const DeviceListChanges& changes) override;
     void postInitSent(int part) override;
     MessageBoxes& messageBoxes() override { return boxes_; }
     // FileWindowHooks
@@ -164,6 +167,11 @@ class CMainDialog : public QDialog,
     void loadReferenceFiles();
     void checkDevices();
     void fillDeviceBoxes();
+    // Runs the session's listing of devices on its relist interval while it has one.
+    void scheduleRelisting();
+    // Shows a box once the drain that brought the notice has ended, so that the box's own event
+    // loop goes on draining (completions, notes) underneath it.
+    void showNoticeLater(const char* text, const char* caption, MessageIcon icon);
     void setUpToolTips();
     void offerRecoveredArrangement();
     bool forwardMouse(QWidget* source, QEvent* event);
@@ -181,6 +189,7 @@ class CMainDialog : public QDialog,
     int startKey_ = 0;
     FileCommands files_;
     std::unique_ptr<MidiNotePump> pump_;
+    QTimer* relistTimer_ = nullptr;
     UiNotePlayer player_;
     ComputerKeyboardPlay keyPlay_{session_.parts(), player_};
     QFont bandFont_;

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QScrollBar>
+#include <QTimer>
 
 #include "model/recovery_file.h"
 #include "ui/controls/stylish_button.h"
@@ -11,6 +12,7 @@
 #include "ui/main/keyboard_view.h"
 #include "ui/main/main_dialog.h"
 #include "ui/main/property_panel.h"
+#include "ui/main/property_panel_logic.h"
 #include "ui/resources/bitmaps.h"
 
 namespace tarvelo::ui {
@@ -61,6 +63,11 @@ bool CMainDialog::initialize() {
 
     checkDevices();
     fillDeviceBoxes();
+    connect(relistTimer_, &QTimer::timeout, this, [this] {
+        session_.followDevices();
+        scheduleRelisting();
+    });
+    scheduleRelisting();
     setUpToolTips();
 
     scrollBar_->setRange(0, kScrollMaximum);
@@ -148,11 +155,11 @@ void CMainDialog::fillDeviceBoxes() {
     {
         const QSignalBlocker block(inputBox_);
         inputBox_->clear();
-        for (const std::string& name : session_.devices().inputNames())
-            inputBox_->addItem(QString::fromStdString(name));
+        for (const std::string& entry : deviceBoxEntries(session_.devices(), false))
+            inputBox_->addItem(QString::fromStdString(entry));
         inputBox_->setCurrentIndex(inputBox_->count() > 0 ? 0 : -1);
     }
-    panel_->setOutputDevices(session_.devices().outputNames());
+    panel_->setOutputDevices(deviceBoxEntries(session_.devices(), true));
 }
 
 void CMainDialog::setUpToolTips() {

@@ -53,6 +53,7 @@ class MidiNotePump : public QObject {
             target_.onLongMessageDone(token);
         }
         void onServerLost() override { target_.onServerLost(); }
+        void onDevicesChanged() override { target_.onDevicesChanged(); }
 
       private:
         MailboxVisitor& target_;

@@ -4,10 +4,22 @@
 #include <cstdio>
 #include <vector>
 
+#include "midi/midi_device_set.h"
 #include "reference/parse_number_list.h"
 #include "session/live_session.h"
 
 namespace tarvelo::ui {
+
+std::vector<std::string> deviceBoxEntries(const MidiDeviceSet& devices, bool outputs) {
+    const std::vector<std::string>& names = outputs ? devices.outputNames() : devices.inputNames();
+    std::vector<std::string> entries;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        entries.push_back(names[i]);
+        if (!devices.isPresent(outputs, static_cast<int>(i)))
+            entries.back() += kAbsentDeviceMark;
+    }
+    return entries;
+}
 
 namespace {
 

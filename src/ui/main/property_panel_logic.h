@@ -6,10 +6,12 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tarvelo {
 class LiveSession;
-}
+class MidiDeviceSet;
+}  // namespace tarvelo
 
 namespace tarvelo::ui {
 
@@ -39,6 +41,12 @@ struct PanelRefresh {
 
     bool operator==(const PanelRefresh&) const = default;
 };
+
+// What a device box lists: every input (or output) device the arrangement knows, in index order,
+// so that a box's position is the device index; an absent device by its name followed by
+// kAbsentDeviceMark.
+inline constexpr std::string_view kAbsentDeviceMark = " (未接続)";
+std::vector<std::string> deviceBoxEntries(const MidiDeviceSet& devices, bool outputs);
 
 enum class PanelSpin { Channel, NoteShift, RangeLow, RangeHigh };
 enum class SpinArrow { Up, Down };                                 // up increases, down decreases

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
+#include <QComboBox>
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
@@ -21,6 +23,7 @@
 #include "ui/main/band_strip_view.h"
 #include "ui/main/keyboard_view.h"
 #include "ui/main/midi_note_pump.h"
+#include "ui/main/property_panel.h"
 #include "ui/main/qt_file_dialogs.h"
 #include "ui/main/qt_message_boxes.h"
 
@@ -149,6 +152,26 @@ TEST_F(MainWindowScreenshot, LongNameAndQtsOwnDialogs) {
     saveModal("main_open_dialog.png", [&] { dialogs.openFile(FileDialogOptions{}); });
     QCoreApplication::removeTranslator(translator);
     delete translator;
+}
+
+TEST_F(MainWindowScreenshot, AbsentDeviceInTheBoxes) {
+    loadFourParts();
+    // The synthesizer of "Strings" is switched off while the program runs.
+    rig.backend.removeOutput("Out2");
+    MainWindowRig::settle();
+    BandSelection& selection = rig.window->selection();
+    selection.clear();
+    selection.toggle(2);
+    rig.window->showBand(2);
+    rig.window->drawBands();
+    save("main_absent_device.png");
+    QComboBox* output = control<QComboBox>(*rig.window, control_id::kOutputDevice);
+    output->showPopup();
+    MainWindowRig::settle();
+    QWidget* popup = output->view()->window();
+    const QPixmap list = popup->grab();
+    EXPECT_TRUE(list.save(QDir(dir).filePath("main_absent_device_list.png")));
+    output->hidePopup();
 }
 
 TEST_F(MainWindowScreenshot, BoundaryDragAndSplitPreview) {

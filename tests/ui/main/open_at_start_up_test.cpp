@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <filesystem>
 
 #include "main_window_fixture.h"
@@ -67,11 +69,15 @@ TEST(OpenAtStartUp, LoadsTheFileAsOpenDoesAndReportsItsMissingDevice) {
     EXPECT_EQ(rig.title(), "song.trv - Tarvelo 1.0");
     EXPECT_EQ(rig.window->fileCommands().filePath(), rig.files.file("song.trv"));
     ASSERT_EQ(rig.window->session().parts().partCount(), 2);
-    // The missing device was replaced by device 0, where Part 1's program change went (after
-    // the silencing of the devices the load closed).
+    // The missing device is kept under its name, so Part 1's program change waits for it rather
+    // than reach another instrument; the device boxes offer it, marked absent.
+    EXPECT_EQ(rig.window->session().outputDeviceName(1), "Gone");
     const std::vector<PackedMessage> sent = rig.backend.shortMessages("Out0");
-    ASSERT_FALSE(sent.empty());
-    EXPECT_EQ(sent.back(), packMessage(0xC1, 9, 0xFF));
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), packMessage(0xC1, 9, 0xFF)), 0);
+    rig.backend.addOutput("Gone");
+    MainWindowRig::settle();
+    EXPECT_EQ(rig.backend.shortMessages("Gone"),
+              (std::vector<PackedMessage>{packMessage(0xC1, 9, 0xFF)}));
 }
 
 TEST(OpenAtStartUp, AFileThatCannotBeReadIsReportedAndTheWindowStartsOnANewArrangement) {

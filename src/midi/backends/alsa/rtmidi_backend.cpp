@@ -12,6 +12,10 @@ namespace tarvelo {
 namespace {
 
 using rtmidi::PortEntry;
+using namespace std::chrono_literals;
+
+// Often enough that a device plugged back in is open again well within a second.
+constexpr auto kRelistInterval = 500ms;
 
 // RtMidi reports problems through this instead of printing them or throwing; userData, when
 // given, is a flag raised by real errors (warnings are only noise here).
@@ -158,6 +162,10 @@ RtMidiBackend::RtMidiBackend(RtMidi::Api api, std::string clientName)
                                         : rtmidi::PortNaming::Plain) {}
 
 RtMidiBackend::~RtMidiBackend() = default;
+
+std::chrono::milliseconds RtMidiBackend::relistInterval() const {
+    return kRelistInterval;
+}
 
 bool RtMidiBackend::serviceReachable() const {
     // Asked first so that RtMidi does not get to print its complaint about a missing sequencer.

@@ -16,6 +16,9 @@ namespace tarvelo {
 // Windows or macOS). Device names are RtMidi's port names without the numbers the system
 // renumbers from run to run; our own ports are never listed.
 //
+// RtMidi announces no device changes, so the owner is asked to list the devices again twice a
+// second (a listing asks the sequencer for its clients and ports: a few cheap calls).
+//
 // Threads: RtMidi delivers input on a thread of its own, and the handler's sends from there go
 // through a connection of their own, never the one the user-interface thread sends through (an
 // RtMidi output is not safe to share between threads). Long messages leave synchronously, so
@@ -40,6 +43,7 @@ class RtMidiBackend final : public MidiBackend {
                                              InputHandler& handler) override;
     std::unique_ptr<MidiOutputPort> openOutput(const std::string& name,
                                                LongMessageListener& listener) override;
+    std::chrono::milliseconds relistInterval() const override;
 
     // The system's MIDI service answers (for ALSA: the sequencer opens).
     bool available();

@@ -4,6 +4,7 @@
 #include <jack/midiport.h>
 
 #include <chrono>
+#include <string_view>
 #include <thread>
 
 #include "midi/backends/jack/jack_session.h"
@@ -24,6 +25,8 @@ constexpr const char* kVirtualInputPort = "virtual in";
 constexpr auto kDrainTimeout = 1000ms;
 // How long a send waits for room when the queue is full.
 constexpr auto kQueueFullTimeout = 2000ms;
+// How often the owner lists devices, and so tries to reach a server, while there is none.
+constexpr auto kReconnectInterval = 1000ms;
 
 class JackInputPort final : public MidiInputPort {
   public:
@@ -128,7 +131,7 @@ class JackOutputPort final : public MidiOutputPort {
 
 JackBackend::JackBackend(std::string serverName, std::string clientName)
     : serverName_(std::move(serverName)), clientName_(std::move(clientName)) {
-    session_ = Session::open(serverName_, clientName_, lostListener_);
+    session_ = Session::open(serverName_, clientName_, lostListener_, changeListener_);
     frameClock_.session.store(session_.get(), std::memory_order_release);
 }
 
@@ -182,7 +185,7 @@ std::shared_ptr<Session> JackBackend::liveSession() {
         lostWithoutReconnect_ = true;
     }
     if (!session_) {
-        session_ = Session::open(serverName_, clientName_, lostListener_);
+        session_ = Session::open(serverName_, clientName_, lostListener_, changeListener_);
         if (session_) {
             lostWithoutReconnect_ = false;
             frameClock_.session.store(session_.get(), std::memory_order_release);
@@ -201,6 +204,16 @@ void JackBackend::setServerLostListener(ServerLostListener* listener) {
     lostListener_ = listener;
     if (session_)
         session_->setServerLostListener(listener);
+}
+
+void JackBackend::setDeviceChangeListener(DeviceChangeListener* listener) {
+    changeListener_ = listener;
+    if (session_)
+        session_->setDeviceChangeListener(listener);
+}
+
+std::chrono::milliseconds JackBackend::relistInterval() const {
+    return connected() ? std::chrono::milliseconds::zero() : kReconnectInterval;
 }
 
 bool JackBackend::connected() const {
@@ -252,6 +265,9 @@ std::vector<std::string> JackBackend::listPorts(unsigned long flags) {
     for (const char** p = ports; *p != nullptr; ++p) {
         jack_port_t* port = jack_port_by_name(client, *p);
         if (port != nullptr && jack_port_is_mine(client, port))
+            continue;
+        // Nor are the ports of this program's helper clients ("Tarvelo player").
+        if (std::string_view(*p).rfind(clientName_ + " ", 0) == 0)
             continue;
         names.emplace_back(*p);
     }

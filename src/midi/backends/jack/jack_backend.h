@@ -37,9 +37,13 @@ class Session;
 // so routing adds no latency. Messages sent from the user-interface thread are queued and go out
 // at the start of the next cycle.
 //
+// Other clients' ports that are registered, unregistered or renamed are announced to the device
+// change listener from JACK's notification thread.
+//
 // A server that goes away is survived: the listener hears of it once, sends become no-ops, and
 // the next listing of devices, once every port of the lost connection has been closed, connects to
-// a server again if one runs. The server is never started by us.
+// a server again if one runs. While there is no server, relistInterval() asks the owner to list
+// about once a second; a failed attempt returns at once. The server is never started by us.
 //
 // All functions run on the user-interface thread.
 class JackBackend final : public MidiBackend, private AudioHost {
@@ -60,6 +64,8 @@ class JackBackend final : public MidiBackend, private AudioHost {
                                                LongMessageListener& listener) override;
     bool serverLost() const override;
     void setServerLostListener(ServerLostListener* listener) override;
+    void setDeviceChangeListener(DeviceChangeListener* listener) override;
+    std::chrono::milliseconds relistInterval() const override;
     AudioHost* audioHost() override { return this; }
     // Reported from the process thread while the client runs, like the port's own completions.
     void reportLongMessageDone(LongMessageListener& listener, LongMessageToken token) override;
@@ -101,6 +107,7 @@ class JackBackend final : public MidiBackend, private AudioHost {
     std::string serverName_;
     std::string clientName_;
     ServerLostListener* lostListener_ = nullptr;
+    DeviceChangeListener* changeListener_ = nullptr;
     std::shared_ptr<jack::Session> session_;
     bool lostWithoutReconnect_ = false;
     FrameClock frameClock_;

@@ -137,7 +137,8 @@ void OutputState::finishCycle() noexcept {
 // ---- Session ----
 
 std::shared_ptr<Session> Session::open(const std::string& serverName, const std::string& clientName,
-                                       ServerLostListener* listener) {
+                                       ServerLostListener* lostListener,
+                                       DeviceChangeListener* changeListener) {
     silenceJackMessages();
     int options = JackNoStartServer;
     if (!serverName.empty())
@@ -150,9 +151,12 @@ std::shared_ptr<Session> Session::open(const std::string& serverName, const std:
 
     std::shared_ptr<Session> session(new Session());
     session->client_ = client;
-    session->lostListener_.store(listener, std::memory_order_release);
+    session->lostListener_.store(lostListener, std::memory_order_release);
+    session->changeListener_.store(changeListener, std::memory_order_release);
     jack_set_process_callback(client, &Session::processCallback, session.get());
     jack_on_shutdown(client, &Session::shutdownCallback, session.get());
+    jack_set_port_registration_callback(client, &Session::portRegistrationCallback, session.get());
+    jack_set_port_rename_callback(client, &Session::portRenameCallback, session.get());
     if (jack_activate(client) != 0) {
         session->closeClient();
         return nullptr;
@@ -303,6 +307,19 @@ void Session::shutdownCallback(void* arg) noexcept {
         listener->serverLost();
     }
     session->lossHandled_.store(true, std::memory_order_release);
+}
+
+void Session::portRegistrationCallback(jack_port_id_t, int, void* arg) noexcept {
+    static_cast<Session*>(arg)->announceDeviceChange();
+}
+
+void Session::portRenameCallback(jack_port_id_t, const char*, const char*, void* arg) noexcept {
+    static_cast<Session*>(arg)->announceDeviceChange();
+}
+
+void Session::announceDeviceChange() noexcept {
+    if (DeviceChangeListener* listener = changeListener_.load(std::memory_order_acquire))
+        listener->devicesChanged();
 }
 
 int Session::process(jack_nframes_t frames) noexcept {

@@ -77,8 +77,8 @@ class OutputState {
 // the hand-offs between the user-interface thread and the process thread. When the server goes
 // away the session is marked lost and stays so; the backend then opens a new one.
 //
-// Threads: the process callback runs on JACK's process thread; the shutdown callback on a JACK
-// thread of its own; everything else on the user-interface thread.
+// Threads: the process callback runs on JACK's process thread; the shutdown callback and the port
+// notifications on JACK threads of their own; everything else on the user-interface thread.
 class Session {
   public:
     static constexpr std::size_t kMaxInputs = 8;
@@ -87,7 +87,8 @@ class Session {
     // User-interface thread. Null when no server answers (none is ever started).
     static std::shared_ptr<Session> open(const std::string& serverName,
                                          const std::string& clientName,
-                                         ServerLostListener* listener);
+                                         ServerLostListener* lostListener,
+                                         DeviceChangeListener* changeListener);
     ~Session();
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
@@ -106,6 +107,9 @@ class Session {
     std::string clientName() const;
     void setServerLostListener(ServerLostListener* listener) noexcept {
         lostListener_.store(listener, std::memory_order_release);
+    }
+    void setDeviceChangeListener(DeviceChangeListener* listener) noexcept {
+        changeListener_.store(listener, std::memory_order_release);
     }
 
     // User-interface thread: makes a port visible to the process callback; false when every
@@ -161,6 +165,12 @@ class Session {
     Session() = default;
     static int processCallback(jack_nframes_t frames, void* arg) noexcept;
     static void shutdownCallback(void* arg) noexcept;
+    // JACK's notification thread: a port was registered, unregistered or renamed anywhere on the
+    // server (ours included; the owner's listing sorts that out).
+    static void portRegistrationCallback(jack_port_id_t port, int registered, void* arg) noexcept;
+    static void portRenameCallback(jack_port_id_t port, const char* oldName, const char* newName,
+                                   void* arg) noexcept;
+    void announceDeviceChange() noexcept;
     void renderAudio(jack_nframes_t frames) noexcept;
     int process(jack_nframes_t frames) noexcept;
 
@@ -169,6 +179,7 @@ class Session {
     std::atomic<bool> lostReported_{false};  // the listener hears of a loss once
     std::atomic<bool> lossHandled_{false};   // the shutdown callback has finished (release)
     std::atomic<ServerLostListener*> lostListener_{nullptr};
+    std::atomic<DeviceChangeListener*> changeListener_{nullptr};
     ProcessGate gate_;
 
     // Published ports. Written by the user-interface thread, read by the process thread; both

@@ -12,66 +12,102 @@ struct VirtualBackend::LogEntry {
 struct VirtualBackend::InputDevice {
     std::string name;
     bool refuseOpen = false;
-    // The open port's handler, or null. Written by the UI thread (seq_cst), read by inject().
+    bool present = true;
+    // Counts the device's arrivals; a port belongs to the one it was opened in. Test thread only.
+    std::uint64_t generation = 0;
+    // The open port's handler, or null. Written by the test thread (seq_cst), read by inject().
     std::atomic<InputHandler*> handler{nullptr};
     std::atomic<bool> started{false};
     CallbackGate gate;
+
+    // Test thread: no callback runs into the current handler once this returns.
+    void detach() {
+        started.store(false, std::memory_order_seq_cst);
+        handler.store(nullptr, std::memory_order_seq_cst);
+        gate.waitForQuiescence();
+    }
 };
 
 struct VirtualBackend::OutputDevice {
     std::string name;
     bool refuseOpen = false;
+    bool present = true;
+    // Counts the device's departures; a port sends only while it still matches the value it was
+    // opened with. Written by the test thread (release), read by the sending threads (acquire).
+    std::atomic<std::uint64_t> generation{0};
     std::atomic<bool> open{false};
 };
 
 class VirtualBackend::InputPort final : public MidiInputPort {
   public:
-    InputPort(InputDevice& device, InputHandler& handler) : device_(device) {
+    InputPort(InputDevice& device, InputHandler& handler)
+        : device_(device), generation_(device.generation) {
         device_.handler.store(&handler, std::memory_order_seq_cst);
     }
     ~InputPort() override {
-        device_.started.store(false, std::memory_order_seq_cst);
-        device_.handler.store(nullptr, std::memory_order_seq_cst);
-        device_.gate.waitForQuiescence();
+        // A device that left has already let go of this port's handler.
+        if (device_.generation == generation_)
+            device_.detach();
     }
-    void start() override { device_.started.store(true, std::memory_order_seq_cst); }
+    void start() override {
+        if (device_.generation == generation_)
+            device_.started.store(true, std::memory_order_seq_cst);
+    }
 
   private:
     InputDevice& device_;
+    const std::uint64_t generation_;
 };
 
 class VirtualBackend::OutputPort final : public MidiOutputPort {
   public:
     OutputPort(VirtualBackend& backend, int index, LongMessageListener& listener)
-        : backend_(backend), index_(index), listener_(listener) {
-        backend_.outputs_[static_cast<std::size_t>(index_)]->open.store(true,
-                                                                        std::memory_order_release);
+        : backend_(backend),
+          device_(*backend.outputs_[static_cast<std::size_t>(index)]),
+          index_(index),
+          listener_(listener),
+          generation_(device_.generation.load(std::memory_order_acquire)) {
+        device_.open.store(true, std::memory_order_release);
         backend_.record(RecordedEvent{RecordedEvent::Kind::Open, index_, 0, -1, false});
     }
     ~OutputPort() override {
         backend_.completeHeldOf(this);
-        backend_.record(RecordedEvent{RecordedEvent::Kind::Close, index_, 0, -1, false});
-        backend_.outputs_[static_cast<std::size_t>(index_)]->open.store(false,
-                                                                        std::memory_order_release);
+        if (live()) {
+            backend_.record(RecordedEvent{RecordedEvent::Kind::Close, index_, 0, -1, false});
+            device_.open.store(false, std::memory_order_release);
+        }
     }
     SendResult sendFromInput(PackedMessage message) noexcept override {
+        // A device that has gone takes nothing.
+        if (!live())
+            return SendResult::Dropped;
         return backend_.record(RecordedEvent{RecordedEvent::Kind::Short, index_, message, -1, true})
                    ? SendResult::Written
                    : SendResult::Dropped;
     }
     void sendShort(PackedMessage message) override {
-        backend_.record(RecordedEvent{RecordedEvent::Kind::Short, index_, message, -1, false});
+        if (live())
+            backend_.record(RecordedEvent{RecordedEvent::Kind::Short, index_, message, -1, false});
     }
     void sendLong(std::span<const std::uint8_t> bytes, LongMessageToken token) override {
-        const int longIndex = backend_.storeLong({bytes.begin(), bytes.end()});
-        backend_.record(RecordedEvent{RecordedEvent::Kind::Long, index_, 0, longIndex, false});
+        if (live()) {
+            const int longIndex = backend_.storeLong({bytes.begin(), bytes.end()});
+            backend_.record(RecordedEvent{RecordedEvent::Kind::Long, index_, 0, longIndex, false});
+        }
         backend_.completeLong(listener_, token, this);
     }
 
   private:
+    // Any thread: the device has not left since this port was opened.
+    bool live() const noexcept {
+        return device_.generation.load(std::memory_order_acquire) == generation_;
+    }
+
     VirtualBackend& backend_;
+    OutputDevice& device_;
     int index_;
     LongMessageListener& listener_;
+    const std::uint64_t generation_;
 };
 
 VirtualBackend::VirtualBackend(std::size_t logCapacity)
@@ -79,18 +115,94 @@ VirtualBackend::VirtualBackend(std::size_t logCapacity)
 
 VirtualBackend::~VirtualBackend() = default;
 
+namespace {
+
+// The first device of that name that is present (or, with present false, that has left); -1.
+template <typename Devices>
+int findDevice(const Devices& devices, const std::string& name, bool present) {
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        if (devices[i]->name == name && devices[i]->present == present)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+}  // namespace
+
 int VirtualBackend::addInput(std::string name) {
-    auto device = std::make_unique<InputDevice>();
-    device->name = std::move(name);
-    inputs_.push_back(std::move(device));
-    return static_cast<int>(inputs_.size()) - 1;
+    int index = findDevice(inputs_, name, false);
+    if (index >= 0) {
+        InputDevice& device = *inputs_[static_cast<std::size_t>(index)];
+        device.present = true;
+        ++device.generation;
+    } else {
+        auto device = std::make_unique<InputDevice>();
+        device->name = std::move(name);
+        inputs_.push_back(std::move(device));
+        index = static_cast<int>(inputs_.size()) - 1;
+    }
+    announce();
+    return index;
 }
 
 int VirtualBackend::addOutput(std::string name) {
-    auto device = std::make_unique<OutputDevice>();
-    device->name = std::move(name);
-    outputs_.push_back(std::move(device));
-    return static_cast<int>(outputs_.size()) - 1;
+    int index = findDevice(outputs_, name, false);
+    if (index >= 0) {
+        outputs_[static_cast<std::size_t>(index)]->present = true;
+    } else {
+        auto device = std::make_unique<OutputDevice>();
+        device->name = std::move(name);
+        outputs_.push_back(std::move(device));
+        index = static_cast<int>(outputs_.size()) - 1;
+    }
+    announce();
+    return index;
+}
+
+bool VirtualBackend::removeInput(const std::string& name) {
+    const int index = findDevice(inputs_, name, true);
+    if (index < 0)
+        return false;
+    InputDevice& device = *inputs_[static_cast<std::size_t>(index)];
+    device.present = false;
+    device.detach();
+    announce();
+    return true;
+}
+
+bool VirtualBackend::removeOutput(const std::string& name) {
+    const int index = findDevice(outputs_, name, true);
+    if (index < 0)
+        return false;
+    OutputDevice& device = *outputs_[static_cast<std::size_t>(index)];
+    device.present = false;
+    device.generation.fetch_add(1, std::memory_order_release);
+    device.open.store(false, std::memory_order_release);
+    announce();
+    return true;
+}
+
+bool VirtualBackend::renameInput(const std::string& oldName, std::string newName) {
+    const int index = findDevice(inputs_, oldName, true);
+    if (index < 0)
+        return false;
+    inputs_[static_cast<std::size_t>(index)]->name = std::move(newName);
+    announce();
+    return true;
+}
+
+bool VirtualBackend::renameOutput(const std::string& oldName, std::string newName) {
+    const int index = findDevice(outputs_, oldName, true);
+    if (index < 0)
+        return false;
+    outputs_[static_cast<std::size_t>(index)]->name = std::move(newName);
+    announce();
+    return true;
+}
+
+void VirtualBackend::announce() noexcept {
+    if (changeListener_ != nullptr)
+        changeListener_->devicesChanged();
 }
 
 void VirtualBackend::setRefuseOpen(const std::string& name, bool refuse) {
@@ -106,21 +218,25 @@ void VirtualBackend::setRefuseOpen(const std::string& name, bool refuse) {
 
 std::vector<std::string> VirtualBackend::inputNames() {
     std::vector<std::string> names;
-    for (const auto& d : inputs_)
-        names.push_back(d->name);
+    for (const auto& d : inputs_) {
+        if (d->present)
+            names.push_back(d->name);
+    }
     return names;
 }
 
 std::vector<std::string> VirtualBackend::outputNames() {
     std::vector<std::string> names;
-    for (const auto& d : outputs_)
-        names.push_back(d->name);
+    for (const auto& d : outputs_) {
+        if (d->present)
+            names.push_back(d->name);
+    }
     return names;
 }
 
 std::unique_ptr<MidiInputPort> VirtualBackend::openInput(const std::string& name,
                                                          InputHandler& handler) {
-    const int index = inputIndex(name);
+    const int index = findDevice(inputs_, name, true);
     if (index < 0)
         return nullptr;
     InputDevice& device = *inputs_[static_cast<std::size_t>(index)];
@@ -131,7 +247,7 @@ std::unique_ptr<MidiInputPort> VirtualBackend::openInput(const std::string& name
 
 std::unique_ptr<MidiOutputPort> VirtualBackend::openOutput(const std::string& name,
                                                            LongMessageListener& listener) {
-    const int index = outputIndex(name);
+    const int index = findDevice(outputs_, name, true);
     if (index < 0)
         return nullptr;
     if (outputs_[static_cast<std::size_t>(index)]->refuseOpen)

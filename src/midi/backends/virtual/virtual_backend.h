@@ -26,16 +26,30 @@ struct RecordedEvent {
 // from any one thread at a time (as the system's MIDI thread would), and every output's traffic
 // recorded in order. Long-message completions can be held back and released later.
 //
+// Devices come and go as on a real system: one that leaves is no longer listed and its open ports
+// go dead (their sends are lost, an input delivers nothing) until they are closed; one that comes
+// back under its old name takes its old index again, and must be opened anew. Each change is
+// announced to the device change listener, as JACK does.
+//
 // Recording is lock-free and allocation-free (a fixed log claimed with one atomic increment), so
-// the routing path stays real-time safe under test. Define devices before opening any.
+// the routing path stays real-time safe under test. Devices are added, removed and renamed on the
+// test thread, which is also the thread that opens and closes them.
 class VirtualBackend final : public MidiBackend {
   public:
     explicit VirtualBackend(std::size_t logCapacity = std::size_t{1} << 18);
     ~VirtualBackend() override;
 
-    // Test thread, before devices are opened. Return the new device's index.
+    // Test thread. A device arrives (or comes back, when one of that name left before: it keeps
+    // its index). Returns the device's index.
     int addInput(std::string name);
     int addOutput(std::string name);
+    // Test thread. The device leaves; false when no present device has that name.
+    bool removeInput(const std::string& name);
+    bool removeOutput(const std::string& name);
+    // Test thread. The device is listed under a new name from now on; its open ports go on
+    // working (as a renamed JACK port stays connected). False when no present device has oldName.
+    bool renameInput(const std::string& oldName, std::string newName);
+    bool renameOutput(const std::string& oldName, std::string newName);
     // Later opens of this device are refused (null), as a system may refuse them.
     void setRefuseOpen(const std::string& name, bool refuse);
 
@@ -47,6 +61,9 @@ class VirtualBackend final : public MidiBackend {
                                              InputHandler& handler) override;
     std::unique_ptr<MidiOutputPort> openOutput(const std::string& name,
                                                LongMessageListener& listener) override;
+    void setDeviceChangeListener(DeviceChangeListener* listener) override {
+        changeListener_ = listener;
+    }
 
     // Any one thread at a time: delivers a message to the input device's callback, as the MIDI
     // thread would. False when the device is not open and started.
@@ -66,8 +83,10 @@ class VirtualBackend final : public MidiBackend {
     // Sends lost because the log was full (a test should see 0).
     std::uint64_t overflowCount() const { return overflow_.load(std::memory_order_relaxed); }
 
+    // A port opened since the device last arrived is open on it.
     bool isOutputOpen(const std::string& name) const;
     bool isInputOpen(const std::string& name) const;
+    // The index a device has or had (also after it left); -1 for a name never seen.
     int outputIndex(const std::string& name) const;
     int inputIndex(const std::string& name) const;
 
@@ -91,13 +110,16 @@ class VirtualBackend final : public MidiBackend {
 
     // False when the log is full (the event is counted as an overflow instead).
     bool record(const RecordedEvent& event) noexcept;
+    void announce() noexcept;
     void completeLong(LongMessageListener& listener, LongMessageToken token,
                       const OutputPort* port);
     void completeHeldOf(const OutputPort* port);
     int storeLong(std::vector<std::uint8_t> bytes);
 
+    // Only grow, so indices stay; a device that left stays in place, marked absent.
     std::vector<std::unique_ptr<InputDevice>> inputs_;
     std::vector<std::unique_ptr<OutputDevice>> outputs_;
+    DeviceChangeListener* changeListener_ = nullptr;
 
     std::unique_ptr<LogEntry[]> log_;
     std::size_t logCapacity_;
