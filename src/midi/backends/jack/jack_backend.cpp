@@ -78,15 +78,18 @@ class JackOutputPort final : public MidiOutputPort {
         return state_->sendFromInput(message);
     }
 
+    // A send refused because the server has gone is no loss to report: the owner has heard
+    // that every device is silent.
     void sendShort(PackedMessage message) override {
-        if (!push(jack::QueuedMessage::shortMessage(message)))
+        if (!push(jack::QueuedMessage::shortMessage(message)) && !session_->lost())
             session_->countDropped(1);
     }
 
     void sendLong(std::span<const std::uint8_t> bytes, LongMessageToken token) override {
         if (push(jack::QueuedMessage::longMessage(bytes, token)))
             return;
-        session_->countDropped(1);
+        if (!session_->lost())
+            session_->countDropped(1);
         session_->handOver(state_->listener(), token);
     }
 
