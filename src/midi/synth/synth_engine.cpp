@@ -80,6 +80,10 @@ std::string SynthEngine::loadError() const {
 }
 
 void SynthEngine::sendFromOwner(PackedMessage message) noexcept {
+    // A note played before there is a sound would only come out late; everything else waits.
+    const std::uint8_t kind = statusOf(message) & 0xF0;
+    if ((kind == 0x80 || kind == 0x90) && state() == State::Loading)
+        return;
     if (!fromOwner_.push(message))
         dropped_.fetch_add(1, std::memory_order_relaxed);
 }
@@ -190,10 +194,15 @@ void SynthEngine::noteSilence(const float* left, const float* right,
 void SynthEngine::renderAudio(float* left, float* right, std::uint32_t frames) noexcept {
     std::fill(left, left + frames, 0.0f);
     std::fill(right, right + frames, 0.0f);
-    if (state() != State::Ready) {
-        // What reaches the synthesizer before its SoundFont is dropped; input that lives on
-        // this thread waits for it.
-        dropPending();
+    if (const State now = state(); now != State::Ready) {
+        // Notes that reach the synthesizer before its SoundFont are dropped; the owner's set-up
+        // waits for it (and goes when loading has failed), as does input that lives on this
+        // thread.
+        if (now == State::Loading) {
+            fromInput_.clear();
+        } else {
+            dropPending();
+        }
         noteSilence(left, right, frames);
         if (AudioTap* tap = tap_.load(std::memory_order_acquire))
             tap->onAudio(left, right, frames);

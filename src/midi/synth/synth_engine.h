@@ -37,7 +37,9 @@ class PeriodListener {
 // Only the render thread touches the FluidSynth instance once loading has finished, so
 // FluidSynth's own API lock is switched off; the other threads hand their messages over through
 // single-producer rings. The SoundFont loads on a thread of its own; until it has loaded, the
-// synthesizer renders silence and drops whatever reaches it.
+// synthesizer renders silence and drops the notes that reach it, while the owner's other messages
+// (programs, controllers, system-exclusive: a part's initial messages) wait in their ring and set
+// the sound up as soon as it has loaded, so that nothing sent at start-up is lost.
 //
 // FluidSynth preallocates its voices (polyphony) when the instance is created and keeps every
 // sample of the SoundFont in memory (no dynamic sample loading), so rendering, notes, controllers
@@ -62,7 +64,8 @@ class SynthEngine final : public AudioSource {
     const std::string& soundFontPath() const { return soundFontPath_; }
     std::uint32_t sampleRate() const { return sampleRate_; }
 
-    // User-interface thread: a short message, applied at the start of the next period.
+    // User-interface thread: a short message, applied at the start of the next period (the first
+    // after loading; a note sent while loading is dropped).
     void sendFromOwner(PackedMessage message) noexcept;
     // User-interface thread: a system-exclusive message (with its F0 and F7), copied; applied at
     // the start of the next period. False when it cannot be taken (too long, queue full).

@@ -50,10 +50,20 @@ TEST(SynthEngine, ANoteFromTheInputThreadSoundsFromItsFrameInThePeriod) {
     EXPECT_EQ(engine.activeVoices(), 0);
 }
 
-// A second of A4 on channel 1, after the given set-up.
-std::vector<float> noteAfter(const std::vector<std::vector<std::uint8_t>>& setUp) {
+// When a set-up is sent: once the SoundFont has loaded, or at once, while it loads (with a
+// period rendered meanwhile, as an audio thread would, and a key played too early to sound).
+enum class SetUp { Loaded, WhileLoading };
+
+// A second of A4 on channel 1, after the given set-up. Empty when the SoundFont loaded too fast
+// to send anything while it loaded.
+std::vector<float> noteAfter(const std::vector<std::vector<std::uint8_t>>& setUp,
+                             SetUp when = SetUp::Loaded) {
     SynthEngine engine(kSmallSoundFont, 48000);
-    EXPECT_EQ(engine.waitUntilLoaded(), SynthEngine::State::Ready);
+    std::array<float, 256> left{};
+    std::array<float, 256> right{};
+    if (when == SetUp::Loaded) {
+        EXPECT_EQ(engine.waitUntilLoaded(), SynthEngine::State::Ready);
+    }
     for (const auto& message : setUp) {
         if (message[0] == 0xF0) {
             EXPECT_TRUE(engine.sendExclusive(message));
@@ -61,15 +71,36 @@ std::vector<float> noteAfter(const std::vector<std::vector<std::uint8_t>>& setUp
             engine.sendFromOwner(packMessage(message[0], message[1], 0));
         }
     }
+    if (when == SetUp::WhileLoading) {
+        engine.sendFromOwner(packMessage(0x90, 60, 127));
+        engine.renderAudio(left.data(), right.data(), 256);
+        if (engine.state() != SynthEngine::State::Loading)
+            return {};
+        EXPECT_EQ(engine.waitUntilLoaded(), SynthEngine::State::Ready);
+    }
     engine.sendFromOwner(packMessage(0x90, 69, 100));
     std::vector<float> sound;
-    std::array<float, 256> left{};
-    std::array<float, 256> right{};
     for (int i = 0; i < 48000 / 256; ++i) {
         engine.renderAudio(left.data(), right.data(), 256);
         sound.insert(sound.end(), left.begin(), left.end());
     }
     return sound;
+}
+
+// A part's initial messages are sent as soon as its arrangement loads, which at start-up is
+// before the SoundFont has: they must still set the sound up, while a key played then stays
+// silent rather than sound late.
+TEST(SynthEngine, ASetUpSentWhileTheSoundFontLoadsTakesEffectOnceItHasLoaded) {
+    const std::vector<std::uint8_t> trumpet = {0xC0, 56};
+    const std::vector<std::uint8_t> gsReset = {0xF0, 0x41, 0x10, 0x42, 0x12, 0x40,
+                                               0x00, 0x7F, 0x00, 0x41, 0xF7};
+    // In order: the reset first, then the program it would otherwise undo.
+    const std::vector<float> expected = noteAfter({gsReset, trumpet});
+    ASSERT_NE(expected, noteAfter({}));
+    const std::vector<float> sound = noteAfter({gsReset, trumpet}, SetUp::WhileLoading);
+    if (sound.empty())
+        GTEST_SKIP() << "the SoundFont loaded before the first period";
+    EXPECT_EQ(sound, expected);
 }
 
 TEST(SynthEngine, GmGsAndXgResetsBringBackTheDefaultSound) {
