@@ -31,7 +31,7 @@ QRect KeyboardView::keyRect(int key) const {
     return QRect(x, kViewOriginY, kWhiteKeyWidth, kOctaveHeight);
 }
 
-void KeyboardView::showKey(PackedMessage message) {
+void KeyboardView::showKey(PackedMessage message, KeyRepaint repaint) {
     const int key = data1Of(message);
     if (key >= kKeyCount)
         return;
@@ -39,14 +39,13 @@ void KeyboardView::showKey(PackedMessage message) {
     if (pressed_[static_cast<std::size_t>(key)] == down)
         return;
     pressed_[static_cast<std::size_t>(key)] = down;
-    if (!updateQueued_) {
+    if (repaint == KeyRepaint::Queued && !updateQueued_) {
         updateQueued_ = true;
         QMetaObject::invokeMethod(this, &KeyboardView::updateChangedKeys, Qt::QueuedConnection);
     }
 }
 
-void KeyboardView::updateChangedKeys() {
-    updateQueued_ = false;
+QRegion KeyboardView::takeChangedKeys() {
     QRegion changed;
     for (std::size_t key = 0; key < pressed_.size(); ++key) {
         if (pressed_[key] == requested_[key])
@@ -55,8 +54,21 @@ void KeyboardView::updateChangedKeys() {
         changed +=
             keyRect(static_cast<int>(key)) & QRect(0, 0, kClipRight, kViewOriginY + kOctaveHeight);
     }
-    if (!changed.isEmpty())
+    return changed;
+}
+
+void KeyboardView::updateChangedKeys() {
+    updateQueued_ = false;
+    if (const QRegion changed = takeChangedKeys(); !changed.isEmpty())
         update(changed);
+}
+
+void KeyboardView::paintChangedKeys() {
+    // Painted within this call rather than through a posted update request: the batch is already
+    // one per display frame, and each further event-loop pass would cost the window a poll and a
+    // dispatch per frame.
+    if (const QRegion changed = takeChangedKeys(); !changed.isEmpty())
+        repaint(changed);
 }
 
 bool KeyboardView::keyPressed(int key) const {
@@ -78,12 +90,16 @@ void KeyboardView::paintEvent(QPaintEvent* event) {
     const QRect keyboardArea(0, 0, kClipRight, kViewOriginY + kOctaveHeight);
     for (const QRect& beside : event->region() - keyboardArea)
         p.fillRect(beside, palette().window());
-    p.setClipRegion(event->region());
-    p.setPen(palette::kFrame);
-    p.drawLine(0, 0, width() - 1, 0);
-    p.drawLine(0, 0, 0, height() - 1);
-    p.drawLine(0, height() - 1, width() - 1, height() - 1);
-    p.drawLine(width() - 1, 0, width() - 1, height() - 1);
+    // The frame only when the region reaches it: a key change never does, and four clipped lines
+    // would cost more than the key itself.
+    if (!rect().adjusted(1, 1, -1, -1).contains(event->region().boundingRect())) {
+        p.setClipRegion(event->region());
+        p.setPen(palette::kFrame);
+        p.drawLine(0, 0, width() - 1, 0);
+        p.drawLine(0, 0, 0, height() - 1);
+        p.drawLine(0, height() - 1, width() - 1, height() - 1);
+        p.drawLine(width() - 1, 0, width() - 1, height() - 1);
+    }
 
     // One dirty rectangle at a time: with a clip of many rectangles the raster engine cuts every
     // blit into many spans and hands them to worker threads, which costs far more than the few

@@ -15,7 +15,9 @@ namespace tarvelo::ui {
 // Views paint, handlers decide: the draw and show functions only record what to show and
 // schedule a repaint; several changes before the next event-loop pass cost one paint of the keys
 // that changed between the two paints (a key pressed and released in between is not painted).
-// User-interface thread only.
+// A caller that shows keys in batches of its own (the notes drained once per display frame) asks
+// for that paint itself at the end of each batch, which saves the event-loop passes of a queued
+// repaint. User-interface thread only.
 class KeyboardView : public QWidget {
     Q_OBJECT
 
@@ -30,9 +32,15 @@ class KeyboardView : public QWidget {
     // The whole picture again with every key released and no marker.
     void drawKeyboard();
 
+    // When the keys a showKey() changed are painted: at the end of this event-loop pass, or at
+    // the caller's next paintChangedKeys().
+    enum class KeyRepaint { Queued, OnRequest };
+
     // Shows one note message: a status of 90h or above with a velocity above 0 presses the key in
     // the first data byte; anything else (a note off, a note on with velocity 0) releases it.
-    void showKey(PackedMessage message);
+    void showKey(PackedMessage message, KeyRepaint repaint = KeyRepaint::Queued);
+    // Paints now the keys whose state changed since the last paint was asked for.
+    void paintChangedKeys();
 
     // Draws (visible) or removes (not visible) the marker of one band boundary: a red line that
     // follows the outline of the black key between the two keys.
@@ -51,8 +59,11 @@ class KeyboardView : public QWidget {
 
   private:
     QRect keyRect(int key) const;
+    // The keys whose state differs from what the last repaint request showed; they count as
+    // requested from now on.
+    QRegion takeChangedKeys();
     // Queued after the first key change of an event-loop pass: asks for the repaint of the keys
-    // whose state differs from what was last asked for.
+    // that changed.
     void updateChangedKeys();
 
     int originX_ = viewOriginXForPosition(7);

@@ -173,6 +173,8 @@ void CMainDialog::connectControls() {
     // The exit button only asks the window to close, exactly as the close box does.
     connect(exit_, &QPushButton::clicked, this,
             [this] { QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection); });
+    // Played notes come in batches, one per display frame; each batch is painted as it ends.
+    connect(pump_.get(), &MidiNotePump::notesDrained, keyboard_, &KeyboardView::paintChangedKeys);
     connect(scrollBar_, &QScrollBar::actionTriggered, this, [this](int action) {
         // The slider already shows where the action would go; the view decides where it goes.
         scrollKeyboard(scrollCodeForAction(action), scrollBar_->sliderPosition());
@@ -373,7 +375,8 @@ void CMainDialog::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void CMainDialog::noteReceived(PackedMessage message) {
-    showKey(message);
+    // Only the note pump's drains deliver these; it asks for the paint when the batch ends.
+    keyboard_->showKey(message, KeyboardView::KeyRepaint::OnRequest);
 }
 
 void CMainDialog::serverLost() {

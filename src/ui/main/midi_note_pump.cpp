@@ -37,7 +37,8 @@ void MidiNotePump::drain() {
     }
     draining_ = true;
     const auto start = std::chrono::steady_clock::now();
-    bool notes = mailbox_.drainPaced(counter_);
+    const bool delivered = mailbox_.drainPaced(counter_);
+    bool notes = delivered;
     // Nothing came during the last frame: let the next note wake the window again, unless some
     // slipped in before the wake-up was armed.
     if (!notes)
@@ -57,6 +58,8 @@ void MidiNotePump::drain() {
     stats_.totalDrain += took;
     if (took > stats_.longestDrain)
         stats_.longestDrain = took;
+    if (delivered)
+        emit notesDrained();
 }
 
 }  // namespace tarvelo::ui

@@ -40,6 +40,11 @@ class MidiNotePump : public QObject {
 
     const Stats& stats() const { return stats_; }
 
+  signals:
+    // After a drain that handed over at least one note: the end of a batch of notes, for a view
+    // that paints the batch at once.
+    void notesDrained();
+
   private:
     // Counts what passes on its way to the real visitor.
     class Counter final : public MailboxVisitor {
