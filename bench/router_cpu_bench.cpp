@@ -1,15 +1,25 @@
 // CPU cost of routing one MIDI message through the real program, next to a bare pass-through.
 //
 // For each period size it starts a private JACK server (dummy driver, 48 kHz, synchronous mode)
-// and, on it, three routers as separate processes:
+// and, on it, one after another, three routers as separate processes:
 //   - `tarvelo --headless` playing a one-part arrangement,
 //   - the `tarvelo` window (QT_QPA_PLATFORM=offscreen) on its first devices, so the keyboard
 //     picture lights the keys that are played,
-//   - a pass-through client of this benchmark's own that copies its input to its output.
-// A probe client in this process feeds the same stream of note ons and note offs into each router
-// and counts what comes back. Each router's process CPU time (user + system) is read over an idle
-// stretch and then over an equally long dense one; the difference divided by the messages that
-// came back is the net cost per routed message. The idle cost is reported as CPU time per second.
+//   - a pass-through client of this benchmark's own that copies its input to its output,
+//   - the same pass-through in a Qt program that lights the keys played in a window at the
+//     display's pace (bench/ui/lit_pass_through.cpp): the least a window showing the notes costs,
+//     the reference for the window's figure.
+// A probe in this process (a feeding client and a listening one) sends the same stream of note
+// ons and note offs into each router and counts what comes back. Each router's process CPU time
+// (user + system) is read over idle stretches and equally long dense ones, taking turns in a few
+// rounds; the difference divided by the messages that came back is the net cost per routed
+// message (the rounds' own figures show its scatter). The idle cost is reported as CPU time per
+// second.
+//
+// Each router is measured alone on the server, so that every one of them has the same place in
+// the graph (woken by the feeder, waking the listener): with several clients side by side JACK
+// runs them one after another, and the last in that chain pays for waking the server every cycle,
+// which is idle cost of its position rather than of its own.
 //
 // CPU time is read with the process CPU clock (nanoseconds; what /proc/<pid>/stat reports as
 // utime + stime in clock ticks); the user/system split from /proc/<pid>/stat is printed beside it.
@@ -17,8 +27,8 @@
 // The program's built-in synthesizer is left out (its SoundFont is set to a file that does not
 // exist), so that the figures are those of routing; --synth keeps it, rendering in every cycle.
 //
-// Usage: router_cpu_bench [--program PATH] [--data DIR] [--seconds S] [--rate MSGS_PER_S]
-//                         [--periods 256,64] [--synth]
+// Usage: router_cpu_bench [--program PATH] [--data DIR] [--seconds S] [--rounds R]
+//                         [--rate MSGS_PER_S] [--periods 256,64] [--synth]
 #include <fcntl.h>
 #include <jack/jack.h>
 #include <jack/midiport.h>
@@ -35,6 +45,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -161,35 +172,37 @@ CpuSample sampleCpu(pid_t pid) {
 // The probe: for each router one output port feeding it and one input port hearing it. Sends
 // note ons and note offs at a steady rate while asked to, spread over each cycle, the same stream
 // to every router, and counts the note messages that come back on each input.
+//
+// Feeding and hearing are two clients, so that the graph runs feeder -> routers -> listener with
+// every router in the same place in it. One client doing both would close a loop, and JACK would
+// then order the routers one after another by when they started; the last in such a chain pays
+// for waking the server each cycle, which would show as idle cost of whichever router came last.
 class Probe {
   public:
-    static constexpr int kRouters = 3;
+    static constexpr int kRouters = 4;
 
     Probe(const std::string& server, const char* const (&names)[kRouters]) {
-        client_ = openClient("probe", server);
-        if (client_ == nullptr)
+        feeder_ = openClient("probe", server);
+        listener_ = openClient("probe-ear", server);
+        if (feeder_ == nullptr || listener_ == nullptr)
             return;
         // Registered first, the window's pair are the first MIDI devices the server lists.
         for (int i = 0; i < kRouters; ++i) {
             const std::string name = names[i];
-            feeds_[i] = jack_port_register(client_, ("to-" + name).c_str(), JACK_DEFAULT_MIDI_TYPE,
+            feeds_[i] = jack_port_register(feeder_, ("to-" + name).c_str(), JACK_DEFAULT_MIDI_TYPE,
                                            JackPortIsOutput, 0);
-            hears_[i] = jack_port_register(client_, ("from-" + name).c_str(),
+            hears_[i] = jack_port_register(listener_, ("from-" + name).c_str(),
                                            JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
         }
-        jack_set_process_callback(client_, &Probe::process, this);
-        if (jack_activate(client_) != 0) {
-            jack_client_close(client_);
-            client_ = nullptr;
-        }
+        jack_set_process_callback(feeder_, &Probe::feed, this);
+        jack_set_process_callback(listener_, &Probe::hear, this);
+        if (jack_activate(feeder_) != 0 || jack_activate(listener_) != 0)
+            close();
     }
-    ~Probe() {
-        if (client_ != nullptr)
-            jack_client_close(client_);
-    }
+    ~Probe() { close(); }
 
-    bool ok() const { return client_ != nullptr; }
-    jack_client_t* client() const { return client_; }
+    bool ok() const { return feeder_ != nullptr && listener_ != nullptr; }
+    jack_client_t* client() const { return feeder_; }
     std::string feedPort(int router) const { return jack_port_name(feeds_[router]); }
     std::string hearPort(int router) const { return jack_port_name(hears_[router]); }
     bool connected(int router) const {
@@ -205,26 +218,45 @@ class Probe {
     std::uint64_t heard(int router) const { return heard_[router].load(std::memory_order_acquire); }
 
   private:
-    static int process(jack_nframes_t frames, void* arg) noexcept {
-        static_cast<Probe*>(arg)->run(frames);
+    void close() {
+        for (jack_client_t** client : {&feeder_, &listener_}) {
+            if (*client != nullptr)
+                jack_client_close(*client);
+            *client = nullptr;
+        }
+    }
+
+    static int feed(jack_nframes_t frames, void* arg) noexcept {
+        static_cast<Probe*>(arg)->send(frames);
+        return 0;
+    }
+    static int hear(jack_nframes_t frames, void* arg) noexcept {
+        static_cast<Probe*>(arg)->count(frames);
         return 0;
     }
 
-    void run(jack_nframes_t frames) noexcept {
-        void* out[kRouters];
+    // The listener's process thread.
+    void count(jack_nframes_t frames) noexcept {
         for (int i = 0; i < kRouters; ++i) {
-            out[i] = jack_port_get_buffer(feeds_[i], frames);
-            jack_midi_clear_buffer(out[i]);
             void* in = jack_port_get_buffer(hears_[i], frames);
-            const std::uint32_t count = jack_midi_get_event_count(in);
+            const std::uint32_t events = jack_midi_get_event_count(in);
             std::uint64_t notes = 0;
-            for (std::uint32_t e = 0; e < count; ++e) {
+            for (std::uint32_t e = 0; e < events; ++e) {
                 jack_midi_event_t event;
                 if (jack_midi_event_get(&event, in, e) == 0 && event.size == 3 &&
                     (event.buffer[0] & 0xE0) == 0x80)
                     ++notes;
             }
             heard_[i].fetch_add(notes, std::memory_order_release);
+        }
+    }
+
+    // The feeder's process thread.
+    void send(jack_nframes_t frames) noexcept {
+        void* out[kRouters];
+        for (int i = 0; i < kRouters; ++i) {
+            out[i] = jack_port_get_buffer(feeds_[i], frames);
+            jack_midi_clear_buffer(out[i]);
         }
         if (!sending_.load(std::memory_order_acquire)) {
             owed_ = 0;
@@ -247,12 +279,13 @@ class Probe {
         sent_.store(next, std::memory_order_release);
     }
 
-    jack_client_t* client_ = nullptr;
+    jack_client_t* feeder_ = nullptr;
+    jack_client_t* listener_ = nullptr;
     jack_port_t* feeds_[kRouters] = {};
     jack_port_t* hears_[kRouters] = {};
     std::atomic<bool> sending_{false};
     std::atomic<double> rate_{0};
-    double owed_ = 0;  // process thread: messages due but not yet sent
+    double owed_ = 0;  // feeder's process thread: messages due but not yet sent
     std::atomic<std::uint64_t> sent_{0};
     std::atomic<std::uint64_t> heard_[kRouters] = {};
 };
@@ -306,6 +339,7 @@ struct Options {
     std::string dataDir = TARVELO_DATA_SOURCE_DIR;
     double seconds = 10;
     double rate = 2800;
+    int rounds = 5;
     std::vector<int> periods{256, 64};
     bool synth = false;
 };
@@ -333,6 +367,71 @@ std::string scratchDirectory() {
     return made != nullptr ? made : "/tmp";
 }
 
+// What one router cost over idle and dense stretches, summed over rounds.
+struct Totals {
+    double idleCpu = 0;  // seconds of CPU time
+    double idleSeconds = 0;
+    double denseCpu = 0;
+    double denseSeconds = 0;
+    std::uint64_t sent = 0;
+    std::uint64_t routed = 0;
+    long denseUserTicks = 0;
+    long denseSystemTicks = 0;
+
+    // The dense stretches minus the same process idle for as long, per message routed.
+    double netPerMessage() const {
+        if (routed == 0 || idleSeconds <= 0)
+            return 0.0;
+        const double net = denseCpu - idleCpu * denseSeconds / idleSeconds;
+        return net / static_cast<double>(routed) * 1e6;
+    }
+    Totals& operator+=(const Totals& other) {
+        idleCpu += other.idleCpu;
+        idleSeconds += other.idleSeconds;
+        denseCpu += other.denseCpu;
+        denseSeconds += other.denseSeconds;
+        sent += other.sent;
+        routed += other.routed;
+        denseUserTicks += other.denseUserTicks;
+        denseSystemTicks += other.denseSystemTicks;
+        return *this;
+    }
+};
+
+double secondsOf(std::chrono::nanoseconds cpu) {
+    return std::chrono::duration<double>(cpu).count();
+}
+
+// One idle stretch, then one dense stretch at `rate`, of one router's process.
+Totals measureRound(Probe& probe, int router, pid_t pid, std::chrono::duration<double> stretch,
+                    double rate) {
+    Totals t;
+    const CpuSample idleStart = sampleCpu(pid);
+    auto begun = Clock::now();
+    std::this_thread::sleep_for(stretch);
+    t.idleSeconds = std::chrono::duration<double>(Clock::now() - begun).count();
+    const CpuSample idleEnd = sampleCpu(pid);
+    t.idleCpu = secondsOf(idleEnd.total - idleStart.total);
+
+    const std::uint64_t heardBefore = probe.heard(router);
+    const std::uint64_t sentBefore = probe.sent();
+    const CpuSample denseStart = sampleCpu(pid);
+    begun = Clock::now();
+    probe.startSending(rate);
+    std::this_thread::sleep_for(stretch);
+    probe.stopSending();
+    // A few cycles for the last messages to come back; the router's work on them counts.
+    std::this_thread::sleep_for(100ms);
+    t.denseSeconds = std::chrono::duration<double>(Clock::now() - begun).count();
+    const CpuSample denseEnd = sampleCpu(pid);
+    t.denseCpu = secondsOf(denseEnd.total - denseStart.total);
+    t.sent = probe.sent() - sentBefore;
+    t.routed = probe.heard(router) - heardBefore;
+    t.denseUserTicks = denseEnd.userTicks - denseStart.userTicks;
+    t.denseSystemTicks = denseEnd.systemTicks - denseStart.systemTicks;
+    return t;
+}
+
 // One period setting: server, routers, idle and dense stretches, one table. False on a failure
 // to set up, with the reason on stderr.
 bool measurePeriod(const Options& options, int period, const std::string& scratch) {
@@ -353,10 +452,11 @@ bool measurePeriod(const Options& options, int period, const std::string& scratc
         return false;
     }
 
-    enum Router { Window, Headless, Pass };
-    const char* const names[Probe::kRouters] = {"window", "headless", "pass"};
+    enum Router { Window, Headless, Pass, LitPass };
+    const char* const names[Probe::kRouters] = {"window", "headless", "pass", "litpass"};
     const char* const labels[Probe::kRouters] = {"tarvelo (window, keys lit)", "tarvelo --headless",
-                                                 "pass-through client"};
+                                                 "pass-through client",
+                                                 "Qt pass-through, keys lit"};
     Probe probe(server, names);
     if (!probe.ok()) {
         std::fprintf(stderr, "the probe could not connect to %s\n", server.c_str());
@@ -386,92 +486,100 @@ bool measurePeriod(const Options& options, int period, const std::string& scratc
     const std::string soundFont =
         options.synth ? std::string("BENCH_UNUSED=") : "TARVELO_SOUNDFONT=/nonexistent/none.sf2";
     const std::string suffix = "-" + std::to_string(period) + ".log";
-    // The window first: it opens the first input and output devices, the probe's window pair.
-    Child window({options.program, "--midi-api", "jack"},
-                 {serverVariable, soundFont, "QT_QPA_PLATFORM=offscreen"},
-                 scratch + "/window" + suffix, options.dataDir);
-    if (!waitFor([&] { return probe.connected(Window); }, 20s)) {
-        std::fprintf(stderr, "the window did not connect:\n%s\n", window.log().c_str());
-        return false;
-    }
-    Child headless({options.program, "--midi-api", "jack", "--headless", file},
-                   {serverVariable, soundFont}, scratch + "/headless" + suffix);
-    Child pass({selfPath(), "--pass-through", server}, {}, scratch + "/pass" + suffix);
-    const bool passReady = waitFor(
-        [&] { return jack_port_by_name(probe.client(), "passthrough:out") != nullptr; }, 10s);
-    if (passReady) {
-        jack_connect(probe.client(), probe.feedPort(Pass).c_str(), "passthrough:in");
-        jack_connect(probe.client(), "passthrough:out", probe.hearPort(Pass).c_str());
-    }
-    if (!passReady ||
-        !waitFor([&] { return probe.connected(Headless) && probe.connected(Pass); }, 20s)) {
-        std::fprintf(stderr, "a router did not connect:\n%s\n%s\n", headless.log().c_str(),
-                     pass.log().c_str());
-        return false;
-    }
-    const pid_t pids[Probe::kRouters] = {window.pid(), headless.pid(), pass.pid()};
 
-    // Let start-up work (initial messages, first paint) settle, then idle, then dense.
-    std::this_thread::sleep_for(2s);
-    const auto stretch = std::chrono::duration<double>(options.seconds);
-    CpuSample idleStart[Probe::kRouters];
-    CpuSample idleEnd[Probe::kRouters];
-    CpuSample denseStart[Probe::kRouters];
-    CpuSample denseEnd[Probe::kRouters];
-    for (int r = 0; r < Probe::kRouters; ++r)
-        idleStart[r] = sampleCpu(pids[r]);
-    auto begun = Clock::now();
-    std::this_thread::sleep_for(stretch);
-    const auto idleTook = Clock::now() - begun;
-    for (int r = 0; r < Probe::kRouters; ++r)
-        idleEnd[r] = sampleCpu(pids[r]);
+    // Connects a reference client's ports, trying until they are connected: the ports may exist
+    // before their client is active, and JACK refuses to connect them until it is.
+    auto wire = [&](const std::string& client) {
+        const Router router = client == "passthrough" ? Pass : LitPass;
+        waitFor(
+            [&] {
+                jack_connect(probe.client(), probe.feedPort(router).c_str(),
+                             (client + ":in").c_str());
+                jack_connect(probe.client(), (client + ":out").c_str(),
+                             probe.hearPort(router).c_str());
+                return probe.connected(router);
+            },
+            20s);
+    };
+    // Starts one router and waits until it is wired between the probe's ports for it.
+    auto start = [&](Router router) -> std::unique_ptr<Child> {
+        std::unique_ptr<Child> child;
+        switch (router) {
+            case Window:
+                // Alone with the probe, the window's first devices are the probe's window pair.
+                child = std::make_unique<Child>(
+                    std::vector<std::string>{options.program, "--midi-api", "jack"},
+                    std::vector<std::string>{serverVariable, soundFont,
+                                             "QT_QPA_PLATFORM=offscreen"},
+                    scratch + "/window" + suffix, options.dataDir);
+                break;
+            case Headless:
+                child =
+                    std::make_unique<Child>(std::vector<std::string>{options.program, "--midi-api",
+                                                                     "jack", "--headless", file},
+                                            std::vector<std::string>{serverVariable, soundFont},
+                                            scratch + "/headless" + suffix);
+                break;
+            case Pass:
+                child = std::make_unique<Child>(
+                    std::vector<std::string>{selfPath(), "--pass-through", server},
+                    std::vector<std::string>{}, scratch + "/pass" + suffix);
+                wire("passthrough");
+                break;
+            case LitPass:
+                child =
+                    std::make_unique<Child>(std::vector<std::string>{LIT_PASS_THROUGH, server},
+                                            std::vector<std::string>{"QT_QPA_PLATFORM=offscreen"},
+                                            scratch + "/litpass" + suffix);
+                wire("litpass");
+                break;
+        }
+        if (!waitFor([&] { return probe.connected(router); }, 20s)) {
+            std::fprintf(stderr, "%s did not connect:\n%s\n", labels[router], child->log().c_str());
+            return nullptr;
+        }
+        return child;
+    };
 
-    std::uint64_t heardBefore[Probe::kRouters];
-    for (int r = 0; r < Probe::kRouters; ++r) {
-        heardBefore[r] = probe.heard(r);
-        denseStart[r] = sampleCpu(pids[r]);
-    }
-    const std::uint64_t sentBefore = probe.sent();
-    begun = Clock::now();
-    probe.startSending(options.rate);
-    std::this_thread::sleep_for(stretch);
-    probe.stopSending();
-    // A few cycles for the last messages to come back; the routers' work on them counts.
-    std::this_thread::sleep_for(100ms);
-    const auto denseTook = Clock::now() - begun;
-    for (int r = 0; r < Probe::kRouters; ++r)
-        denseEnd[r] = sampleCpu(pids[r]);
-    const std::uint64_t sent = probe.sent() - sentBefore;
-
-    const double idleSeconds = std::chrono::duration<double>(idleTook).count();
-    const double denseSeconds = std::chrono::duration<double>(denseTook).count();
+    const auto stretch = std::chrono::duration<double>(options.seconds / options.rounds);
     std::printf(
-        "\n%d frames at %d Hz, synchronous: %.1f s idle, then %.1f s at %.0f messages/s "
-        "(%llu sent to each router)\n",
-        period, kSampleRate, idleSeconds, denseSeconds, options.rate,
-        static_cast<unsigned long long>(sent));
-    std::printf("  %-28s %8s %6s %14s %15s %14s %16s\n", "router", "routed", "lost",
-                "idle ms CPU/s", "dense ms CPU/s", "net us/message", "dense user/sys");
-    bool allAlive = true;
-    for (int r = 0; r < Probe::kRouters; ++r) {
-        const std::uint64_t routed = probe.heard(r) - heardBefore[r];
-        const double idleCpu =
-            std::chrono::duration<double>(idleEnd[r].total - idleStart[r].total).count();
-        const double denseCpu =
-            std::chrono::duration<double>(denseEnd[r].total - denseStart[r].total).count();
-        // The dense stretch minus the same process idle for as long.
-        const double net = denseCpu - idleCpu * denseSeconds / idleSeconds;
-        const double perMessage = routed > 0 ? net / static_cast<double>(routed) * 1e6 : 0.0;
-        std::printf("  %-28s %8llu %6lld %14.3f %15.3f %14.3f %9ld/%ld ticks\n", labels[r],
-                    static_cast<unsigned long long>(routed),
-                    static_cast<long long>(sent) - static_cast<long long>(routed),
-                    idleCpu / idleSeconds * 1e3, denseCpu / denseSeconds * 1e3, perMessage,
-                    denseEnd[r].userTicks - denseStart[r].userTicks,
-                    denseEnd[r].systemTicks - denseStart[r].systemTicks);
-        allAlive &= ::kill(pids[r], 0) == 0;
+        "\n%d frames at %d Hz, synchronous: each router alone between the probe's clients, %.0f s "
+        "idle and %.0f s at %.0f messages/s, in %d rounds\n",
+        period, kSampleRate, options.seconds, options.seconds, options.rate, options.rounds);
+    std::printf("  %-28s %8s %6s %14s %15s %14s %15s %13s\n", "router", "routed", "lost",
+                "idle ms CPU/s", "dense ms CPU/s", "net us/message", "rounds' range",
+                "dense usr/sys");
+    for (const Router router : {Window, Headless, Pass, LitPass}) {
+        const std::unique_ptr<Child> child = start(router);
+        if (child == nullptr)
+            return false;
+        const pid_t pid = child->pid();
+        // Let start-up work (initial messages, first paint) settle first.
+        std::this_thread::sleep_for(2s);
+        // Idle and dense stretches take turns, so that a slow drift of the machine falls on both
+        // alike; each round's own figure shows how much they scatter.
+        Totals totals;
+        double lowest = 1e300;
+        double highest = -1e300;
+        for (int round = 0; round < options.rounds; ++round) {
+            const Totals one = measureRound(probe, router, pid, stretch, options.rate);
+            totals += one;
+            lowest = std::min(lowest, one.netPerMessage());
+            highest = std::max(highest, one.netPerMessage());
+        }
+        std::printf("  %-28s %8llu %6lld %14.3f %15.3f %14.3f %7.2f..%-6.2f %6ld/%ld\n",
+                    labels[router], static_cast<unsigned long long>(totals.routed),
+                    static_cast<long long>(totals.sent) - static_cast<long long>(totals.routed),
+                    totals.idleCpu / totals.idleSeconds * 1e3,
+                    totals.denseCpu / totals.denseSeconds * 1e3, totals.netPerMessage(), lowest,
+                    highest, totals.denseUserTicks, totals.denseSystemTicks);
+        std::fflush(stdout);
+        if (!child->alive()) {
+            std::fprintf(stderr, "%s died:\n%s\n", labels[router], child->log().c_str());
+            return false;
+        }
     }
-    std::fflush(stdout);
-    return allAlive;
+    return true;
 }
 
 }  // namespace
@@ -495,6 +603,8 @@ int main(int argc, char** argv) {
             options.dataDir = value;
         } else if (option == "--seconds") {
             options.seconds = std::max(1.0, std::atof(value.c_str()));
+        } else if (option == "--rounds") {
+            options.rounds = std::max(1, std::atoi(value.c_str()));
         } else if (option == "--rate") {
             options.rate = std::max(1.0, std::atof(value.c_str()));
         } else if (option == "--periods") {
@@ -509,10 +619,11 @@ int main(int argc, char** argv) {
         }
     }
     if (args.size() % 2 == 1) {
-        std::fprintf(stderr,
-                     "usage: %s [--program PATH] [--data DIR] [--seconds S] [--rate N] "
-                     "[--periods 256,64] [--synth]\n",
-                     argv[0]);
+        std::fprintf(
+            stderr,
+            "usage: %s [--program PATH] [--data DIR] [--seconds S] [--rounds R] [--rate N] "
+            "[--periods 256,64] [--synth]\n",
+            argv[0]);
         return 2;
     }
     jack_set_error_function(quiet);

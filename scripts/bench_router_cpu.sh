@@ -9,5 +9,5 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 cmake --preset default >/dev/null
-cmake --build build -j"$(nproc)" --target tarvelo router_cpu_bench
+cmake --build build -j"$(nproc)" --target tarvelo router_cpu_bench lit_pass_through
 exec build/bench/router_cpu_bench "$@"
