@@ -44,6 +44,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -598,7 +599,8 @@ int main(int argc, char** argv) {
         const std::string& option = args[i];
         const std::string& value = args[i + 1];
         if (option == "--program") {
-            options.program = value;
+            // The window runs in the data directory: a relative path would not reach it there.
+            options.program = std::filesystem::absolute(value).string();
         } else if (option == "--data") {
             options.dataDir = value;
         } else if (option == "--seconds") {
