@@ -214,24 +214,31 @@ std::string Session::clientName() const {
     return jack_get_client_name(client_);
 }
 
-bool Session::publish(InputState& input) {
-    for (auto& slot : inputs_) {
-        if (slot.load(std::memory_order_seq_cst) == nullptr) {
-            slot.store(&input, std::memory_order_seq_cst);
-            return true;
-        }
+namespace {
+
+// User-interface thread: puts item into the first free slot and widens the walked range to cover
+// it. False when every slot is taken.
+template <typename T, std::size_t N>
+bool publishInto(std::array<std::atomic<T*>, N>& slots, std::atomic<std::size_t>& used, T& item) {
+    for (std::size_t i = 0; i < N; ++i) {
+        if (slots[i].load(std::memory_order_seq_cst) != nullptr)
+            continue;
+        slots[i].store(&item, std::memory_order_seq_cst);
+        if (used.load(std::memory_order_relaxed) <= i)
+            used.store(i + 1, std::memory_order_release);
+        return true;
     }
     return false;
 }
 
+}  // namespace
+
+bool Session::publish(InputState& input) {
+    return publishInto(inputs_, inputSlotsUsed_, input);
+}
+
 bool Session::publish(OutputState& output) {
-    for (auto& slot : outputs_) {
-        if (slot.load(std::memory_order_seq_cst) == nullptr) {
-            slot.store(&output, std::memory_order_seq_cst);
-            return true;
-        }
-    }
-    return false;
+    return publishInto(outputs_, outputSlotsUsed_, output);
 }
 
 bool Session::retire(InputState& input) {
@@ -332,15 +339,21 @@ int Session::process(jack_nframes_t frames) noexcept {
     while (handedOver_.pop(c))
         c.listener->longMessageDone(c.token);
 
+    // Only the slots that have held a port; see outputSlotsUsed_.
+    const std::span<std::atomic<OutputState*>> outputs(
+        outputs_.data(), outputSlotsUsed_.load(std::memory_order_acquire));
+    const std::span<std::atomic<InputState*>> inputs(
+        inputs_.data(), inputSlotsUsed_.load(std::memory_order_acquire));
+
     // Every output buffer is cleared before any input is routed into it.
-    for (auto& slot : outputs_) {
+    for (auto& slot : outputs) {
         if (OutputState* output = slot.load(std::memory_order_seq_cst))
             output->beginCycle();
     }
 
     std::array<InputCursor, kMaxInputs> cursors;
     std::size_t open = 0;
-    for (auto& slot : inputs_) {
+    for (auto& slot : inputs) {
         InputState* input = slot.load(std::memory_order_seq_cst);
         if (input == nullptr || !input->started.load(std::memory_order_acquire))
             continue;
@@ -360,7 +373,9 @@ int Session::process(jack_nframes_t frames) noexcept {
 
     renderAudio(frames);
 
-    for (auto& slot : outputs_) {
+    // Read again: a port published during the cycle may have written in it.
+    for (auto& slot :
+         std::span(outputs_.data(), outputSlotsUsed_.load(std::memory_order_acquire))) {
         if (OutputState* output = slot.load(std::memory_order_seq_cst))
             output->finishCycle();
     }

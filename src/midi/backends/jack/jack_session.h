@@ -186,6 +186,12 @@ class Session {
     // seq_cst (see ProcessGate).
     std::array<std::atomic<InputState*>, kMaxInputs> inputs_{};
     std::array<std::atomic<OutputState*>, kMaxOutputs> outputs_{};
+    // How many slots from the start have ever held a port: the process callback walks only
+    // those, so a session with a few ports does not read all 72 slots every cycle. Only grows.
+    // Stored (release) after the slot it covers; a callback that still reads the old bound
+    // only meets the new port one cycle later.
+    std::atomic<std::size_t> inputSlotsUsed_{0};
+    std::atomic<std::size_t> outputSlotsUsed_{0};
 
     // Completions the user-interface thread passes to the process thread to report. When full
     // the user-interface thread waits (bounded).
