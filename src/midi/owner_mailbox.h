@@ -96,9 +96,11 @@ class OwnerMailbox final : public LongMessageListener,
     }
 
     // User-interface thread: hands everything queued to the visitor, leaving the note wake-up as
-    // it is. True when there was at least one note.
-    bool drainPaced(MailboxVisitor& visitor) {
-        wake_.clear();
+    // it is. True when there was at least one note. A pass on the owner's own timer says so
+    // (WakeSignal::Woken::OnItsOwn) and then costs no system call while notes flow.
+    bool drainPaced(MailboxVisitor& visitor,
+                    WakeSignal::Woken woken = WakeSignal::Woken::ByDescriptor) {
+        wake_.clear(woken);
         bool anyNote = false;
         PackedMessage note = 0;
         while (notes_.pop(note)) {

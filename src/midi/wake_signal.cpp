@@ -25,7 +25,9 @@ void WakeSignal::notify() noexcept {
     [[maybe_unused]] const auto written = ::write(fd_, &one, sizeof one);
 }
 
-void WakeSignal::clear() noexcept {
+void WakeSignal::clear(Woken woken) noexcept {
+    if (woken == Woken::OnItsOwn && !pending_.load(std::memory_order_acquire))
+        return;
     // Consume the descriptor first, then re-arm: a notify that lands in between is not written to
     // the descriptor, but its item was queued before it and the drain that follows sees it.
     if (fd_ >= 0) {

@@ -10,7 +10,8 @@ MidiNotePump::MidiNotePump(OwnerMailbox& mailbox, MailboxVisitor& visitor, QObje
     const int fd = mailbox_.wakeSignal().fd();
     if (fd >= 0) {
         notifier_ = new QSocketNotifier(fd, QSocketNotifier::Read, this);
-        connect(notifier_, &QSocketNotifier::activated, this, &MidiNotePump::drain);
+        connect(notifier_, &QSocketNotifier::activated, this,
+                [this] { drainWoken(WakeSignal::Woken::ByDescriptor); });
     } else {
         poll_ = new QTimer(this);
         connect(poll_, &QTimer::timeout, this, &MidiNotePump::drain);
@@ -19,12 +20,16 @@ MidiNotePump::MidiNotePump(OwnerMailbox& mailbox, MailboxVisitor& visitor, QObje
     pace_ = new QTimer(this);
     pace_->setTimerType(Qt::PreciseTimer);
     pace_->setInterval(kDisplayInterval);
-    connect(pace_, &QTimer::timeout, this, &MidiNotePump::drain);
+    connect(pace_, &QTimer::timeout, this, [this] { drainWoken(WakeSignal::Woken::OnItsOwn); });
 }
 
 MidiNotePump::~MidiNotePump() = default;
 
 void MidiNotePump::drain() {
+    drainWoken(WakeSignal::Woken::ByDescriptor);
+}
+
+void MidiNotePump::drainWoken(WakeSignal::Woken woken) {
     // A visitor may open a message box, whose event loop must not drain again underneath it. A
     // wake-up that comes meanwhile stays pending: the notifier is muted until the outer drain
     // ends (muting it on every drain would cost two dispatcher calls a frame).
@@ -37,7 +42,7 @@ void MidiNotePump::drain() {
     }
     draining_ = true;
     const auto start = std::chrono::steady_clock::now();
-    const bool delivered = mailbox_.drainPaced(counter_);
+    const bool delivered = mailbox_.drainPaced(counter_, woken);
     bool notes = delivered;
     // Nothing came during the last frame: let the next note wake the window again, unless some
     // slipped in before the wake-up was armed.

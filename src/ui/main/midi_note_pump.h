@@ -46,6 +46,9 @@ class MidiNotePump : public QObject {
     void notesDrained();
 
   private:
+    // The drain itself; woken says whether the mailbox's descriptor woke it.
+    void drainWoken(WakeSignal::Woken woken);
+
     // Counts what passes on its way to the real visitor.
     class Counter final : public MailboxVisitor {
       public:
