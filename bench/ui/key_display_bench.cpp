@@ -55,7 +55,8 @@ int main(int argc, char** argv) {
     services.referenceFile = [](std::string_view name) {
         return std::filesystem::path(TARVELO_DATA_SOURCE_DIR) / name;
     };
-    tarvelo::ui::CMainDialog window(backend, std::move(services));
+    tarvelo::ui::MainWindowModel model(backend);
+    tarvelo::ui::CMainDialog window(model, std::move(services));
     if (!window.initialize()) {
         std::fprintf(stderr, "the window did not start\n");
         return 1;
@@ -68,7 +69,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no keyboard picture\n");
         return 1;
     }
-    tarvelo::ui::MidiNotePump& pump = window.notePump();
+    auto& pump = *window.findChild<tarvelo::ui::MidiNotePump*>(
+        QString::fromLatin1(tarvelo::ui::MidiNotePump::kObjectName));
 
     // The probe's stream: pairs of note on and note off walking over four octaves.
     std::uint64_t next = 0;

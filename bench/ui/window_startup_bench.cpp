@@ -28,7 +28,8 @@ Times startOnce(const char* soundFont) {
     tarvelo::synth::SynthOptions options;
     options.soundFont = soundFont;
     auto backend = tarvelo::addSynth(tarvelo::createBackend("internal"), options);
-    tarvelo::ui::CMainDialog window(*backend);
+    tarvelo::ui::MainWindowModel model(*backend);
+    tarvelo::ui::CMainDialog window(model);
     window.initialize();
     window.show();
     QApplication::processEvents();
@@ -58,8 +59,9 @@ int main(int argc, char** argv) {
             window.push_back(t.windowMs);
             loaded.push_back(t.soundFontMs);
         }
-        std::printf("%s: window shown after %.1f ms, SoundFont loaded after %.1f ms (median of %d)\n",
-                    soundFont, median(window), median(loaded), kStarts);
+        std::printf(
+            "%s: window shown after %.1f ms, SoundFont loaded after %.1f ms (median of %d)\n",
+            soundFont, median(window), median(loaded), kStarts);
     }
     return 0;
 }

@@ -38,7 +38,8 @@ int runGui(int argc, char** argv, const MidiOptions& options, const std::string&
         const StopSignals stopSignals;
         ui::MainDialogServices services;
         services.recoveryDirectory = defaultRecoveryDirectory();
-        ui::CMainDialog window(system->backend(), std::move(services));
+        ui::MainWindowModel model(system->backend());
+        ui::CMainDialog window(model, std::move(services));
         std::unique_ptr<QSocketNotifier> stop;
         if (stopSignals.fd() >= 0) {
             stop = std::make_unique<QSocketNotifier>(stopSignals.fd(), QSocketNotifier::Read);

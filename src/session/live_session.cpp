@@ -9,7 +9,12 @@
 namespace tarvelo {
 
 LiveSession::LiveSession(MidiBackend& backend, SessionHost& host, NoteDisplay display)
-    : host_(host), mailbox_(display), devices_(backend) {
+    : LiveSession(backend, display) {
+    host_ = &host;
+}
+
+LiveSession::LiveSession(MidiBackend& backend, NoteDisplay display)
+    : host_(nullptr), mailbox_(display), devices_(backend) {
     devices_.setInputHandler(&router_);
 }
 
@@ -43,7 +48,7 @@ std::optional<FileError> LiveSession::load(const std::string& path) {
         return read.error;
     devices_.initialize(&mailbox_);
     ResolvedArrangement resolved =
-        resolveDevices(*read.arrangement, devices_, host_.messageBoxes());
+        resolveDevices(*read.arrangement, devices_, host_->messageBoxes());
     parts_ = std::move(resolved.parts);
     openArrangement(resolved.inputDevice);
     return std::nullopt;
@@ -142,7 +147,7 @@ void LiveSession::shutdown() {
 }
 
 void LiveSession::onMidiNote(PackedMessage message) {
-    host_.noteReceived(message);
+    host_->noteReceived(message);
 }
 
 void LiveSession::onLongMessageDone(LongMessageToken token) {
@@ -154,7 +159,7 @@ void LiveSession::onServerLost() {
     // Nothing is listed while the server is away: every device is closed (so that the backend
     // may reach a server again) and waits, absent, under its name.
     devices_.refresh();
-    host_.serverLost();
+    host_->serverLost();
 }
 
 void LiveSession::followDevices() {
@@ -169,13 +174,13 @@ void LiveSession::followDevices() {
         // Back: the changes are the whole arrangement coming back, said once.
         serverAway_ = false;
         resendForReturnedOutputs(changes);
-        host_.serverBack();
+        host_->serverBack();
         return;
     }
     if (changes.empty())
         return;
     resendForReturnedOutputs(changes);
-    host_.devicesChanged(changes);
+    host_->devicesChanged(changes);
 }
 
 std::chrono::milliseconds LiveSession::relistInterval() const {

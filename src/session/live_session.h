@@ -33,6 +33,9 @@ class LiveSession final : public MailboxVisitor, private InitialMessageHost {
     // backend and host must outlive the session. No device is listed or opened yet. Without a
     // note display the input thread posts no notes at all (noteReceived is never called).
     LiveSession(MidiBackend& backend, SessionHost& host, NoteDisplay display = NoteDisplay::On);
+    // A session whose host comes later: a window built over a session its caller owns attaches
+    // itself before the session's first operation or drain, and detaches when it goes.
+    explicit LiveSession(MidiBackend& backend, NoteDisplay display = NoteDisplay::On);
     ~LiveSession() override;
     LiveSession(const LiveSession&) = delete;
     LiveSession& operator=(const LiveSession&) = delete;
@@ -128,6 +131,10 @@ class LiveSession final : public MailboxVisitor, private InitialMessageHost {
     // Silences and closes every device, the input first.
     void shutdown();
 
+    // Where the session's notices go from now on; null detaches (no operation or drain may then
+    // come until a host is attached again). host must outlive its attachment.
+    void attachHost(SessionHost* host) { host_ = host; }
+
     // MailboxVisitor: the device threads' notices, on this thread.
     void onMidiNote(PackedMessage message) override;
     void onLongMessageDone(LongMessageToken token) override;
@@ -136,11 +143,11 @@ class LiveSession final : public MailboxVisitor, private InitialMessageHost {
 
   private:
     // InitialMessageHost
-    void postInitSent(int part) override { host_.postInitSent(part); }
-    MessageBoxes& messageBoxes() override { return host_.messageBoxes(); }
+    void postInitSent(int part) override { host_->postInitSent(part); }
+    MessageBoxes& messageBoxes() override { return host_->messageBoxes(); }
     void reportUnsendable(int part, int index, PackedMessage message,
                           ShortMessageFault fault) override {
-        host_.reportUnsendable(part, index, message, fault);
+        host_->reportUnsendable(part, index, message, fault);
     }
 
     // Writes every route entry from the Parts (later Parts win where ranges overlap), one store
@@ -154,7 +161,7 @@ class LiveSession final : public MailboxVisitor, private InitialMessageHost {
     // Sends again the lists of the Parts whose output device is among those that came back.
     void resendForReturnedOutputs(const DeviceListChanges& changes);
 
-    SessionHost& host_;
+    SessionHost* host_;
     bool serverAway_ = false;
     PartList parts_;
     // Declared before the devices: they post into it until they are closed.

@@ -17,7 +17,7 @@ void BandStripView::drawBands(const std::vector<Part>& parts, const BandSelectio
     strip_ = QPixmap(std::max(stripWidth, 1), kStripHeight);
     strip_.fill(palette::kStripBackground);
     QPainter p(&strip_);
-    p.setFont(bandFont_);
+    p.setFont(font());
     const auto& selected = selection.entries();
     std::size_t cursor = 0;
     for (std::size_t i = 0; i < parts.size(); ++i) {

@@ -12,16 +12,14 @@
 namespace tarvelo::ui {
 
 // The band strip: one labelled rectangle per Part over the keys it covers, selected bands
-// highlighted. The strip is composed off screen whenever the bands change and copied in one
-// piece when painted, so dragging a boundary does not flicker.
+// highlighted, the names in the strip's font. The strip is composed off screen whenever the bands
+// change and copied in one piece when painted, so dragging a boundary does not flicker.
 // User-interface thread only.
 class BandStripView : public QWidget {
     Q_OBJECT
 
   public:
     explicit BandStripView(QWidget* parent = nullptr);
-
-    void setBandFont(const QFont& font) { bandFont_ = font; }
 
     // Composes the strip from the Parts (in list order), the selection and the view origin.
     // stripWidth is the width of the off-screen picture (the keyboard picture's client width).
@@ -40,7 +38,6 @@ class BandStripView : public QWidget {
     void paintEvent(QPaintEvent* event) override;
 
   private:
-    QFont bandFont_;
     QPixmap strip_;
     std::optional<int> guideX_;
 };

@@ -68,17 +68,20 @@ ScrollCode scrollCodeForAction(int action) {
 
 }  // namespace
 
-CMainDialog::CMainDialog(MidiBackend& backend, Services services, QWidget* parent)
+CMainDialog::CMainDialog(MainWindowModel& model, Services services, QWidget* parent)
     : QDialog(parent),
       services_(std::move(services)),
       boxes_(chooseService<QtMessageBoxes>(services_.messageBoxes, ownBoxes_, this)),
       dialogs_(chooseService<QtFileDialogs>(services_.fileDialogs, ownDialogs_, this)),
-      session_(backend, *this),
+      session_(model.session),
+      reference_(model.reference),
+      selection_(model.selection),
       files_(session_, boxes_, dialogs_, *this),
-      pump_(std::make_unique<MidiNotePump>(session_.mailbox(), session_)),
+      pump_(new MidiNotePump(session_.mailbox(), session_, this)),
       relistTimer_(new QTimer(this)),
       player_(session_.parts(), session_.devices(),
               [this](PackedMessage message) { showKey(message); }) {
+    session_.attachHost(this);
     setWindowTitle(QStringLiteral("Tarvelo"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -92,7 +95,8 @@ CMainDialog::CMainDialog(MidiBackend& backend, Services services, QWidget* paren
 
 CMainDialog::~CMainDialog() {
     // The pump goes first: nothing may drain into a half-destroyed window.
-    pump_.reset();
+    delete pump_;
+    session_.attachHost(nullptr);
 }
 
 void CMainDialog::createControls() {
@@ -174,7 +178,7 @@ void CMainDialog::connectControls() {
     connect(exit_, &QPushButton::clicked, this,
             [this] { QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection); });
     // Played notes come in batches, one per display frame; each batch is painted as it ends.
-    connect(pump_.get(), &MidiNotePump::notesDrained, keyboard_, &KeyboardView::paintChangedKeys);
+    connect(pump_, &MidiNotePump::notesDrained, keyboard_, &KeyboardView::paintChangedKeys);
     connect(scrollBar_, &QScrollBar::actionTriggered, this, [this](int action) {
         // The slider already shows where the action would go; the view decides where it goes.
         scrollKeyboard(scrollCodeForAction(action), scrollBar_->sliderPosition());

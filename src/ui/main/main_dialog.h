@@ -15,6 +15,7 @@
 #include "session/session_host.h"
 #include "ui/main/band_selection.h"
 #include "ui/main/keyboard_geometry.h"
+#include "ui/main/main_window_model.h"
 #include "ui/main/panel_editing.h"
 #include "ui/main/picture_mouse.h"
 
@@ -48,9 +49,10 @@ struct MainDialogServices {
 };
 
 // The main window: one fixed-size dialog with the file buttons, the input device box, the part
-// property panel, the band strip over the keyboard picture and the keyboard scroll bar. It owns
-// the live session (the arrangement and the MIDI devices), the reference tables and the file
-// commands, and drains the session's hand-off from the MIDI threads on the user-interface thread.
+// property panel, the band strip over the keyboard picture and the keyboard scroll bar. It shows
+// and edits a model its caller owns (the live session, the reference tables, the band selection),
+// is the session's host while it exists, runs the file commands and drains the session's hand-off
+// from the MIDI threads on the user-interface thread.
 //
 // The window only wires pieces together: drawing lives in the two picture views, the panel in
 // PropertyPanel and its handlers in PanelEditing, the file commands in FileCommands, mouse editing
@@ -66,7 +68,8 @@ class CMainDialog : public QDialog,
   public:
     using Services = MainDialogServices;
 
-    explicit CMainDialog(MidiBackend& backend, Services services = {}, QWidget* parent = nullptr);
+    // model outlives the window.
+    explicit CMainDialog(MainWindowModel& model, Services services = {}, QWidget* parent = nullptr);
     ~CMainDialog() override;
 
     // The start-up: reference files, controls, the device check, the device boxes and a new
@@ -79,17 +82,6 @@ class CMainDialog : public QDialog,
     // missing devices or a file that cannot be read stand over the window. A file that cannot be
     // read leaves the new arrangement. True when the file was loaded.
     bool openAtStartUp(const std::string& path);
-
-    // The arrangement and the window's state.
-    LiveSession& session() { return session_; }
-    const MidiReference& reference() const { return reference_; }
-    BandSelection& selection() { return selection_; }
-    FileCommands& fileCommands() { return files_; }
-    MidiNotePump& notePump() { return *pump_; }
-    const QFont& bandFont() const { return bandFont_; }
-    UiNotePlayer& notePlayer() { return player_; }
-    ComputerKeyboardPlay& keyboardPlay() { return keyPlay_; }
-    BandEditing& bandEditing() { return *bandEditing_; }
 
     // The controls that band editing reaches.
     BandStripView* bandStrip() const { return strip_; }
@@ -181,18 +173,18 @@ class CMainDialog : public QDialog,
     MessageBoxes& boxes_;
     std::unique_ptr<FileDialogs> ownDialogs_;
     FileDialogs& dialogs_;
-    LiveSession session_;
-    MidiReference reference_;
-    BandSelection selection_;
+    // The model's parts.
+    LiveSession& session_;
+    MidiReference& reference_;
+    BandSelection& selection_;
     KeyboardScroll scroll_;
     int stripWidth_ = 0;
     int startKey_ = 0;
     FileCommands files_;
-    std::unique_ptr<MidiNotePump> pump_;
+    MidiNotePump* pump_ = nullptr;  // a child, deleted first
     QTimer* relistTimer_ = nullptr;
     UiNotePlayer player_;
     ComputerKeyboardPlay keyPlay_{session_.parts(), player_};
-    QFont bandFont_;
     PictureMouseHandler* mouseHandler_ = nullptr;
     bool closedAtStartUp_ = false;
 

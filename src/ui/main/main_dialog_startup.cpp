@@ -52,8 +52,7 @@ bool CMainDialog::initialize() {
     panel_->channelMessageBox()->setChecked(false);
     hook_->setChecked(false);
 
-    bandFont_ = makeBandFont();
-    strip_->setBandFont(bandFont_);
+    strip_->setFont(makeBandFont());
 
     // The About entry is offered by the context menu and F1 (set up with the controls).
     setWindowIcon(applicationIcon());

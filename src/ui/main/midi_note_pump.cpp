@@ -7,6 +7,7 @@ namespace tarvelo::ui {
 
 MidiNotePump::MidiNotePump(OwnerMailbox& mailbox, MailboxVisitor& visitor, QObject* parent)
     : QObject(parent), mailbox_(mailbox), counter_(visitor, stats_) {
+    setObjectName(QString::fromLatin1(kObjectName));
     const int fd = mailbox_.wakeSignal().fd();
     if (fd >= 0) {
         notifier_ = new QSocketNotifier(fd, QSocketNotifier::Read, this);

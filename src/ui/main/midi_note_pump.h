@@ -28,8 +28,11 @@ class MidiNotePump : public QObject {
         std::chrono::nanoseconds totalDrain{0};
     };
 
+    // Named kObjectName.
     MidiNotePump(OwnerMailbox& mailbox, MailboxVisitor& visitor, QObject* parent = nullptr);
     ~MidiNotePump() override;
+
+    static constexpr const char* kObjectName = "midiNotePump";
 
     // How often notes are drained while they flow: one display frame.
     static constexpr std::chrono::milliseconds kDisplayInterval{16};

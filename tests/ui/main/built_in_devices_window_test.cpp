@@ -75,7 +75,8 @@ TEST(BuiltInDevicesWindow, InternalSystemListsOurDevicesAndWarnsOnlyWithoutASoun
         services.referenceFile = [dir = rig.references.path()](std::string_view name) {
             return dir / std::string(name);
         };
-        CMainDialog window(backend, services);
+        MainWindowModel model(backend);
+        CMainDialog window(model, services);
         const bool opened = window.initialize();
         EXPECT_EQ(opened, run.warnings.empty()) << run.soundFont;
         EXPECT_EQ(rig.boxes.texts(), run.warnings) << run.soundFont;
@@ -106,7 +107,8 @@ TEST(BuiltInDevicesWindow, AFilePlayedIntoTheVirtualInputLightsItsKeysAndSounds)
     services.referenceFile = [dir = rig.references.path()](std::string_view name) {
         return dir / std::string(name);
     };
-    CMainDialog window(backend, services);
+    MainWindowModel model(backend);
+    CMainDialog window(model, services);
     ASSERT_TRUE(window.initialize());
     window.show();
     ASSERT_EQ(backend.engine()->waitUntilLoaded(), synth::SynthEngine::State::Ready);

@@ -31,7 +31,7 @@ TEST(WindowDeviceBoxes, AbsentDevicesAreMarkedInPlaceAndTheSelectionStays) {
     a.parts.push_back(part);
     const std::string file = rig.files.file("sampler.trv");
     ASSERT_EQ(writeArrangementFile(file, a), std::nullopt);
-    ASSERT_TRUE(rig.window->fileCommands().openPath(file));
+    ASSERT_TRUE(rig.open(file));
     const QComboBox* output = control<QComboBox>(*rig.window, control_id::kOutputDevice);
     const QComboBox* input = inputDeviceBox(*rig.window);
     EXPECT_EQ(entries(output),

@@ -32,11 +32,12 @@ class WindowFiles : public ::testing::Test {
     }
 
     CMainDialog& w() { return *rig.window; }
+    LiveSession& session() { return rig.model.session; }
     std::string path(const std::string& name) { return rig.files.file(name); }
 
     // A change the user could have made: a split, then the mark.
     void change() {
-        w().session().split(0, 60);
+        session().split(0, 60);
         w().setModified(true);
     }
 
@@ -63,7 +64,7 @@ TEST_F(WindowFiles, SaveOnANeverSavedArrangementAsksForANameThenSavesThere) {
     EXPECT_TRUE(std::filesystem::exists(path("a.trv")));
 
     // A second save writes to the same path without a dialog.
-    w().session().setName(1, "Lead");
+    session().setName(1, "Lead");
     w().setModified(true);
     saveButton(w())->click();
     EXPECT_EQ(rig.dialogs.calls.size(), 1u);
@@ -88,9 +89,9 @@ TEST_F(WindowFiles, AFailedSaveIsReportedAndKeepsTheArrangementModified) {
     saveButton(w())->click();
     ASSERT_EQ(rig.boxes.shown.size(), 1u);
     EXPECT_EQ(rig.boxes.shown[0].buttons, MessageButtons::Ok);
-    EXPECT_TRUE(w().fileCommands().modified());
+    EXPECT_TRUE(rig.modified());
     EXPECT_EQ(rig.title(), "NewFile.trv* - Tarvelo 1.0");
-    EXPECT_TRUE(w().fileCommands().filePath().empty());
+    EXPECT_EQ(rig.shownFileName(), "NewFile.trv");
 }
 
 TEST_F(WindowFiles, OpenCancelledInTheDialogShowsNoPrompt) {
@@ -98,7 +99,7 @@ TEST_F(WindowFiles, OpenCancelledInTheDialogShowsNoPrompt) {
     rig.dialogs.answers.push_back(std::nullopt);
     openButton(w())->click();
     EXPECT_TRUE(rig.boxes.shown.empty());
-    EXPECT_EQ(w().session().parts().partCount(), 2);
+    EXPECT_EQ(session().parts().partCount(), 2);
     EXPECT_EQ(rig.title(), "NewFile.trv* - Tarvelo 1.0");
 }
 
@@ -112,28 +113,28 @@ TEST_F(WindowFiles, OpenAsksOnlyAfterAFileWasChosenAndCancelKeepsEverything) {
     EXPECT_EQ(rig.boxes.shown[0].caption, "Tarvelo");
     EXPECT_EQ(rig.boxes.shown[0].buttons, MessageButtons::YesNoCancel);
     EXPECT_EQ(rig.boxes.shown[0].icon, MessageIcon::Information);
-    EXPECT_EQ(w().session().parts().partCount(), 2);
-    EXPECT_EQ(w().fileCommands().fileName(), "NewFile.trv");
-    EXPECT_TRUE(w().fileCommands().modified());
+    EXPECT_EQ(session().parts().partCount(), 2);
+    EXPECT_EQ(rig.shownFileName(), "NewFile.trv");
+    EXPECT_TRUE(rig.modified());
 }
 
 TEST_F(WindowFiles, OpenRefreshesTheWindowAndSendsTheInitialMessages) {
     // An arrangement with two bands on input In1, Part 1 on Out2 with a program change.
     change();
-    w().session().setOutputDevice(1, 2);
+    session().setOutputDevice(1, 2);
     InitialMessage program;
     program.type = 0;
     program.status = 0xC0;
     program.data1 = 5;
-    w().session().messageList(1).append(program);
-    w().session().setInputDevice(1);
-    ASSERT_FALSE(w().session().save(path("two.trv")).has_value());
+    session().messageList(1).append(program);
+    session().setInputDevice(1);
+    ASSERT_FALSE(session().save(path("two.trv")).has_value());
 
     rig.boxes.answers.push_back(Answer::No);
     newButton(w())->click();  // modified: the prompt, answered No
     rig.boxes.shown.clear();
-    ASSERT_EQ(w().session().parts().partCount(), 1);
-    w().selection().toggle(0);  // leave the selection in a state the load must reset
+    ASSERT_EQ(session().parts().partCount(), 1);
+    rig.model.selection.toggle(0);  // leave the selection in a state the load must reset
     rig.backend.clearRecords();
 
     rig.dialogs.answers.push_back(path("two.trv"));
@@ -142,8 +143,8 @@ TEST_F(WindowFiles, OpenRefreshesTheWindowAndSendsTheInitialMessages) {
 
     EXPECT_TRUE(rig.boxes.shown.empty());
     EXPECT_EQ(rig.title(), "two.trv - Tarvelo 1.0");
-    ASSERT_EQ(w().session().parts().partCount(), 2);
-    EXPECT_EQ(w().selection().entries(), std::vector<int>{0});
+    ASSERT_EQ(session().parts().partCount(), 2);
+    EXPECT_EQ(rig.model.selection.entries(), std::vector<int>{0});
     EXPECT_EQ(inputDeviceBox(w())->currentIndex(), 1);
     EXPECT_EQ(panel(w())->nameEdit()->text(), "Part1");
     EXPECT_EQ(panel(w())->rangeHighEdit()->text(), "3Bh");
@@ -161,9 +162,9 @@ TEST_F(WindowFiles, AFailedReadIsReportedAndKeepsTheCurrentArrangement) {
     openButton(w())->click();
     ASSERT_EQ(rig.boxes.shown.size(), 1u);
     EXPECT_EQ(rig.boxes.shown[0].buttons, MessageButtons::Ok);
-    EXPECT_EQ(w().session().parts().partCount(), 2);
+    EXPECT_EQ(session().parts().partCount(), 2);
     EXPECT_EQ(rig.title(), "NewFile.trv - Tarvelo 1.0");
-    EXPECT_TRUE(w().fileCommands().filePath().empty());
+    EXPECT_EQ(rig.shownFileName(), "NewFile.trv");
 }
 
 TEST_F(WindowFiles, NewOnAModifiedArrangementWithAPathAsksForANewName) {
@@ -179,16 +180,16 @@ TEST_F(WindowFiles, NewOnAModifiedArrangementWithAPathAsksForANewName) {
     EXPECT_TRUE(rig.dialogs.calls[1].save);
     EXPECT_TRUE(std::filesystem::exists(path("b.trv")));
     EXPECT_EQ(rig.title(), "NewFile.trv - Tarvelo 1.0");
-    EXPECT_EQ(w().session().parts().partCount(), 1);
-    EXPECT_EQ(w().selection().entries(), std::vector<int>{0});
+    EXPECT_EQ(session().parts().partCount(), 1);
+    EXPECT_EQ(rig.model.selection.entries(), std::vector<int>{0});
 }
 
 TEST_F(WindowFiles, NewCancelledAtThePromptChangesNothing) {
     change();
     rig.boxes.answers.push_back(Answer::Cancel);
     newButton(w())->click();
-    EXPECT_EQ(w().session().parts().partCount(), 2);
-    EXPECT_TRUE(w().fileCommands().modified());
+    EXPECT_EQ(session().parts().partCount(), 2);
+    EXPECT_TRUE(rig.modified());
 }
 
 TEST_F(WindowFiles, ClosingAnUnchangedArrangementClosesWithoutAPrompt) {
@@ -202,7 +203,7 @@ TEST_F(WindowFiles, ClosingAChangedArrangementAsksAndCancelKeepsTheWindow) {
     rig.boxes.answers.push_back(Answer::Cancel);
     EXPECT_FALSE(w().close());
     EXPECT_TRUE(w().isVisible());
-    EXPECT_TRUE(w().fileCommands().modified());
+    EXPECT_TRUE(rig.modified());
     EXPECT_EQ(rig.boxes.texts(), std::vector<std::string>{kPromptText});
 
     rig.boxes.answers.push_back(Answer::No);

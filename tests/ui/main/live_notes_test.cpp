@@ -82,7 +82,7 @@ TEST(LiveNotes, NotesFromTheMidiThreadPressAndReleaseTheirKeys) {
 TEST(LiveNotes, TheKeyShownIsTheKeyPlayedNotTheTransposedOne) {
     MainWindowRig rig;
     ASSERT_TRUE(rig.start());
-    rig.window->session().setNoteShift(0, 12);
+    rig.model.session.setNoteShift(0, 12);
     std::thread midi([&] { rig.backend.inject(0, packMessage(0x90, 48, 90)); });
     midi.join();
     ASSERT_TRUE(runUntil([&] { return keyboardView(*rig.window)->keyPressed(48); }, 2000));
@@ -107,7 +107,7 @@ TEST(LiveNotes, ABurstOfAThousandNotesASecondKeepsTheWindowCaughtUp) {
     MainWindowRig rig;
     ASSERT_TRUE(rig.start());
     rig.window->show();
-    MidiNotePump& pump = rig.window->notePump();
+    MidiNotePump& pump = notePump(*rig.window);
     const KeyboardView& keyboard = *keyboardView(*rig.window);
     const PaintCounter paints(*keyboardView(*rig.window));
 
@@ -152,7 +152,7 @@ TEST(LiveNotes, ABurstOfAThousandNotesASecondKeepsTheWindowCaughtUp) {
     }
     midi.join();
 
-    EXPECT_EQ(rig.window->session().mailbox().droppedNotes(), 0u);
+    EXPECT_EQ(rig.model.session.mailbox().droppedNotes(), 0u);
     ASSERT_EQ(pump.stats().notes, static_cast<std::uint64_t>(kNotes));
     // Drained at the display's pace (about 60 times a second), not once per note: a slower
     // machine only drains less often.
@@ -209,7 +209,7 @@ TEST(LiveNotes, AFloodIsDrainedInFewPassesWithOnePaintEach) {
     ASSERT_TRUE(rig.start());
     rig.window->show();
     QCoreApplication::processEvents();
-    MidiNotePump& pump = rig.window->notePump();
+    MidiNotePump& pump = notePump(*rig.window);
     const KeyboardView& keyboard = *keyboardView(*rig.window);
     const auto drainsBefore = pump.stats().drains;
     const PaintCounter paints(*keyboardView(*rig.window));
@@ -228,7 +228,7 @@ TEST(LiveNotes, AFloodIsDrainedInFewPassesWithOnePaintEach) {
     std::printf("[ flood    ] %d notes: %llu drains, %d keyboard paints, longest drain %.2f ms\n",
                 kNotes, static_cast<unsigned long long>(drains), painted,
                 std::chrono::duration<double, std::milli>(pump.stats().longestDrain).count());
-    EXPECT_EQ(rig.window->session().mailbox().droppedNotes(), 0u);
+    EXPECT_EQ(rig.model.session.mailbox().droppedNotes(), 0u);
     EXPECT_LE(drains, 3u);
     EXPECT_LE(painted, static_cast<int>(drains) + 1);
     for (int key = 0; key < 128; ++key)

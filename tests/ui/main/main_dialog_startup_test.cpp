@@ -36,21 +36,21 @@ TEST(MainWindowStartUp, OpensOnANewArrangementWithPartOneSelected) {
 
     EXPECT_TRUE(rig.boxes.shown.empty());
     EXPECT_EQ(rig.title(), "NewFile.trv - Tarvelo 1.0");
-    EXPECT_FALSE(w.fileCommands().modified());
-    EXPECT_TRUE(w.fileCommands().filePath().empty());
+    EXPECT_FALSE(rig.modified());
+    EXPECT_EQ(rig.shownFileName(), "NewFile.trv");
 
-    const PartList& parts = w.session().parts();
+    const PartList& parts = rig.model.session.parts();
     ASSERT_EQ(parts.partCount(), 1);
     EXPECT_EQ(parts.partAt(0).name, "Part1");
     EXPECT_EQ(parts.partAt(0).lowKey, 0);
     EXPECT_EQ(parts.partAt(0).highKey, 127);
     EXPECT_EQ(parts.targetPart(), 0);
-    EXPECT_EQ(w.session().devices().inputDevice(), 0);
+    EXPECT_EQ(rig.model.session.devices().inputDevice(), 0);
     EXPECT_TRUE(rig.backend.isInputOpen("In0"));
     EXPECT_TRUE(rig.backend.isOutputOpen("Out0"));
 
-    EXPECT_EQ(w.selection().entries(), std::vector<int>{0});
-    EXPECT_EQ(w.selection().current(), 0);
+    EXPECT_EQ(rig.model.selection.entries(), std::vector<int>{0});
+    EXPECT_EQ(rig.model.selection.current(), 0);
     EXPECT_FALSE(joinButton(w)->isEnabled());
     EXPECT_FALSE(splitButton(w)->checked());
 }
@@ -80,7 +80,7 @@ TEST(MainWindowStartUp, NewListsTheDevicesAgainAndTheBoxesFollow) {
     panel(w)->outputBox()->setCurrentIndex(2);
     emit panel(w)->outputBox()->activated(2);
     EXPECT_TRUE(rig.backend.isOutputOpen("Out late"));
-    EXPECT_EQ(w.session().parts().partAt(0).outputDevice, 2);
+    EXPECT_EQ(rig.model.session.parts().partAt(0).outputDevice, 2);
 }
 
 TEST(MainWindowStartUp, PanelShowsPartOneWithHexDisplayOn) {
@@ -170,7 +170,7 @@ TEST(MainWindowStartUp, UsesJapaneseFacesForTheWindowAndTheBandNames) {
     MainWindowRig rig;
     ASSERT_TRUE(rig.start());
     EXPECT_EQ(QFontInfo(rig.window->font()).family(), "IPAPGothic");
-    const QFontInfo band(rig.window->bandFont());
+    const QFontInfo band(bandStrip(*rig.window)->font());
     EXPECT_EQ(band.family(), "IPAGothic");
     EXPECT_EQ(band.pixelSize(), 15);
 }
@@ -208,8 +208,8 @@ TEST(MainWindowStartUp, AMissingControllerFileIsReportedAndTheWindowOpens) {
     EXPECT_EQ(rig.boxes.shown[0].text, "Error : LoadControlChangeReference");
     EXPECT_EQ(rig.boxes.shown[0].caption, "") << "the application title";
     EXPECT_EQ(rig.boxes.shown[0].buttons, MessageButtons::Ok);
-    EXPECT_GT(rig.window->reference().messageCount(), 0);
-    EXPECT_EQ(rig.window->reference().controllerCount(), 0);
+    EXPECT_GT(rig.model.reference.messageCount(), 0);
+    EXPECT_EQ(rig.model.reference.controllerCount(), 0);
 }
 
 TEST(MainWindowStartUp, BothReferenceFilesMissingAreReportedInOrderBeforeTheDeviceCheck) {

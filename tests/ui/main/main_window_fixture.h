@@ -23,6 +23,7 @@
 #include "ui/main/dialog_layout.h"
 #include "ui/main/keyboard_view.h"
 #include "ui/main/main_dialog.h"
+#include "ui/main/midi_note_pump.h"
 #include "ui/main/property_panel.h"
 
 namespace tarvelo::ui {
@@ -71,6 +72,9 @@ inline QPushButton* exitButton(const CMainDialog& w) {
 }
 inline PropertyPanel* panel(const CMainDialog& w) {
     return w.findChild<PropertyPanel*>(QString::fromLatin1(kPropertyPanelName));
+}
+inline MidiNotePump& notePump(const CMainDialog& w) {
+    return *w.findChild<MidiNotePump*>(QString::fromLatin1(MidiNotePump::kObjectName));
 }
 inline CChInitDialog* initialMessageEditor(const CMainDialog& w) {
     return w.findChild<CChInitDialog*>();
@@ -142,11 +146,30 @@ struct MainWindowRig {
             return dir / std::string(name);
         };
         services.recoveryDirectory = recoveryDirectory;
-        window = std::make_unique<CMainDialog>(backend, services);
+        window = std::make_unique<CMainDialog>(model, services);
         return window->initialize();
     }
 
     std::string title() const { return window->windowTitle().toStdString(); }
+    // The file name the title shows, and whether it shows the modified mark after it.
+    std::string shownFileName() const {
+        std::string name = title().substr(0, title().size() - FileCommands::kTitleSuffix.size());
+        if (!name.empty() && name.back() == '*')
+            name.pop_back();
+        return name;
+    }
+    bool modified() const {
+        return title().size() > FileCommands::kTitleSuffix.size() &&
+               title()[title().size() - FileCommands::kTitleSuffix.size() - 1] == '*';
+    }
+
+    // Opens the arrangement file at path as the user does, through the Open button and its file
+    // dialog. True when the window then shows that file.
+    bool open(const std::string& path) {
+        dialogs.answers.push_back(path);
+        control<CStylishButton>(*window, control_id::kOpen)->click();
+        return shownFileName() == std::filesystem::path(path).filename().string();
+    }
 
     // Lets queued events (posted closes, repaints, drains) run.
     static void settle() {
@@ -155,6 +178,7 @@ struct MainWindowRig {
     }
 
     VirtualBackend backend;
+    MainWindowModel model{backend};  // what the window shows, outliving it as in the program
     tarvelo::testing::ScriptedMessageBoxes boxes;
     ScriptedFileDialogs dialogs;
     tarvelo::testing::TempDir references;

@@ -26,7 +26,7 @@ class PanelShow : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(rig.start());
-        LiveSession& session = rig.window->session();
+        LiveSession& session = rig.model.session;
         session.split(0, 60);
         session.split(1, 72);
         session.setNoteShift(1, -12);
@@ -54,7 +54,7 @@ TEST_F(PanelShow, FillsEveryFieldFromTheBandWithoutCountingAsAnEdit) {
     EXPECT_TRUE(panel().rangeHighEdit()->isEnabled());
     EXPECT_FALSE(panel().channelMessageBox()->isChecked()) << "Part 0 is the target";
     EXPECT_EQ(edited.count(), 0);
-    EXPECT_FALSE(rig.window->fileCommands().modified());
+    EXPECT_FALSE(rig.modified());
 }
 
 TEST_F(PanelShow, TheLastBandsHighKeyCannotBeTyped) {
@@ -64,7 +64,7 @@ TEST_F(PanelShow, TheLastBandsHighKeyCannotBeTyped) {
 }
 
 TEST_F(PanelShow, ALongNameIsShownFromItsStart) {
-    rig.window->session().setName(2, "Lead synthesizer with a long name, layered");
+    rig.model.session.setName(2, "Lead synthesizer with a long name, layered");
     rig.window->show();
     rig.window->showBand(2);
     EXPECT_EQ(panel().nameEdit()->cursorPosition(), 0);
@@ -85,10 +85,10 @@ TEST_F(PanelShow, DecimalDisplayAndARangeDuringADrag) {
 }
 
 TEST_F(PanelShow, SelectsTheOpenInputDeviceOrNone) {
-    rig.window->session().setInputDevice(1);
+    rig.model.session.setInputDevice(1);
     rig.window->showBand(0);
     EXPECT_EQ(inputDeviceBox(*rig.window)->currentIndex(), 1);
-    rig.window->session().shutdown();
+    rig.model.session.shutdown();
     rig.window->showBand(0);
     EXPECT_EQ(inputDeviceBox(*rig.window)->currentIndex(), -1);
 }

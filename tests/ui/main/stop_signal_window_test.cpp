@@ -46,7 +46,7 @@ TEST(WindowStop, UnsavedWorkIsKeptForTheNextStartAndHeldNotesAreReleased) {
         ASSERT_EQ(rig.boxes.shown.size(), 1u);
         const std::string& text = rig.boxes.shown[0].text;
         EXPECT_NE(text.find((state.path() / "recovered-").string()), std::string::npos) << text;
-        EXPECT_EQ(rig.window->session().parts().partAt(0).name, "Kept");
+        EXPECT_EQ(rig.model.session.parts().partAt(0).name, "Kept");
         EXPECT_FALSE(std::filesystem::exists(state.path() / "recovery.trv"));
     }
     {
