@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -29,7 +31,13 @@ Times startOnce(const char* soundFont) {
     options.soundFont = soundFont;
     auto backend = tarvelo::addSynth(tarvelo::createBackend("internal"), options);
     tarvelo::ui::MainWindowModel model(*backend);
-    tarvelo::ui::CMainDialog window(model);
+    // The reference files from the source tree, wherever the benchmark is started: a file not
+    // found would stop the start-up at its message box.
+    tarvelo::ui::MainDialogServices services;
+    services.referenceFile = [](std::string_view name) {
+        return std::filesystem::path(TARVELO_DATA_SOURCE_DIR) / name;
+    };
+    tarvelo::ui::CMainDialog window(model, std::move(services));
     window.initialize();
     window.show();
     QApplication::processEvents();
