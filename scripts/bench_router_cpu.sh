@@ -4,6 +4,7 @@
 # each on a private JACK server at 256 and at 64 frames. Arguments go to the benchmark:
 #   --seconds S (each stretch, default 10)  --rate N (messages/s, default 2800)
 #   --periods 256,64  --program PATH (another build of tarvelo, to compare)
+#   --routers window,headless,pass,litpass (only these)
 # Run it on a quiet machine: the figures are CPU time, but a busy one still disturbs them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
