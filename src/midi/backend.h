@@ -72,6 +72,12 @@ class MidiInputPort {
     virtual ~MidiInputPort() = default;
     // User-interface thread.
     virtual void start() = 0;
+
+    // User-interface thread: the connection to the device exists, so what it plays reaches the
+    // handler. A port whose connection the system refused at the open (a JACK client whose ports
+    // exist before it is active) tries again, at most about every 250 ms, whenever asked. Never
+    // blocks on the device.
+    virtual bool connected() { return true; }
 };
 
 // An open output device. All functions but sendFromInput run on the user-interface thread.
@@ -98,6 +104,12 @@ class MidiOutputPort {
     // User-interface thread: called after the device layer has sent its own silencing messages;
     // pushes out whatever is queued (a backend with no queue does nothing).
     virtual void flush() {}
+
+    // User-interface thread: the connection to the device exists and carries what is sent from
+    // now on. Until it does, whatever is sent may be lost, so the device layer sends nothing. A
+    // port whose connection the system refused at the open tries again, at most about every
+    // 250 ms, whenever asked. Never blocks on the device.
+    virtual bool connected() { return true; }
 };
 
 // The system's MIDI services: one implementation per API (virtual, JACK, ALSA sequencer).

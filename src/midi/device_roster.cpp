@@ -7,6 +7,7 @@ namespace tarvelo {
 void DeviceRoster::reset(std::vector<std::string> names) {
     names_ = std::move(names);
     present_.assign(names_.size(), true);
+    everListed_.assign(names_.size(), true);
 }
 
 std::vector<DeviceChange> DeviceRoster::update(const std::vector<std::string>& listed) {
@@ -19,6 +20,7 @@ std::vector<DeviceChange> DeviceRoster::update(const std::vector<std::string>& l
         if (i == names_.size()) {
             names_.push_back(name);
             present_.push_back(true);
+            everListed_.push_back(true);
             seen.push_back(true);
             changes.push_back({DeviceChangeKind::Arrived, static_cast<int>(i)});
             continue;
@@ -26,7 +28,10 @@ std::vector<DeviceChange> DeviceRoster::update(const std::vector<std::string>& l
         seen[i] = true;
         if (!present_[i]) {
             present_[i] = true;
-            changes.push_back({DeviceChangeKind::Returned, static_cast<int>(i)});
+            changes.push_back({everListed_[i] ? DeviceChangeKind::Returned
+                                              : DeviceChangeKind::Appeared,
+                               static_cast<int>(i)});
+            everListed_[i] = true;
         }
     }
     for (std::size_t i = 0; i < names_.size(); ++i) {
@@ -46,6 +51,7 @@ int DeviceRoster::addAbsent(std::string_view name) {
         return known;
     names_.emplace_back(name);
     present_.push_back(false);
+    everListed_.push_back(false);
     return size() - 1;
 }
 

@@ -10,7 +10,8 @@ namespace tarvelo {
 // What became of one device when the system's list was taken again.
 enum class DeviceChangeKind : std::uint8_t {
     Left,      // listed before, not now: keeps its index and name, now absent
-    Returned,  // absent (it left, or only a file named it), listed again
+    Returned,  // it left, and is listed again
+    Appeared,  // only a file named it so far (absent from the start), and now it is listed
     Arrived,   // never seen under this name: appended
 };
 
@@ -55,6 +56,7 @@ class DeviceRoster {
   private:
     std::vector<std::string> names_;
     std::vector<bool> present_;
+    std::vector<bool> everListed_;  // false while only a file has named the device
 };
 
 }  // namespace tarvelo

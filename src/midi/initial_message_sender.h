@@ -81,6 +81,10 @@ class InitialMessageSender {
     bool sending() const { return sequence_.has_value(); }
     // A list is under way or waiting.
     bool busy() const { return current_.has_value() || !queue_.empty(); }
+    // The id of the newest request (0 before the first); a request is finished once every
+    // message of its list has gone out. Requests finish in the order they were made.
+    std::uint64_t lastRequestId() const { return nextRequestId_ - 1; }
+    bool finished(std::uint64_t requestId) const { return finishedUpTo_ >= requestId; }
     // Waiting for the completion of this token, if any.
     std::optional<LongMessageToken> tokenInFlight() const;
 

@@ -1,5 +1,8 @@
 #include "midi/live_router.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace tarvelo {
 
 void LiveRouter::onShortMessage(PackedMessage message) noexcept {
@@ -18,11 +21,45 @@ void LiveRouter::onShortMessage(PackedMessage message) noexcept {
         routeNote(status, data1, data2);
         return;
     }
+    routeToTarget(status, data1, data2);
+}
+
+void LiveRouter::routeToTarget(std::uint8_t status, std::uint8_t data1,
+                               std::uint8_t data2) noexcept {
     const ChannelTarget::Snapshot target = target_.load();
     if (target.part < 0)
         return;
-    const auto outStatus = static_cast<std::uint8_t>((status & 0xF0) | (target.channel & 0x0F));
-    devices_.sendToSlotFromInput(target.device, packMessage(outStatus, data1, data2));
+    const auto channel = static_cast<std::uint8_t>(target.channel & 0x0F);
+    const auto outStatus = static_cast<std::uint8_t>((status & 0xF0) | channel);
+    const std::uint64_t incarnation =
+        devices_.sendToSlotFromInput(target.device, packMessage(outStatus, data1, data2));
+    if ((status & 0xF0) == 0xB0 && incarnation != 0 && isPedalController(data1))
+        pedals_.sent({target.device, incarnation, channel}, data1, data2);
+}
+
+void LiveRouter::inputClosed() {
+    std::vector<const SentNote*> sounding;
+    for (const SentNote& held : sent_) {
+        if (held.state == NoteState::Sent)
+            sounding.push_back(&held);
+    }
+    // Orders are handed out modulo 2^32; within one input opening that wraps only after four
+    // billion notes, so plain comparison keeps the sending order.
+    std::sort(sounding.begin(), sounding.end(),
+              [](const SentNote* a, const SentNote* b) { return a->order < b->order; });
+    for (const SentNote* held : sounding) {
+        devices_.sendToIncarnation(
+            held->device, held->incarnation,
+            packMessage(static_cast<std::uint8_t>(0x80 | held->channel), held->note, 0));
+    }
+    pedals_.forEachDown([this](const HeldPedals::Destination& d, std::uint8_t controller) {
+        devices_.sendToIncarnation(
+            d.device, d.incarnation,
+            packMessage(static_cast<std::uint8_t>(0xB0 | d.channel), controller, 0));
+    });
+    sent_.fill(SentNote{});
+    pedals_.clear();
+    nextOrder_ = 0;
 }
 
 void LiveRouter::routeNote(std::uint8_t status, std::uint8_t key, std::uint8_t velocity) noexcept {
@@ -62,7 +99,7 @@ void LiveRouter::routeNote(std::uint8_t status, std::uint8_t key, std::uint8_t v
     const std::uint64_t incarnation = devices_.sendToSlotFromInput(
         e.device, packMessage(static_cast<std::uint8_t>(kind | channel), outNote, velocity));
     if (press) {
-        held = SentNote{incarnation, e.device, channel, outNote,
+        held = SentNote{incarnation, e.device, nextOrder_++, channel, outNote,
                         incarnation != 0 ? NoteState::Sent : NoteState::Dropped};
     }
 }

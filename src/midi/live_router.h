@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "midi/backend.h"
+#include "midi/held_pedals.h"
 #include "midi/midi_device_set.h"
 #include "midi/routing_table.h"
 
@@ -15,11 +16,13 @@ namespace tarvelo {
 //    through the Routing table: the Part's device and channel, transposed by its shift.
 //  - Other channel messages go to the channel-message target, or are dropped without one.
 //
-// Two things go beyond a stateless table lookup, so that the stream that leaves is always valid
+// Three things go beyond a stateless table lookup, so that the stream that leaves is always valid
 // and no note hangs:
 //  - A note whose transposed number leaves 0..127 is not sent (nor its release).
 //  - A release goes where its note on went, remembered per input channel and key, even when the
 //    Part's range, device, channel or shift changed while the key was held.
+//  - When the input closes (it left, another was chosen, an arrangement is loaded), every note
+//    still sounding gets its note off and every pedal still down its release, where they went.
 //
 // Runs on the MIDI input thread: no lock, no allocation, no wait.
 class LiveRouter final : public InputHandler {
@@ -30,9 +33,10 @@ class LiveRouter final : public InputHandler {
 
     void onShortMessage(PackedMessage message) noexcept override;
 
-    // User-interface thread, with the input closed: the keys held on the old device get no
-    // release through routing (the outputs are reset when they close).
-    void inputClosed() override { sent_.fill(SentNote{}); }
+    // User-interface thread, with the input closed and the outputs still open: ends what the
+    // input left sounding, each to the device opening and channel it went to: note offs in the
+    // order their note ons were sent, then pedal releases. Nothing is left remembered.
+    void inputClosed() override;
 
   private:
     // What became of the last note on of one input channel and key.
@@ -44,18 +48,23 @@ class LiveRouter final : public InputHandler {
     struct SentNote {
         std::uint64_t incarnation = 0;  // of the device opening the note on went to
         std::int32_t device = 0;
+        std::uint32_t order = 0;  // when it was sent, for releasing in the same order
         std::uint8_t channel = 0;
         std::uint8_t note = 0;
         NoteState state = NoteState::Unknown;
     };
 
     void routeNote(std::uint8_t status, std::uint8_t key, std::uint8_t velocity) noexcept;
+    void routeToTarget(std::uint8_t status, std::uint8_t data1, std::uint8_t data2) noexcept;
 
     const RoutingTable& routes_;
     const ChannelTarget& target_;
     const MidiDeviceSet& devices_;
-    // Input thread only: where each held key of each input channel was sent.
+    // Input thread only (the user-interface thread once the input is closed): where each held
+    // key of each input channel was sent, and the pedals held down at each destination.
     std::array<SentNote, 16 * 256> sent_{};
+    std::uint32_t nextOrder_ = 0;
+    HeldPedals pedals_;
 };
 
 }  // namespace tarvelo

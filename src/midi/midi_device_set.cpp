@@ -1,5 +1,7 @@
 #include "midi/midi_device_set.h"
 
+#include <algorithm>
+
 namespace tarvelo {
 
 namespace {
@@ -14,6 +16,17 @@ NullListener nullListener;
 // Slots are allocated in steps so that a device that arrives rarely needs a bigger table.
 constexpr int kSlotStep = 16;
 
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// How often a device in use that is present is opened or connected again after the system
+// refused it: often enough that it plays within a moment of being able to, rare enough to cost
+// nothing while it cannot.
+constexpr auto kRetryInterval = 250ms;
+// How soon a connection the system accepted is looked at again: it usually shows within a
+// cycle or two.
+constexpr auto kConfirmInterval = 10ms;
+
 }  // namespace
 
 MidiDeviceSet::MidiDeviceSet(MidiBackend& backend) : backend_(backend) {}
@@ -21,6 +34,11 @@ MidiDeviceSet::MidiDeviceSet(MidiBackend& backend) : backend_(backend) {}
 MidiDeviceSet::~MidiDeviceSet() {
     closeAll();
     freeSlots();
+    // The backend outlives the owner, which goes with this set: no notice may reach it later.
+    if (owner() != nullptr) {
+        backend_.setServerLostListener(nullptr);
+        backend_.setDeviceChangeListener(nullptr);
+    }
 }
 
 void MidiDeviceSet::GatedHandler::onShortMessage(PackedMessage message) noexcept {
@@ -58,15 +76,22 @@ void MidiDeviceSet::growSlots() {
             OutputSlot& to = table[static_cast<std::size_t>(i)];
             to.useCount = from.useCount;
             to.device = std::move(from.device);
-            to.handle.store(to.device.get(), std::memory_order_seq_cst);
+            to.link = from.link;
+            to.reportWhenConnected = from.reportWhenConnected;
+            to.lastAttempt = from.lastAttempt;
+            to.readyForSetUp = from.readyForSetUp;
+            to.handle.store(from.handle.load(std::memory_order_relaxed), std::memory_order_seq_cst);
             to.absent.store(from.absent.load(std::memory_order_relaxed), std::memory_order_relaxed);
         }
         // A callback that took the old table still finds the same open devices in it; the old
         // table goes once no callback can be reading it.
         slotTable_.store(table.get(), std::memory_order_seq_cst);
-        gate_.waitForQuiescence();
+        const bool quiet = gate_.waitForQuiescence();
         std::swap(slots_, table);
         slotCapacity_ = capacity;
+        // A callback stuck in the old table keeps it: it holds no device any more.
+        if (!quiet)
+            stuckTables_.push_back(std::move(table));
     }
     for (int i = 0; i < needed; ++i) {
         slots_[static_cast<std::size_t>(i)].absent.store(!outputs_.present(i),
@@ -88,22 +113,81 @@ bool MidiDeviceSet::acquireOutput(int index) {
         return false;
     OutputSlot& slot = slots_[static_cast<std::size_t>(index)];
     if (slot.useCount == 0)
-        openSlot(index);
+        openSlot(index, Routing::AtOnce);
     // A refused open, or an absent device, still counts, so the matching release balances it.
     ++slot.useCount;
     return true;
 }
 
-void MidiDeviceSet::openSlot(int index) {
+void MidiDeviceSet::openSlot(int index, Routing routing) {
+    OutputSlot& slot = slots_[static_cast<std::size_t>(index)];
     if (!outputs_.present(index))
         return;
-    OutputSlot& slot = slots_[static_cast<std::size_t>(index)];
+    slot.lastAttempt = Clock::now();
     LongMessageListener& listener =
         owner() ? static_cast<LongMessageListener&>(*owner()) : nullListener;
-    if (auto port = backend_.openOutput(outputs_.name(index), listener)) {
-        slot.device = std::make_unique<OutputDevice>(std::move(port), nextIncarnation_++);
+    auto port = backend_.openOutput(outputs_.name(index), listener);
+    if (!port)
+        return;
+    slot.device = std::make_unique<OutputDevice>(std::move(port), nextIncarnation_++);
+    slot.link = LinkState::Connecting;
+    if (!slot.device->port().connected())
+        return;
+    slot.link = LinkState::Connected;
+    if (routing == Routing::AtOnce) {
         slot.handle.store(slot.device.get(), std::memory_order_seq_cst);
+    } else {
+        slot.readyForSetUp = true;
     }
+}
+
+bool MidiDeviceSet::followSlot(int index) {
+    OutputSlot& slot = slots_[static_cast<std::size_t>(index)];
+    if (slot.useCount == 0 || !outputs_.present(index))
+        return false;
+    switch (slot.link) {
+        case LinkState::Closed:
+            if (Clock::now() - slot.lastAttempt >= kRetryInterval)
+                openSlot(index, Routing::AfterSetUp);
+            break;
+        case LinkState::Connecting:
+            if (slot.device->port().connected()) {
+                slot.link = LinkState::Connected;
+                slot.readyForSetUp = true;
+            }
+            break;
+        case LinkState::Connected:
+            break;
+    }
+    return slot.readyForSetUp;
+}
+
+void MidiDeviceSet::admitRouting(int index) {
+    if (index < 0 || index >= outputCount())
+        return;
+    OutputSlot& slot = slots_[static_cast<std::size_t>(index)];
+    if (slot.link == LinkState::Connected && slot.device)
+        slot.handle.store(slot.device.get(), std::memory_order_seq_cst);
+}
+
+std::chrono::milliseconds MidiDeviceSet::followUpInterval() const {
+    std::chrono::milliseconds interval{0};
+    const auto want = [&interval](LinkState link) {
+        const std::chrono::milliseconds wanted =
+            link == LinkState::Connecting ? kConfirmInterval : kRetryInterval;
+        if (interval == interval.zero() || wanted < interval)
+            interval = wanted;
+    };
+    if (inputDevice_ != NO_INPUT && inputs_.present(inputDevice_) &&
+        inputLink_ != LinkState::Connected) {
+        want(inputLink_);
+    }
+    for (int i = 0; i < outputCount(); ++i) {
+        const OutputSlot& slot = slots_[static_cast<std::size_t>(i)];
+        if (slot.useCount > 0 && outputs_.present(i) && slot.link != LinkState::Connected)
+            want(slot.link);
+    }
+    return interval;
 }
 
 bool MidiDeviceSet::releaseOutput(int index) {
@@ -119,11 +203,29 @@ bool MidiDeviceSet::releaseOutput(int index) {
 
 void MidiDeviceSet::closeSlot(OutputSlot& slot) {
     slot.handle.store(nullptr, std::memory_order_seq_cst);
-    gate_.waitForQuiescence();
+    const bool quiet = gate_.waitForQuiescence();
     if (slot.device) {
+        // The port is safe to send to from both threads, so silencing it is harmless even if a
+        // callback is stuck inside; freeing it is not.
         slot.device->reset();
-        slot.device.reset();
+        if (quiet) {
+            slot.device.reset();
+        } else {
+            stuckDevices_.push_back(std::move(slot.device));
+        }
     }
+    slot.link = LinkState::Closed;
+    slot.readyForSetUp = false;
+    slot.reportWhenConnected.reset();
+}
+
+void MidiDeviceSet::sendToIncarnation(int index, std::uint64_t incarnation,
+                                      PackedMessage message) const {
+    if (index < 0 || index >= outputCount())
+        return;
+    const OutputSlot& slot = slots_[static_cast<std::size_t>(index)];
+    if (slot.device && slot.device->incarnation() == incarnation)
+        slot.device->sendShort(message);
 }
 
 bool MidiDeviceSet::openInput(int index) {
@@ -137,9 +239,31 @@ bool MidiDeviceSet::openInput(int index) {
 void MidiDeviceSet::openInputPort() {
     if (!inputs_.present(inputDevice_))
         return;
+    inputLastAttempt_ = Clock::now();
     input_ = backend_.openInput(inputs_.name(inputDevice_), gatedHandler_);
-    if (input_)
-        input_->start();
+    if (!input_)
+        return;
+    input_->start();
+    inputLink_ = input_->connected() ? LinkState::Connected : LinkState::Connecting;
+}
+
+bool MidiDeviceSet::followInput() {
+    if (inputDevice_ == NO_INPUT || !inputs_.present(inputDevice_))
+        return false;
+    switch (inputLink_) {
+        case LinkState::Closed:
+            if (Clock::now() - inputLastAttempt_ >= kRetryInterval)
+                openInputPort();
+            return inputLink_ == LinkState::Connected;
+        case LinkState::Connecting:
+            if (!input_->connected())
+                return false;
+            inputLink_ = LinkState::Connected;
+            return true;
+        case LinkState::Connected:
+            return false;
+    }
+    return false;
 }
 
 void MidiDeviceSet::closeInput() {
@@ -150,8 +274,11 @@ void MidiDeviceSet::closeInput() {
 }
 
 void MidiDeviceSet::closeInputPort() {
-    // The port's destructor returns only once no callback runs any more.
+    // The port's destructor returns only once no callback runs any more; then the router ends
+    // what the input left sounding, while the outputs are still open.
     input_.reset();
+    inputLink_ = LinkState::Closed;
+    inputReportWhenConnected_.reset();
     gatedHandler_.inputClosed();
 }
 
@@ -170,26 +297,61 @@ bool MidiDeviceSet::closeAll() {
 
 DeviceListChanges MidiDeviceSet::refresh() {
     DeviceListChanges changes;
-    changes.inputs = inputs_.update(backend_.inputNames());
-    changes.outputs = outputs_.update(backend_.outputNames());
+    const std::vector<DeviceChange> inputChanges = inputs_.update(backend_.inputNames());
+    const std::vector<DeviceChange> outputChanges = outputs_.update(backend_.outputNames());
     growSlots();
-    for (const DeviceChange& change : changes.inputs) {
-        if (change.index != inputDevice_)
+
+    for (const DeviceChange& change : inputChanges) {
+        if (change.index != inputDevice_) {
+            changes.inputs.push_back(change);
             continue;
-        if (change.kind == DeviceChangeKind::Left)
+        }
+        if (change.kind == DeviceChangeKind::Left) {
+            // A departure of a device never reported back is no news either.
+            if (!inputReportWhenConnected_)
+                changes.inputs.push_back(change);
             closeInputPort();
-        else if (change.kind == DeviceChangeKind::Returned && !input_)
+        } else if (!input_) {
             openInputPort();
+            inputReportWhenConnected_ = change.kind;
+        }
     }
-    for (const DeviceChange& change : changes.outputs) {
+    if (followInput() || (inputLink_ == LinkState::Connected && inputReportWhenConnected_)) {
+        if (inputReportWhenConnected_)
+            changes.inputs.push_back({*inputReportWhenConnected_, inputDevice_});
+        inputReportWhenConnected_.reset();
+    }
+
+    for (const DeviceChange& change : outputChanges) {
         OutputSlot& slot = slots_[static_cast<std::size_t>(change.index)];
-        if (slot.useCount == 0)
+        if (slot.useCount == 0) {
+            changes.outputs.push_back(change);
             continue;
-        if (change.kind == DeviceChangeKind::Left)
+        }
+        if (change.kind == DeviceChangeKind::Left) {
+            if (!slot.reportWhenConnected)
+                changes.outputs.push_back(change);
             closeSlot(slot);
-        else if (change.kind == DeviceChangeKind::Returned && !slot.device)
-            openSlot(change.index);
+        } else if (!slot.device) {
+            slot.reportWhenConnected = change.kind;
+            openSlot(change.index, Routing::AfterSetUp);
+        }
     }
+    for (int i = 0; i < outputCount(); ++i) {
+        OutputSlot& slot = slots_[static_cast<std::size_t>(i)];
+        if (!followSlot(i))
+            continue;
+        slot.readyForSetUp = false;
+        changes.readyOutputs.push_back(i);
+        if (slot.reportWhenConnected)
+            changes.outputs.push_back({*slot.reportWhenConnected, i});
+        slot.reportWhenConnected.reset();
+    }
+    const auto byIndex = [](const DeviceChange& a, const DeviceChange& b) {
+        return a.index < b.index;
+    };
+    std::sort(changes.inputs.begin(), changes.inputs.end(), byIndex);
+    std::sort(changes.outputs.begin(), changes.outputs.end(), byIndex);
     return changes;
 }
 

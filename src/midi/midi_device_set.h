@@ -1,13 +1,15 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "midi/backend.h"
-#include "midi/callback_gate.h"
+#include "midi/quiescence_gate.h"
 #include "midi/device_roster.h"
 #include "midi/output_device.h"
 #include "midi/owner_mailbox.h"
@@ -17,10 +19,18 @@ namespace tarvelo {
 // Input device index meaning "no input open".
 inline constexpr int NO_INPUT = -10;
 
+// How far a device is on its way to being played through.
+enum class LinkState : std::uint8_t {
+    Closed,      // not open: unused, absent, or the system refused the open (tried again)
+    Connecting,  // open, but the system has not yet confirmed its connection: nothing is sent
+    Connected,   // open and connected
+};
+
 // One output device's place in the device set.
 struct OutputSlot {
-    // What the input callback sends to: the open device, or null. Written by the
-    // user-interface thread (seq_cst, see CallbackGate), read by the input thread (seq_cst).
+    // What the input callback sends to: the connected device once it may be routed to, or null.
+    // Written by the user-interface thread (seq_cst, see QuiescenceGate), read by the input thread
+    // (seq_cst).
     std::atomic<OutputDevice*> handle{nullptr};
     // Uses held by Parts; the device is open exactly while this is above 0 (and the system
     // accepted the open). User-interface thread only.
@@ -30,12 +40,27 @@ struct OutputSlot {
     // The device is not listed by the system now. Written by the user-interface thread, read by
     // the input thread when a send found no open device (relaxed: it only decides a count).
     std::atomic<bool> absent{false};
+    // User-interface thread only: how far the device is, the change to report once it is
+    // connected (it came back or appeared while in use), and when it was last opened or tried.
+    LinkState link = LinkState::Closed;
+    std::optional<DeviceChangeKind> reportWhenConnected;
+    std::chrono::steady_clock::time_point lastAttempt{};
+    // Connected and waiting for the owner's set-up before it is routed to; reported as ready by
+    // the next refresh.
+    bool readyForSetUp = false;
 };
 
 // What refresh() found changed in the system's device lists, by device index.
+//
+// A device in use is reported as back (Returned or Appeared) only once its connection exists,
+// which may be a later refresh than the one that first listed it again.
 struct DeviceListChanges {
     std::vector<DeviceChange> inputs;
     std::vector<DeviceChange> outputs;
+    // Outputs in use whose connection exists now (opened again, or confirmed late): their Parts'
+    // set-up goes out, and only then does the input callback route to them (admitRouting).
+    std::vector<int> readyOutputs;
+    // Whether anything is to be told to the user; a ready output is not news by itself.
     bool empty() const { return inputs.empty() && outputs.empty(); }
 };
 
@@ -49,8 +74,13 @@ struct DeviceListChanges {
 // silent until it comes back. A file may name devices that are absent from the start
 // (addAbsentOutput, addAbsentInput).
 //
-// Every function runs on the user-interface thread except sendToSlotFromInput, which is the
-// input callback's way out.
+// A connection counts once it exists. An open device whose connection the system has not yet
+// confirmed (LinkState::Connecting) gets nothing from this thread and nothing routed; one the
+// system refused to open is opened again by later refreshes. followUpInterval() tells the owner
+// how soon to refresh for that.
+//
+// Every function runs on the user-interface thread except sendToSlotFromInput and
+// sendToIncarnationFromInput, which are the input callback's way out.
 class MidiDeviceSet {
   public:
     explicit MidiDeviceSet(MidiBackend& backend);
@@ -65,18 +95,33 @@ class MidiDeviceSet {
     // remembers the owner (which receives posted notes, long-message completions and the
     // backend's notices; may be null).
     bool initialize(OwnerMailbox* owner);
-    // An absent device's uses are counted; it opens when it comes back.
+    // An absent device's uses are counted; it opens when it comes back. A device opened and
+    // connected here is routed to at once; one whose connection comes later is reported ready
+    // by the refresh that sees it (DeviceListChanges::readyOutputs).
     bool acquireOutput(int index);
     bool releaseOutput(int index);
-    // An absent input is remembered and opens when it comes back.
+    // An absent input is remembered and opens when it comes back. The input that closes (also
+    // when the same index is opened again) tells the routing callback first, which releases what
+    // it left sounding; only then is the new one opened.
     bool openInput(int index);
     bool closeAll();
 
     // Lists the system's devices again and follows them: an output in use that left is closed
     // (its uses stay), one in use that came back is opened again, as a new opening, so a release
-    // whose note on went to the old opening is not sent to it; the input likewise. Returns what
-    // changed. A refusal to reopen is as silent as a refused open.
+    // whose note on went to the old opening is not sent to it; the input likewise. Devices in use
+    // that are present but not connected are tried again. Returns what changed. A device that
+    // came back or appeared while in use is reported once its connection exists, and is routed
+    // to only once the owner admits it (admitRouting), after its set-up has gone out.
     DeviceListChanges refresh();
+
+    // Lets the input callback route to output index, which refresh() reported ready. Does
+    // nothing unless it is connected.
+    void admitRouting(int index);
+
+    // How soon the owner should refresh although no change was announced: soon while a device
+    // in use waits for its connection to be confirmed, about every 250 ms while one that is
+    // present could not be opened or connected; zero when nothing waits.
+    std::chrono::milliseconds followUpInterval() const;
 
     // A device a file names that the system does not list: kept by name, absent. Returns its
     // index (an existing one when the name is known).
@@ -84,18 +129,20 @@ class MidiDeviceSet {
     int addAbsentInput(std::string_view name);
     // False for an absent device or an index outside the lists.
     bool isPresent(bool isOutput, int index) const;
+    // The input device is open and connected.
+    bool inputConnected() const { return inputLink_ == LinkState::Connected; }
 
     // Any thread: live messages dropped because their device was absent.
     std::uint64_t droppedForAbsentDevices() const noexcept {
         return droppedForAbsent_.load(std::memory_order_relaxed);
     }
 
-    // The open device of slot index, or null (not open, refused, or no such slot). Sends through
-    // it are harmless whatever it is; callers check for null.
+    // The connected device of slot index, or null (not open, not yet connected, refused, or no
+    // such slot). Sends through it are harmless whatever it is; callers check for null.
     OutputDevice* outputHandle(int index) const;
 
-    // Thread: the MIDI input thread, inside the callback. A send to a slot that is not open or
-    // does not exist does nothing.
+    // Thread: the MIDI input thread, inside the callback. A send to a slot that is not routed to
+    // or does not exist does nothing.
     // Returns the incarnation of the opening it sent to, 0 when nothing was sent (no device, or
     // the device lost the message).
     std::uint64_t sendToSlotFromInput(int index, PackedMessage message) const noexcept {
@@ -118,6 +165,10 @@ class MidiDeviceSet {
         if (device != nullptr && device->incarnation() == incarnation)
             device->sendFromInput(message);
     }
+
+    // User-interface thread, with no input callback running (from InputHandler::inputClosed):
+    // sends message to slot index if it still holds the opening incarnation names.
+    void sendToIncarnation(int index, std::uint64_t incarnation, PackedMessage message) const;
 
     // Product name of a device; empty for an index outside the lists.
     std::string deviceName(bool isOutput, int index) const;
@@ -153,7 +204,7 @@ class MidiDeviceSet {
     OutputDevice* openDeviceForInput(int index) const noexcept {
         if (index < 0 || index >= slotCount_.load(std::memory_order_acquire))
             return nullptr;
-        OutputSlot* table = slotTable_.load(std::memory_order_acquire);
+        OutputSlot* table = slotTable_.load(std::memory_order_seq_cst);
         return table[index].handle.load(std::memory_order_seq_cst);
     }
 
@@ -166,8 +217,20 @@ class MidiDeviceSet {
             droppedForAbsent_.fetch_add(1, std::memory_order_relaxed);
     }
 
-    void openSlot(int index);
+    // Whether a device that gets connected goes to the input callback at once, or waits for the
+    // owner's admitRouting (after its set-up).
+    enum class Routing : std::uint8_t { AtOnce, AfterSetUp };
+
+    // Opens slot index's device if it is present; a connected one is routed to as routing says.
+    void openSlot(int index, Routing routing);
+    // Follows a slot in use that is present but not connected: opens it again when the system
+    // refused it the last time and the retry is due, confirms a pending connection. Returns
+    // true when it became connected now.
+    bool followSlot(int index);
     void openInputPort();
+    // Confirms a pending input connection or retries a refused open; true when it became
+    // connected now.
+    bool followInput();
     void closeInput();
     void closeInputPort();
     void closeSlot(OutputSlot& slot);
@@ -178,9 +241,14 @@ class MidiDeviceSet {
     MidiBackend& backend_;
     InputHandler* handler_ = nullptr;
     GatedHandler gatedHandler_{*this};
-    CallbackGate gate_;
+    QuiescenceGate gate_;
     std::unique_ptr<MidiInputPort> input_;
     int inputDevice_ = NO_INPUT;
+    // User-interface thread only: the input's connection, the change to report once it exists,
+    // and when it was last tried.
+    LinkState inputLink_ = LinkState::Closed;
+    std::optional<DeviceChangeKind> inputReportWhenConnected_;
+    std::chrono::steady_clock::time_point inputLastAttempt_{};
     DeviceRoster inputs_;
     DeviceRoster outputs_;
     std::atomic<OwnerMailbox*> owner_{nullptr};
@@ -193,6 +261,9 @@ class MidiDeviceSet {
     std::atomic<int> slotCount_{0};
     mutable std::atomic<std::uint64_t> droppedForAbsent_{0};
     std::uint64_t nextIncarnation_ = 1;  // user-interface thread only
+    // What a callback that never left (its thread hangs) may still be using: kept, not freed.
+    std::vector<std::unique_ptr<OutputDevice>> stuckDevices_;
+    std::vector<std::unique_ptr<OutputSlot[]>> stuckTables_;
 };
 
 }  // namespace tarvelo

@@ -124,6 +124,9 @@ void HeadlessRunner::devicesChanged(const DeviceListChanges& changes) {
             case DeviceChangeKind::Returned:
                 diagnostics_ << "came back" << (ours ? "; it is played again" : "");
                 break;
+            case DeviceChangeKind::Appeared:
+                diagnostics_ << "appeared" << (ours ? "; it is played" : "");
+                break;
             case DeviceChangeKind::Arrived:
                 diagnostics_ << "is new";
                 break;
@@ -141,6 +144,9 @@ void HeadlessRunner::devicesChanged(const DeviceListChanges& changes) {
             case DeviceChangeKind::Returned:
                 diagnostics_ << "came back"
                              << (used ? "; its parts' initial messages are sent again" : "");
+                break;
+            case DeviceChangeKind::Appeared:
+                diagnostics_ << "appeared" << (used ? "; its parts' initial messages are sent" : "");
                 break;
             case DeviceChangeKind::Arrived:
                 diagnostics_ << "is new";

@@ -28,11 +28,13 @@ void LiveSession::listDevices() {
 }
 
 void LiveSession::openArrangement(int inputDevice) {
+    awaitingSetUp_.clear();
     for (const Part& p : parts_.parts())
         devices_.acquireOutput(p.outputDevice);
     rebuildRoutes();
     publishTarget();
     devices_.openInput(inputDevice);
+    announceFollowUp();
 }
 
 void LiveSession::newArrangement() {
@@ -62,6 +64,7 @@ bool LiveSession::setInputDevice(int index) {
     if (index < 0)
         return false;
     devices_.openInput(index);
+    announceFollowUp();
     return true;
 }
 
@@ -74,6 +77,7 @@ bool LiveSession::setOutputDevice(int part, int index) {
     devices_.acquireOutput(index);
     p.outputDevice = index;
     rebuildRoutes();
+    announceFollowUp();
     return true;
 }
 
@@ -159,7 +163,9 @@ void LiveSession::onServerLost() {
     // Nothing is listed while the server is away: every device is closed (so that the backend
     // may reach a server again) and waits, absent, under its name.
     devices_.refresh();
+    awaitingSetUp_.clear();
     host_->serverLost();
+    announceFollowUp();
 }
 
 void LiveSession::followDevices() {
@@ -168,34 +174,65 @@ void LiveSession::followDevices() {
     if (!serverAway_ && devices_.backend().serverLost())
         return;
     const DeviceListChanges changes = devices_.refresh();
+    setUpReadyOutputs(changes.readyOutputs);
     if (serverAway_) {
-        if (devices_.backend().serverLost())
+        if (devices_.backend().serverLost()) {
+            announceFollowUp();
             return;
+        }
         // Back: the changes are the whole arrangement coming back, said once.
         serverAway_ = false;
-        resendForReturnedOutputs(changes);
         host_->serverBack();
-        return;
+    } else if (!changes.empty()) {
+        host_->devicesChanged(changes);
     }
-    if (changes.empty())
-        return;
-    resendForReturnedOutputs(changes);
-    host_->devicesChanged(changes);
+    announceFollowUp();
 }
 
 std::chrono::milliseconds LiveSession::relistInterval() const {
-    return devices_.backend().relistInterval();
+    const std::chrono::milliseconds backend = devices_.backend().relistInterval();
+    const std::chrono::milliseconds devices = devices_.followUpInterval();
+    if (backend <= backend.zero())
+        return devices;
+    if (devices <= devices.zero())
+        return backend;
+    return std::min(backend, devices);
 }
 
-void LiveSession::resendForReturnedOutputs(const DeviceListChanges& changes) {
-    for (int part = 0; part < parts_.partCount(); ++part) {
-        const int device = parts_.partAt(part).outputDevice;
-        const bool returned =
-            std::any_of(changes.outputs.begin(), changes.outputs.end(), [&](const DeviceChange& c) {
-                return c.kind == DeviceChangeKind::Returned && c.index == device;
-            });
-        if (returned && devices_.outputHandle(device) != nullptr)
+void LiveSession::announceFollowUp() {
+    const std::chrono::milliseconds interval = relistInterval();
+    if (interval == announcedInterval_ || host_ == nullptr)
+        return;
+    announcedInterval_ = interval;
+    host_->followUpWanted(interval);
+}
+
+void LiveSession::setUpReadyOutputs(const std::vector<int>& ready) {
+    for (const int device : ready) {
+        bool requested = false;
+        for (int part = 0; part < parts_.partCount(); ++part) {
+            if (parts_.partAt(part).outputDevice != device)
+                continue;
             sender_.sendInitialMessages(part);
+            requested = true;
+        }
+        if (requested) {
+            awaitingSetUp_[device] = sender_.lastRequestId();
+        } else {
+            devices_.admitRouting(device);
+        }
+    }
+    admitSetUpOutputs();
+}
+
+void LiveSession::admitSetUpOutputs() {
+    for (auto it = awaitingSetUp_.begin(); it != awaitingSetUp_.end();) {
+        if (!sender_.finished(it->second)) {
+            ++it;
+            continue;
+        }
+        devices_.admitRouting(it->first);
+        it = awaitingSetUp_.erase(it);
     }
 }
 

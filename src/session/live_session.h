@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 
@@ -116,16 +117,19 @@ class LiveSession final : public MailboxVisitor, private InitialMessageHost {
     void drain() { mailbox_.drain(*this); }
 
     // Lists the devices again and follows what changed (see MidiDeviceSet::refresh): an output
-    // the arrangement uses that came back is reopened and its Parts' initial messages are sent
-    // again, in Part order (the instrument may have been switched off and lost them); an input
-    // that came back is reconnected. The host hears of the changes, or, after a lost server, that
-    // it is back. Runs on a device-change notice, and whenever the owner's relistInterval() has
-    // passed.
+    // the arrangement uses that came back is reopened, and once its connection exists its Parts'
+    // initial messages are sent again, in Part order (the instrument may have been switched off
+    // and lost them); the input callback routes to it only once those lists have gone out, so no
+    // note reaches it before its program change. An input that came back is reconnected. The
+    // host hears of the changes, or, after a lost server, that it is back. Runs on a
+    // device-change notice, and whenever relistInterval() has passed.
     void followDevices();
 
     // How long the owner may wait before calling followDevices() although no change was
-    // announced (the backend cannot announce changes, or has lost its server and tries again at
-    // each listing); zero: only when notified.
+    // announced: the backend cannot announce changes, has lost its server and tries again at
+    // each listing, or wants the graph listed again until it settles; a device in use waits for
+    // its connection. Zero: only when notified. The host hears of a new interval through
+    // SessionHost::followUpWanted.
     std::chrono::milliseconds relistInterval() const;
 
     // Silences and closes every device, the input first.
@@ -143,7 +147,10 @@ class LiveSession final : public MailboxVisitor, private InitialMessageHost {
 
   private:
     // InitialMessageHost
-    void postInitSent(int part) override { host_->postInitSent(part); }
+    void postInitSent(int part) override {
+        admitSetUpOutputs();
+        host_->postInitSent(part);
+    }
     MessageBoxes& messageBoxes() override { return host_->messageBoxes(); }
     void reportUnsendable(int part, int index, PackedMessage message,
                           ShortMessageFault fault) override {
@@ -158,11 +165,20 @@ class LiveSession final : public MailboxVisitor, private InitialMessageHost {
     // Opens every Part's output device (one use per Part), the routes and target for them, then
     // the input, so the input never routes by a table of an earlier arrangement.
     void openArrangement(int inputDevice);
-    // Sends again the lists of the Parts whose output device is among those that came back.
-    void resendForReturnedOutputs(const DeviceListChanges& changes);
+    // Sends the lists of the Parts on outputs that are connected anew; each is routed to once
+    // its lists have gone out (admitSetUpOutputs).
+    void setUpReadyOutputs(const std::vector<int>& ready);
+    // Lets the input callback route to every output whose set-up has gone out.
+    void admitSetUpOutputs();
+    // Tells the host how soon followDevices() is wanted again.
+    void announceFollowUp();
 
     SessionHost* host_;
     bool serverAway_ = false;
+    // Outputs connected anew, each with the last initial-message request made for its Parts:
+    // routed to once the sender has finished it.
+    std::map<int, std::uint64_t> awaitingSetUp_;
+    std::chrono::milliseconds announcedInterval_{-1};
     PartList parts_;
     // Declared before the devices: they post into it until they are closed.
     OwnerMailbox mailbox_;

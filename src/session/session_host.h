@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+
 #include "midi/packed_message.h"
 
 namespace tarvelo {
@@ -33,6 +35,11 @@ class SessionHost {
     // LiveSession::initialMessagesSent later, from its own event loop, never from inside this
     // call; notices come back in the order they were posted.
     virtual void postInitSent(int part) = 0;
+
+    // The session wants LiveSession::followDevices() called again within interval although no
+    // change was announced (a device waits for its connection, the graph is settling, the server
+    // is away); zero: only on notices. Said whenever the wish changes.
+    virtual void followUpWanted(std::chrono::milliseconds /*interval*/) {}
 
     // Where the session's boxes go (a device named in a file is missing, an unknown initial
     // message).

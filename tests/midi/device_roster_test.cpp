@@ -80,6 +80,10 @@ TEST(DeviceRoster, TwinDevicesAndDevicesOnlyAFileNamesAreMatchedByNameInOrder) {
     EXPECT_EQ(roster.addAbsent("Synth"), 2);
     EXPECT_EQ(roster.find("Sampler"), absent);
     EXPECT_EQ(roster.find("sampler"), -1);
+    // Listed for the first time: it appears rather than comes back.
+    EXPECT_EQ(roster.update({"Keys", "Sampler", "Keys", "Synth"}),
+              (Changes{{DeviceChangeKind::Appeared, absent}}));
+    EXPECT_EQ(roster.update({"Keys", "Keys", "Synth"}), (Changes{{Left, absent}}));
     EXPECT_EQ(roster.update({"Keys", "Sampler", "Keys", "Synth"}), (Changes{{Returned, absent}}));
 
     roster.reset({"Other"});

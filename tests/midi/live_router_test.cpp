@@ -161,13 +161,38 @@ TEST_F(RouterTest, DisplayQueueOverflowLosesTheDisplayNotTheMidi) {
     EXPECT_EQ(rig.drain().notes.size(), OwnerMailbox::kNoteCapacity);
 }
 
-TEST_F(RouterTest, InputClosedForgetsHeldKeys) {
-    rig.play(packMessage(0x90, 10, 100));
+TEST_F(RouterTest, ClosingTheInputEndsItsNotesAndPedalsWhereTheyWentInOrder) {
+    rig.play(packMessage(0x90, 62, 100));  // Part 1: device 1, channel 1, 74
+    rig.play(packMessage(0x90, 10, 100));  // Part 0: device 0, channel 0
+    rig.play(packMessage(0x90, 11, 100));
+    rig.play(packMessage(0x80, 11, 0));    // released: nothing to end
+    rig.play(packMessage(0xB0, 64, 127));  // sustain down at the target, Part 0
+    rig.play(packMessage(0xB0, 67, 90));
+    rig.play(packMessage(0xB0, 67, 0));  // soft pedal up again
+    rig.play(packMessage(0xB0, 66, 10));  // sostenuto never went down
+    // Where the keys and the target go now is no matter.
+    rig.session.setChannel(0, 5);
+    rig.session.setNoteShift(1, 0);
+    rig.session.setTarget(1);
+    rig.backend.clearRecords();
+
     rig.session.setInputDevice(1);
+    std::vector<std::pair<int, PackedMessage>> releases;
+    for (const RecordedEvent& e : rig.backend.events()) {
+        if (e.kind == RecordedEvent::Kind::Short)
+            releases.emplace_back(e.device, e.message);
+    }
+    EXPECT_EQ(releases, (std::vector<std::pair<int, PackedMessage>>{
+                            {1, packMessage(0x81, 74, 0)},
+                            {0, packMessage(0x80, 10, 0)},
+                            {0, packMessage(0xB0, 64, 0)}}));
+
+    // Nothing is remembered afterwards: a release of a key held before takes the table's route.
     rig.session.setInputDevice(0);
-    rig.session.setNoteShift(0, 1);
-    rig.play(packMessage(0x80, 10, 0));
-    EXPECT_EQ(rig.sent(0), (Messages{packMessage(0x90, 10, 100), packMessage(0x80, 11, 0)}));
+    rig.backend.clearRecords();
+    rig.play(packMessage(0x80, 62, 0));
+    rig.play(packMessage(0xB0, 64, 0));
+    EXPECT_EQ(rig.sent(1), (Messages{packMessage(0x81, 62, 0), packMessage(0xB1, 64, 0)}));
 }
 
 }  // namespace

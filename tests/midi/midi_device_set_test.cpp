@@ -270,8 +270,13 @@ TEST_F(DeviceSetTest, DevicesOnlyAFileNamesWaitAbsentWhileTheSlotTableGrowsUnder
 
     backend.addOutput("Absent 39");
     const DeviceListChanges seen = devices.refresh();
-    EXPECT_EQ(seen.outputs, (std::vector<DeviceChange>{{DeviceChangeKind::Returned, 41}}));
+    EXPECT_EQ(seen.outputs, (std::vector<DeviceChange>{{DeviceChangeKind::Appeared, 41}}));
+    EXPECT_EQ(seen.readyOutputs, (std::vector<int>{41}));
     EXPECT_TRUE(backend.isOutputOpen("Absent 39"));
+    // Routed to only once its owner has set it up.
+    backend.inject(0, packMessage(0xF8, 0, 0));
+    EXPECT_TRUE(backend.shortMessages("Absent 39").empty());
+    devices.admitRouting(41);
     backend.inject(0, packMessage(0xFE, 0, 0));
     EXPECT_EQ(backend.shortMessages("Absent 39"), (std::vector<PackedMessage>{0xFE}));
     devices.closeAll();

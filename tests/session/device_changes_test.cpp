@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "model/arrangement_file.h"
 #include "session/arrangement_devices.h"
 #include "session/live_session.h"
@@ -76,6 +79,83 @@ TEST(DeviceChanges, AnOutputThatComesBackIsReopenedAndItsPartsAreSetUpAgainInPar
               (std::vector<std::string>{"open", msg(0xB0, 7, 100), msg(0xC2, 5, 0xFF),
                                         msg(0x92, 100, 70)}));
     EXPECT_EQ(rig.serverReturns, 0);
+}
+
+// How a device in use can be slow to come back: the system lists it again but refuses to open
+// it, or opens it but has not connected it yet (a JACK client whose ports exist before it is
+// active).
+enum class LateConnection { OpenRefused, ConnectionPending };
+
+TEST(DeviceChanges, ADeviceThatCannotBeConnectedYetIsTriedAgainAndSetUpBeforeItPlays) {
+    for (const LateConnection late : {LateConnection::OpenRefused,
+                                      LateConnection::ConnectionPending}) {
+        SCOPED_TRACE(late == LateConnection::OpenRefused ? "open refused" : "connection pending");
+        SharedDeviceRig rig;
+        ASSERT_TRUE(rig.backend.removeOutput("Out1"));
+        ASSERT_TRUE(rig.backend.removeInput("In"));
+        rig.settle();
+        rig.changes.clear();
+        const auto hold = [&](bool on) {
+            if (late == LateConnection::OpenRefused) {
+                rig.backend.setRefuseOpen("Out1", on);
+                rig.backend.setRefuseOpen("In", on);
+            } else {
+                rig.backend.setConnectionPending("Out1", on);
+                rig.backend.setConnectionPending("In", on);
+            }
+        };
+        rig.backend.addOutput("Out1");
+        rig.backend.addInput("In");
+        hold(true);
+        rig.backend.clearRecords();
+        rig.session.followDevices();
+        rig.settle();
+        // Not back until connected: nothing said, nothing sent, and the owner asked to look again.
+        EXPECT_TRUE(rig.changes.empty());
+        EXPECT_TRUE(rig.backend.shortMessages("Out1").empty());
+        EXPECT_GT(rig.session.relistInterval().count(), 0);
+        EXPECT_EQ(rig.session.relistInterval().count(),
+                  late == LateConnection::OpenRefused ? 250 : 10);
+
+        hold(false);
+        // A refused device is tried again only once the retry is due.
+        if (late == LateConnection::OpenRefused)
+            std::this_thread::sleep_for(std::chrono::milliseconds(260));
+        rig.session.followDevices();
+        rig.settle();
+        ASSERT_EQ(rig.changes.size(), 1u);
+        EXPECT_EQ(rig.changes[0].outputs, (Changes{{DeviceChangeKind::Returned, 1}}));
+        EXPECT_EQ(rig.changes[0].inputs, (Changes{{DeviceChangeKind::Returned, 0}}));
+        EXPECT_EQ(rig.session.relistInterval().count(), 0);
+        ASSERT_TRUE(rig.backend.inject("In", packMessage(0x90, 100, 70)));
+        EXPECT_EQ(rig.backend.shortMessages("Out1"),
+                  (std::vector<PackedMessage>{packMessage(0xB0, 7, 100), packMessage(0xC2, 5, 0xFF),
+                                              packMessage(0x92, 100, 70)}));
+    }
+}
+
+TEST(DeviceChanges, ADeviceThatComesBackGetsNoNoteBeforeItsWholeSetUpHasGoneOut) {
+    SharedDeviceRig rig;
+    // A reset first, then the program: the program must be in place before any note.
+    rig.session.messageList(2).clear();
+    rig.session.messageList(2).append(InitialMessage{5, 0xF0, -1, -1, {0xF0, 0x7E, 0x7F, 0x09,
+                                                                       0x01, 0xF7}, 6});
+    rig.session.messageList(2).append(InitialMessage{1, 0xC0, 5, -1, {}, 0});
+    ASSERT_TRUE(rig.backend.removeOutput("Out1"));
+    rig.settle();
+    rig.backend.holdCompletions(true);
+    rig.backend.addOutput("Out1");
+    rig.backend.clearRecords();
+    rig.settle();
+    rig.play(packMessage(0x90, 100, 70));  // while the reset is being played: not routed
+    EXPECT_EQ(rig.backend.shortMessages("Out1"),
+              (std::vector<PackedMessage>{packMessage(0xB0, 7, 100)}));
+    rig.backend.releaseCompletions();
+    rig.settle();
+    rig.play(packMessage(0x90, 101, 70));
+    EXPECT_EQ(rig.backend.shortMessages("Out1"),
+              (std::vector<PackedMessage>{packMessage(0xB0, 7, 100), packMessage(0xC2, 5, 0xFF),
+                                          packMessage(0x92, 101, 70)}));
 }
 
 TEST(DeviceChanges, TheInputThatLeavesIsReconnectedWhenItComesBack) {

@@ -125,11 +125,11 @@ TEST(HeadlessRunner, MissingDevicesAreReportedAndKeptAndEveryDeviceChangeIsOneLi
     session.processEvents(100);
     r.settle(session);
     EXPECT_EQ(r.diagnostics.str(),
-              "tarvelo: input device \"Gone keys\" came back; it is played again\n"
+              "tarvelo: input device \"Gone keys\" appeared; it is played\n"
               "tarvelo: output device \"Synth A\" went away; its parts are silent until it "
               "comes back\n"
-              "tarvelo: output device \"Gone synth\" came back; its parts' initial messages are "
-              "sent again\n"
+              "tarvelo: output device \"Gone synth\" appeared; its parts' initial messages are "
+              "sent\n"
               "tarvelo: output device \"Drum machine\" is new\n");
     EXPECT_EQ(r.backend.shortMessages("Gone synth"),
               (std::vector<PackedMessage>{packMessage(0xB5, 10, 64)}));

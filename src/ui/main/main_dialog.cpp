@@ -385,7 +385,6 @@ void CMainDialog::noteReceived(PackedMessage message) {
 
 void CMainDialog::serverLost() {
     // The devices are closed and wait; the session tries to reach a server again from now on.
-    scheduleRelisting();
     fillDeviceBoxes();
     showBand(selection_.current());
     showNoticeLater("MIDI サーバーとの接続が切れました。デバイスは音を出せません。", "警告",
@@ -393,7 +392,6 @@ void CMainDialog::serverLost() {
 }
 
 void CMainDialog::serverBack() {
-    scheduleRelisting();
     fillDeviceBoxes();
     showBand(selection_.current());
     showNoticeLater(

@@ -147,6 +147,7 @@ class CMainDialog : public QDialog,
     void serverLost() override;
     void serverBack() override;
     void devicesChanged(const DeviceListChanges& changes) override;
+    void followUpWanted(std::chrono::milliseconds) override { scheduleRelisting(); }
     void postInitSent(int part) override;
     MessageBoxes& messageBoxes() override { return boxes_; }
     // FileWindowHooks

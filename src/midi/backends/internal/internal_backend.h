@@ -8,7 +8,7 @@
 
 #include "midi/audio_host.h"
 #include "midi/backend.h"
-#include "midi/callback_gate.h"
+#include "midi/quiescence_gate.h"
 #include "midi/synth/file_playback.h"
 #include "midi/synth/synth_engine.h"
 
@@ -49,10 +49,10 @@ class InternalBackend final : public MidiBackend,
   private:
     class VirtualInputPort;
     // The open virtual input's handler, published once it has started (seq_cst, see
-    // CallbackGate); null while closed.
+    // QuiescenceGate); null while closed.
     std::atomic<InputHandler*> handler_{nullptr};
     std::atomic<synth::FilePlayback*> playback_{nullptr};
-    CallbackGate gate_;
+    QuiescenceGate gate_;
     std::uint32_t eventFrame_ = 0;  // render thread only
 };
 

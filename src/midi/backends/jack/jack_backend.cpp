@@ -4,6 +4,7 @@
 #include <jack/midiport.h>
 
 #include <chrono>
+#include <optional>
 #include <string_view>
 #include <thread>
 
@@ -27,12 +28,66 @@ constexpr auto kDrainTimeout = 1000ms;
 constexpr auto kQueueFullTimeout = 2000ms;
 // How often the owner lists devices, and so tries to reach a server, while there is none.
 constexpr auto kReconnectInterval = 1000ms;
+// After a graph notice the owner lists again this often until the graph has been quiet for the
+// settling window: a listing made right after a notice may still see ports that are leaving
+// (jackd2 switches the clients' view of the graph only at a later cycle), and a change that
+// happens while a listing runs is seen by the next one.
+constexpr auto kSettleInterval = 100ms;
+constexpr auto kSettleWindow = 600ms;
+// How often a connection the server refused (the other client is not active yet) is tried again.
+constexpr auto kConnectRetryInterval = 250ms;
+
+// The connection between one of our ports and another client's port, made at the open and
+// confirmed before the device layer uses it. User-interface thread only.
+class PortLink {
+  public:
+    // other: the other client's port; empty for a port of ours left for the patchbay, which
+    // counts as connected.
+    PortLink(jack_port_t* ours, std::string other, bool oursIsInput)
+        : ours_(ours), other_(std::move(other)), oursIsInput_(oursIsInput),
+          confirmed_(other_.empty()) {}
+
+    // Asks the server for the connection now; a refusal is tried again by connected().
+    void connect(Session& session) {
+        lastAttempt_ = std::chrono::steady_clock::now();
+        const char* ours = jack_port_name(ours_);
+        if (oursIsInput_) {
+            jack_connect(session.client(), other_.c_str(), ours);
+        } else {
+            jack_connect(session.client(), ours, other_.c_str());
+        }
+    }
+
+    // True once the server's graph, as this client reads it, holds the connection: from then on
+    // every cycle carries what passes between the ports. A request the server accepted shows
+    // there from a later cycle on (jackd2), so the owner asks again shortly.
+    bool connected(Session& session) {
+        if (confirmed_)
+            return true;
+        if (!session.usable())
+            return false;
+        if (jack_port_connected_to(ours_, other_.c_str()) == 0 &&
+            std::chrono::steady_clock::now() - lastAttempt_ >= kConnectRetryInterval) {
+            connect(session);
+        }
+        confirmed_ = jack_port_connected_to(ours_, other_.c_str()) != 0;
+        return confirmed_;
+    }
+
+  private:
+    jack_port_t* ours_;
+    std::string other_;
+    bool oursIsInput_;
+    bool confirmed_;
+    std::chrono::steady_clock::time_point lastAttempt_{};
+};
 
 class JackInputPort final : public MidiInputPort {
   public:
     JackInputPort(std::shared_ptr<Session> session, std::unique_ptr<InputState> state,
-                  std::string portName)
-        : session_(std::move(session)), state_(std::move(state)), portName_(std::move(portName)) {}
+                  std::string portName, PortLink link)
+        : session_(std::move(session)), state_(std::move(state)), portName_(std::move(portName)),
+          link_(std::move(link)) {}
 
     ~JackInputPort() override {
         if (session_->usable()) {
@@ -45,18 +100,21 @@ class JackInputPort final : public MidiInputPort {
     }
 
     void start() override { state_->started.store(true, std::memory_order_release); }
+    bool connected() override { return link_.connected(*session_); }
 
   private:
     std::shared_ptr<Session> session_;
     std::unique_ptr<InputState> state_;
     std::string portName_;
+    PortLink link_;
 };
 
 class JackOutputPort final : public MidiOutputPort {
   public:
     JackOutputPort(std::shared_ptr<Session> session, std::unique_ptr<OutputState> state,
-                   std::string portName)
-        : session_(std::move(session)), state_(std::move(state)), portName_(std::move(portName)) {}
+                   std::string portName, PortLink link)
+        : session_(std::move(session)), state_(std::move(state)), portName_(std::move(portName)),
+          link_(std::move(link)) {}
 
     ~JackOutputPort() override {
         if (session_->usable()) {
@@ -93,6 +151,8 @@ class JackOutputPort final : public MidiOutputPort {
         session_->handOver(state_->listener(), token);
     }
 
+    bool connected() override { return link_.connected(*session_); }
+
   private:
     bool push(const jack::QueuedMessage& message) {
         const auto deadline = std::chrono::steady_clock::now() + kQueueFullTimeout;
@@ -116,7 +176,7 @@ class JackOutputPort final : public MidiOutputPort {
                 return;
             std::this_thread::sleep_for(1ms);
         }
-        session_->gate().waitForCycles(2, kDrainTimeout, giveUp);
+        session_->gate().waitForPasses(2, kDrainTimeout, giveUp);
     }
 
     // Only with the process thread no longer looking at the port.
@@ -128,6 +188,7 @@ class JackOutputPort final : public MidiOutputPort {
     std::shared_ptr<Session> session_;
     std::unique_ptr<OutputState> state_;
     std::string portName_;
+    PortLink link_;
 };
 
 }  // namespace
@@ -216,7 +277,10 @@ void JackBackend::setDeviceChangeListener(DeviceChangeListener* listener) {
 }
 
 std::chrono::milliseconds JackBackend::relistInterval() const {
-    return connected() ? std::chrono::milliseconds::zero() : kReconnectInterval;
+    if (!connected())
+        return kReconnectInterval;
+    return session_->graphChangedWithin(kSettleWindow) ? kSettleInterval
+                                                       : std::chrono::milliseconds::zero();
 }
 
 bool JackBackend::connected() const {
@@ -292,13 +356,19 @@ std::vector<std::string> JackBackend::outputNames() {
 
 namespace {
 
-// Registers one of our ports under a reserved name, shows it to the process thread and connects
-// it with the other client's port; a step that fails undoes the ones before. Null then.
-// makeState builds the process thread's view of the registered port.
+// Registers one of our ports under a reserved name, shows it to the process thread and asks the
+// server to connect it with the other client's port (an empty name: our own port, left for the
+// patchbay). A refused connection is no failure: the link tries again until the other client can
+// take it (its ports may exist before it is active). Null when the port cannot be registered or
+// shown; makeState builds the process thread's view of the registered port.
 template <typename State, typename MakeState>
 std::unique_ptr<State> attachPort(Session& session, bool input, const std::string& portName,
-                                  const std::string& otherPort, MakeState makeState) {
+                                  const std::string& otherPort, MakeState makeState,
+                                  std::optional<PortLink>& link) {
     jack_client_t* client = session.client();
+    // A device that is not there (it left after the listing) is refused, not waited for.
+    if (!otherPort.empty() && jack_port_by_name(client, otherPort.c_str()) == nullptr)
+        return nullptr;
     jack_port_t* port = jack_port_register(client, portName.c_str(), JACK_DEFAULT_MIDI_TYPE,
                                            input ? JackPortIsInput : JackPortIsOutput, 0);
     if (port == nullptr)
@@ -307,14 +377,10 @@ std::unique_ptr<State> attachPort(Session& session, bool input, const std::strin
     // An output is published before it is connected: from then on every cycle clears its buffer.
     // An input is never started here, so its handler has not been called.
     if (session.publish(*state)) {
-        // Our own virtual input is left for the patchbay.
-        if (otherPort.empty())
-            return state;
-        const char* ours = jack_port_name(port);
-        const int connected = input ? jack_connect(client, otherPort.c_str(), ours)
-                                    : jack_connect(client, ours, otherPort.c_str());
-        if (connected == 0)
-            return state;
+        link.emplace(port, otherPort, input);
+        if (!otherPort.empty())
+            link->connect(session);
+        return state;
     }
     const bool quiet = session.retire(*state);
     jack_port_unregister(client, port);
@@ -336,18 +402,21 @@ std::unique_ptr<MidiInputPort> JackBackend::openInput(const std::string& name,
     if (virtualInput && !session->reserveOwnPortName(portName))
         return nullptr;
     const std::string otherPort = virtualInput ? std::string() : name;
-    auto state =
-        attachPort<InputState>(*session, true, portName, otherPort, [&](jack_port_t* port) {
+    std::optional<PortLink> link;
+    auto state = attachPort<InputState>(
+        *session, true, portName, otherPort,
+        [&](jack_port_t* port) {
             auto input = std::make_unique<InputState>();
             input->port = port;
             input->handler = &handler;
             return input;
-        });
+        },
+        link);
     if (!state) {
         session->releasePortName(portName);
         return nullptr;
     }
-    return std::make_unique<JackInputPort>(session, std::move(state), portName);
+    return std::make_unique<JackInputPort>(session, std::move(state), portName, std::move(*link));
 }
 
 std::unique_ptr<MidiOutputPort> JackBackend::openOutput(const std::string& name,
@@ -356,14 +425,16 @@ std::unique_ptr<MidiOutputPort> JackBackend::openOutput(const std::string& name,
     if (!session)
         return nullptr;
     const std::string portName = session->reservePortName(false);
-    auto state = attachPort<OutputState>(*session, false, portName, name, [&](jack_port_t* port) {
-        return std::make_unique<OutputState>(*session, port, listener);
-    });
+    std::optional<PortLink> link;
+    auto state = attachPort<OutputState>(
+        *session, false, portName, name,
+        [&](jack_port_t* port) { return std::make_unique<OutputState>(*session, port, listener); },
+        link);
     if (!state) {
         session->releasePortName(portName);
         return nullptr;
     }
-    return std::make_unique<JackOutputPort>(session, std::move(state), portName);
+    return std::make_unique<JackOutputPort>(session, std::move(state), portName, std::move(*link));
 }
 
 }  // namespace tarvelo

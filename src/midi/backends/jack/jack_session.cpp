@@ -155,8 +155,12 @@ std::shared_ptr<Session> Session::open(const std::string& serverName, const std:
     session->changeListener_.store(changeListener, std::memory_order_release);
     jack_set_process_callback(client, &Session::processCallback, session.get());
     jack_on_shutdown(client, &Session::shutdownCallback, session.get());
+    jack_set_client_registration_callback(client, &Session::clientRegistrationCallback,
+                                          session.get());
     jack_set_port_registration_callback(client, &Session::portRegistrationCallback, session.get());
     jack_set_port_rename_callback(client, &Session::portRenameCallback, session.get());
+    jack_set_port_connect_callback(client, &Session::portConnectCallback, session.get());
+    jack_set_graph_order_callback(client, &Session::graphOrderCallback, session.get());
     if (jack_activate(client) != 0) {
         session->closeClient();
         return nullptr;
@@ -310,10 +314,15 @@ void Session::shutdownCallback(void* arg) noexcept {
     // JACK may call this from more than one of its threads; the first reports.
     if (session->lostReported_.exchange(true, std::memory_order_acq_rel))
         return;
-    if (ServerLostListener* listener = session->lostListener_.load(std::memory_order_acquire)) {
+    session->lossGate_.enter();
+    if (ServerLostListener* listener = session->lostListener_.load(std::memory_order_seq_cst))
         listener->serverLost();
-    }
+    session->lossGate_.leave();
     session->lossHandled_.store(true, std::memory_order_release);
+}
+
+void Session::clientRegistrationCallback(const char*, int, void* arg) noexcept {
+    static_cast<Session*>(arg)->announceDeviceChange();
 }
 
 void Session::portRegistrationCallback(jack_port_id_t, int, void* arg) noexcept {
@@ -324,9 +333,33 @@ void Session::portRenameCallback(jack_port_id_t, const char*, const char*, void*
     static_cast<Session*>(arg)->announceDeviceChange();
 }
 
+void Session::portConnectCallback(jack_port_id_t, jack_port_id_t, int, void* arg) noexcept {
+    static_cast<Session*>(arg)->announceDeviceChange();
+}
+
+int Session::graphOrderCallback(void* arg) noexcept {
+    static_cast<Session*>(arg)->announceDeviceChange();
+    return 0;
+}
+
 void Session::announceDeviceChange() noexcept {
-    if (DeviceChangeListener* listener = changeListener_.load(std::memory_order_acquire))
+    // Stamped before the post, so the listing the post causes already counts the graph as
+    // unsettled and is followed by more.
+    lastGraphNotice_.store(std::chrono::steady_clock::now().time_since_epoch().count(),
+                           std::memory_order_relaxed);
+    noticeGate_.enter();
+    if (DeviceChangeListener* listener = changeListener_.load(std::memory_order_seq_cst))
         listener->devicesChanged();
+    noticeGate_.leave();
+}
+
+bool Session::graphChangedWithin(std::chrono::milliseconds window) const noexcept {
+    const std::int64_t last = lastGraphNotice_.load(std::memory_order_relaxed);
+    if (last == 0)
+        return false;
+    const auto since = std::chrono::steady_clock::now().time_since_epoch() -
+                       std::chrono::steady_clock::duration(last);
+    return since < window;
 }
 
 int Session::process(jack_nframes_t frames) noexcept {

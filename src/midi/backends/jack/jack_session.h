@@ -4,6 +4,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -15,7 +16,7 @@
 #include "midi/backend.h"
 #include "midi/backends/jack/outgoing_queue.h"
 #include "midi/backends/jack/output_backlog.h"
-#include "midi/backends/jack/process_gate.h"
+#include "midi/quiescence_gate.h"
 #include "midi/spsc_ring.h"
 
 namespace tarvelo::jack {
@@ -105,12 +106,23 @@ class Session {
 
     jack_client_t* client() const { return client_; }
     std::string clientName() const;
+    // User-interface thread. Once these return, the listener they replace is not called any
+    // more (they wait, bounded, for a notice being delivered to it).
     void setServerLostListener(ServerLostListener* listener) noexcept {
-        lostListener_.store(listener, std::memory_order_release);
+        lostListener_.store(listener, std::memory_order_seq_cst);
+        lossGate_.waitForQuiescence();
     }
     void setDeviceChangeListener(DeviceChangeListener* listener) noexcept {
-        changeListener_.store(listener, std::memory_order_release);
+        changeListener_.store(listener, std::memory_order_seq_cst);
+        noticeGate_.waitForQuiescence();
     }
+
+    // Any thread: the server announced a change of its graph (a client or port came, went or was
+    // renamed, a connection was made or broken, the graph was reordered) less than `window` ago.
+    // jackd2 announces a departure before the clients' view of the graph has dropped the leaving
+    // ports, so one listing right after the notice may still show them: the owner lists again
+    // until the graph has been quiet for a while.
+    bool graphChangedWithin(std::chrono::milliseconds window) const noexcept;
 
     // User-interface thread: makes a port visible to the process callback; false when every
     // slot is taken.
@@ -134,7 +146,7 @@ class Session {
     // process thread while the client runs, this one once it is closed).
     void handOver(LongMessageListener& listener, LongMessageToken token);
 
-    const ProcessGate& gate() const noexcept { return gate_; }
+    const QuiescenceGate& gate() const noexcept { return gate_; }
 
     // User-interface thread: plays source through two audio output ports of ours ("synth L",
     // "synth R"), rendered in the process callback after the input has been routed, so that it
@@ -165,11 +177,15 @@ class Session {
     Session() = default;
     static int processCallback(jack_nframes_t frames, void* arg) noexcept;
     static void shutdownCallback(void* arg) noexcept;
-    // JACK's notification thread: a port was registered, unregistered or renamed anywhere on the
-    // server (ours included; the owner's listing sorts that out).
+    // JACK's notification thread, one notifier per kind of graph change anywhere on the server
+    // (ours included; the owner's listing sorts that out). Each only records the time and posts.
+    static void clientRegistrationCallback(const char* name, int registered, void* arg) noexcept;
     static void portRegistrationCallback(jack_port_id_t port, int registered, void* arg) noexcept;
     static void portRenameCallback(jack_port_id_t port, const char* oldName, const char* newName,
                                    void* arg) noexcept;
+    static void portConnectCallback(jack_port_id_t a, jack_port_id_t b, int connected,
+                                    void* arg) noexcept;
+    static int graphOrderCallback(void* arg) noexcept;
     void announceDeviceChange() noexcept;
     void renderAudio(jack_nframes_t frames) noexcept;
     int process(jack_nframes_t frames) noexcept;
@@ -180,10 +196,17 @@ class Session {
     std::atomic<bool> lossHandled_{false};   // the shutdown callback has finished (release)
     std::atomic<ServerLostListener*> lostListener_{nullptr};
     std::atomic<DeviceChangeListener*> changeListener_{nullptr};
-    ProcessGate gate_;
+    // Steady-clock time of the last graph notice, in nanoseconds since the clock's epoch; written
+    // by the notification thread, read by any (relaxed: a time stamp publishes nothing).
+    std::atomic<std::int64_t> lastGraphNotice_{0};
+    // The process callback's passes; the notification thread's deliveries of a graph notice;
+    // the one shutdown report.
+    QuiescenceGate gate_;
+    QuiescenceGate noticeGate_;
+    QuiescenceGate lossGate_;
 
     // Published ports. Written by the user-interface thread, read by the process thread; both
-    // seq_cst (see ProcessGate).
+    // seq_cst (see QuiescenceGate).
     std::array<std::atomic<InputState*>, kMaxInputs> inputs_{};
     std::array<std::atomic<OutputState*>, kMaxOutputs> outputs_{};
     // How many slots from the start have ever held a port: the process callback walks only

@@ -12,13 +12,14 @@ struct VirtualBackend::LogEntry {
 struct VirtualBackend::InputDevice {
     std::string name;
     bool refuseOpen = false;
+    bool connectionPending = false;
     bool present = true;
     // Counts the device's arrivals; a port belongs to the one it was opened in. Test thread only.
     std::uint64_t generation = 0;
     // The open port's handler, or null. Written by the test thread (seq_cst), read by inject().
     std::atomic<InputHandler*> handler{nullptr};
     std::atomic<bool> started{false};
-    CallbackGate gate;
+    QuiescenceGate gate;
 
     // Test thread: no callback runs into the current handler once this returns.
     void detach() {
@@ -31,6 +32,7 @@ struct VirtualBackend::InputDevice {
 struct VirtualBackend::OutputDevice {
     std::string name;
     bool refuseOpen = false;
+    bool connectionPending = false;
     bool present = true;
     // Counts the device's departures; a port sends only while it still matches the value it was
     // opened with. Written by the test thread (release), read by the sending threads (acquire).
@@ -53,6 +55,7 @@ class VirtualBackend::InputPort final : public MidiInputPort {
         if (device_.generation == generation_)
             device_.started.store(true, std::memory_order_seq_cst);
     }
+    bool connected() override { return !device_.connectionPending; }
 
   private:
     InputDevice& device_;
@@ -96,6 +99,7 @@ class VirtualBackend::OutputPort final : public MidiOutputPort {
         }
         backend_.completeLong(listener_, token, this);
     }
+    bool connected() override { return !device_.connectionPending; }
 
   private:
     // Any thread: the device has not left since this port was opened.
@@ -213,6 +217,17 @@ void VirtualBackend::setRefuseOpen(const std::string& name, bool refuse) {
     for (auto& d : outputs_) {
         if (d->name == name)
             d->refuseOpen = refuse;
+    }
+}
+
+void VirtualBackend::setConnectionPending(const std::string& name, bool pending) {
+    for (auto& d : inputs_) {
+        if (d->name == name)
+            d->connectionPending = pending;
+    }
+    for (auto& d : outputs_) {
+        if (d->name == name)
+            d->connectionPending = pending;
     }
 }
 

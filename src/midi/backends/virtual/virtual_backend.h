@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "midi/backend.h"
-#include "midi/callback_gate.h"
+#include "midi/quiescence_gate.h"
 
 namespace tarvelo {
 
@@ -52,6 +52,9 @@ class VirtualBackend final : public MidiBackend {
     bool renameOutput(const std::string& oldName, std::string newName);
     // Later opens of this device are refused (null), as a system may refuse them.
     void setRefuseOpen(const std::string& name, bool refuse);
+    // Test thread. While pending, ports open on this device say their connection does not exist
+    // yet (as a JACK client that is not active yet), whatever they send still being recorded.
+    void setConnectionPending(const std::string& name, bool pending);
 
     // MidiBackend
     std::string_view apiName() const override { return "virtual"; }

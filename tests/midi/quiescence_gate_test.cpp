@@ -1,17 +1,17 @@
-#include "midi/backends/jack/process_gate.h"
+#include "midi/quiescence_gate.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <thread>
 
-namespace tarvelo::jack {
+namespace tarvelo {
 namespace {
 
 using namespace std::chrono_literals;
 
-TEST(ProcessGate, QuiescenceWaitsForTheRunningCallbackOnlyAndGivesUpOnAStuckOne) {
-    ProcessGate gate;
+TEST(QuiescenceGate, QuiescenceWaitsForTheRunningCallbackOnlyAndGivesUpOnAStuckOne) {
+    QuiescenceGate gate;
     EXPECT_TRUE(gate.waitForQuiescence(0ms));  // nothing running
     gate.enter();
     const auto start = std::chrono::steady_clock::now();
@@ -26,11 +26,11 @@ TEST(ProcessGate, QuiescenceWaitsForTheRunningCallbackOnlyAndGivesUpOnAStuckOne)
     EXPECT_TRUE(gate.waitForQuiescence(5000ms));
     leaver.join();
     gate.leave();
-    EXPECT_EQ(gate.completedCycles(), 2u);
+    EXPECT_EQ(gate.completedPasses(), 2u);
 }
 
-TEST(ProcessGate, CycleWaitCountsOnlyCallbacksThatStartAfterItAndStopsWhenToldTo) {
-    ProcessGate gate;
+TEST(QuiescenceGate, PassWaitCountsOnlyCallbacksThatStartAfterItAndStopsWhenToldTo) {
+    QuiescenceGate gate;
     std::atomic<bool> stop{false};
     std::thread process([&] {
         while (!stop.load()) {
@@ -40,17 +40,17 @@ TEST(ProcessGate, CycleWaitCountsOnlyCallbacksThatStartAfterItAndStopsWhenToldTo
             std::this_thread::sleep_for(1ms);
         }
     });
-    const std::uint64_t before = gate.completedCycles();
-    EXPECT_TRUE(gate.waitForCycles(3, 5000ms, [] { return false; }));
-    EXPECT_GE(gate.completedCycles(), before + 3);
+    const std::uint64_t before = gate.completedPasses();
+    EXPECT_TRUE(gate.waitForPasses(3, 5000ms, [] { return false; }));
+    EXPECT_GE(gate.completedPasses(), before + 3);
     stop = true;
     process.join();
 
-    EXPECT_FALSE(gate.waitForCycles(1, 5000ms, [] { return true; }));  // gives up at once
+    EXPECT_FALSE(gate.waitForPasses(1, 5000ms, [] { return true; }));  // gives up at once
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(gate.waitForCycles(1, 20ms, [] { return false; }));  // no callback runs
+    EXPECT_FALSE(gate.waitForPasses(1, 20ms, [] { return false; }));  // no callback runs
     EXPECT_LT(std::chrono::steady_clock::now() - start, 2000ms);
 }
 
 }  // namespace
-}  // namespace tarvelo::jack
+}  // namespace tarvelo
