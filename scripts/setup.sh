@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
   librtmidi-dev libasound2-dev
   libfluidsynth-dev timgm6mb-soundfont
-  jackd2 libjack-jackd2-dev
+  jackd2 libjack-jackd2-dev pipewire pipewire-jack
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic qt6-translations-l10n
   desktop-file-utils appstream shared-mime-info man-db groff-base bsdextrautils file

@@ -152,6 +152,12 @@ class MidiBackend {
     // reach one at each listing. Zero while every change is announced.
     virtual std::chrono::milliseconds relistInterval() const { return {}; }
 
+    // Blocks up to limit: returns once the connections asked for by the opens made so far exist
+    // and carry data, so that the devices' connected() answers at once. Returns at once when
+    // none is on its way (a system whose opens connect at once, or refused connections, which
+    // are tried again later instead). User-interface thread.
+    virtual void awaitConnections(std::chrono::milliseconds limit) { (void)limit; }
+
     // The system's own audio output, when it has one that runs in step with its MIDI (JACK);
     // null otherwise.
     virtual AudioHost* audioHost() { return nullptr; }

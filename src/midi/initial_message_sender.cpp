@@ -68,6 +68,15 @@ void InitialMessageSender::pump() {
 
 bool InitialMessageSender::continueRun(Run& run) {
     const std::vector<InitialMessage>& messages = run.request.messages;
+    if (run.next == 0 && devices_.waitingForConnection(run.request.device)) {
+        const Skipped skip{run.request.part, run.request.device};
+        const bool known = std::any_of(skipped_.begin(), skipped_.end(), [&](const Skipped& s) {
+            return s.part == skip.part && s.device == skip.device;
+        });
+        if (!known)
+            skipped_.push_back(skip);
+        return true;
+    }
     while (run.next < messages.size()) {
         const InitialMessage& m = messages[run.next++];
         // Looked up per message: the device may have been closed since the list started.
@@ -135,6 +144,17 @@ void InitialMessageSender::onInitSent(int part) {
     } else {
         sequence_.reset();
     }
+}
+
+std::vector<int> InitialMessageSender::takeSkipped(int device) {
+    std::vector<int> parts;
+    std::erase_if(skipped_, [&](const Skipped& s) {
+        if (s.device != device)
+            return false;
+        parts.push_back(s.part);
+        return true;
+    });
+    return parts;
 }
 
 std::optional<LongMessageToken> InitialMessageSender::tokenInFlight() const {

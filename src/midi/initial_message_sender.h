@@ -39,6 +39,10 @@ class InitialMessageHost {
 // system-exclusive message as a long message whose completion the rest of the list waits for.
 // A finished list is reported through InitialMessageHost::postInitSent.
 //
+// A list whose device is in use and listed but not yet connected is not sent (it would be lost):
+// it is skipped, remembered, and counts as finished; its owner asks for it again once the device
+// is connected (takeSkipped).
+//
 // One list is sent at a time. A request made while another list is under way (a long message in
 // flight, or requests already waiting) waits its turn: requests are served in arrival order.
 // A request copies the Part's list, device index and channel when it is made, so editing the
@@ -81,6 +85,10 @@ class InitialMessageSender {
     bool sending() const { return sequence_.has_value(); }
     // A list is under way or waiting.
     bool busy() const { return current_.has_value() || !queue_.empty(); }
+    // The Parts whose lists were skipped because output device was not yet connected, oldest
+    // first; they are forgotten here.
+    std::vector<int> takeSkipped(int device);
+
     // The id of the newest request (0 before the first); a request is finished once every
     // message of its list has gone out. Requests finish in the order they were made.
     std::uint64_t lastRequestId() const { return nextRequestId_ - 1; }
@@ -121,6 +129,11 @@ class InitialMessageSender {
     std::optional<Run> current_;
     std::deque<Request> queue_;
     std::deque<PostedNotice> posted_;
+    struct Skipped {
+        int part = 0;
+        int device = 0;
+    };
+    std::vector<Skipped> skipped_;
     // The walk over all Parts: its id while under way.
     std::optional<std::uint64_t> sequence_;
     std::uint64_t nextSequence_ = 1;

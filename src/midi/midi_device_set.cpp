@@ -26,6 +26,8 @@ constexpr auto kRetryInterval = 250ms;
 // How soon a connection the system accepted is looked at again: it usually shows within a
 // cycle or two.
 constexpr auto kConfirmInterval = 10ms;
+// The longest an operation that opened devices waits for their connections.
+constexpr auto kConnectWait = 200ms;
 
 }  // namespace
 
@@ -80,6 +82,7 @@ void MidiDeviceSet::growSlots() {
             to.reportWhenConnected = from.reportWhenConnected;
             to.lastAttempt = from.lastAttempt;
             to.readyForSetUp = from.readyForSetUp;
+            to.routeWhenConnected = from.routeWhenConnected;
             to.handle.store(from.handle.load(std::memory_order_relaxed), std::memory_order_seq_cst);
             to.absent.store(from.absent.load(std::memory_order_relaxed), std::memory_order_relaxed);
         }
@@ -131,14 +134,36 @@ void MidiDeviceSet::openSlot(int index, Routing routing) {
         return;
     slot.device = std::make_unique<OutputDevice>(std::move(port), nextIncarnation_++);
     slot.link = LinkState::Connecting;
-    if (!slot.device->port().connected())
-        return;
+    slot.routeWhenConnected = routing == Routing::AtOnce;
+    if (slot.device->port().connected())
+        confirmSlot(slot);
+}
+
+void MidiDeviceSet::confirmSlot(OutputSlot& slot) {
     slot.link = LinkState::Connected;
-    if (routing == Routing::AtOnce) {
+    if (slot.routeWhenConnected) {
         slot.handle.store(slot.device.get(), std::memory_order_seq_cst);
     } else {
         slot.readyForSetUp = true;
     }
+}
+
+void MidiDeviceSet::awaitConnections() {
+    bool waiting = inputLink_ == LinkState::Connecting;
+    for (int i = 0; i < outputCount(); ++i)
+        waiting |= slots_[static_cast<std::size_t>(i)].link == LinkState::Connecting;
+    if (!waiting)
+        return;
+    backend_.awaitConnections(kConnectWait);
+    for (int i = 0; i < outputCount(); ++i) {
+        OutputSlot& slot = slots_[static_cast<std::size_t>(i)];
+        if (slot.link == LinkState::Connecting && slot.device->port().connected())
+            confirmSlot(slot);
+        // Whatever is confirmed later has missed the operation's set-up.
+        slot.routeWhenConnected = false;
+    }
+    if (inputLink_ == LinkState::Connecting && input_->connected())
+        inputLink_ = LinkState::Connected;
 }
 
 bool MidiDeviceSet::followSlot(int index) {
@@ -152,14 +177,23 @@ bool MidiDeviceSet::followSlot(int index) {
             break;
         case LinkState::Connecting:
             if (slot.device->port().connected()) {
-                slot.link = LinkState::Connected;
-                slot.readyForSetUp = true;
+                // Too late to be routed with the operation that opened it: its set-up may have
+                // been skipped meanwhile.
+                slot.routeWhenConnected = false;
+                confirmSlot(slot);
             }
             break;
         case LinkState::Connected:
             break;
     }
     return slot.readyForSetUp;
+}
+
+bool MidiDeviceSet::waitingForConnection(int index) const {
+    if (index < 0 || index >= outputCount())
+        return false;
+    const OutputSlot& slot = slots_[static_cast<std::size_t>(index)];
+    return slot.useCount > 0 && outputs_.present(index) && slot.link != LinkState::Connected;
 }
 
 void MidiDeviceSet::admitRouting(int index) {
@@ -216,6 +250,7 @@ void MidiDeviceSet::closeSlot(OutputSlot& slot) {
     }
     slot.link = LinkState::Closed;
     slot.readyForSetUp = false;
+    slot.routeWhenConnected = false;
     slot.reportWhenConnected.reset();
 }
 
@@ -316,12 +351,6 @@ DeviceListChanges MidiDeviceSet::refresh() {
             inputReportWhenConnected_ = change.kind;
         }
     }
-    if (followInput() || (inputLink_ == LinkState::Connected && inputReportWhenConnected_)) {
-        if (inputReportWhenConnected_)
-            changes.inputs.push_back({*inputReportWhenConnected_, inputDevice_});
-        inputReportWhenConnected_.reset();
-    }
-
     for (const DeviceChange& change : outputChanges) {
         OutputSlot& slot = slots_[static_cast<std::size_t>(change.index)];
         if (slot.useCount == 0) {
@@ -336,6 +365,15 @@ DeviceListChanges MidiDeviceSet::refresh() {
             slot.reportWhenConnected = change.kind;
             openSlot(change.index, Routing::AfterSetUp);
         }
+    }
+
+    // What came back is usually connected within a few cycles: wait for that rather than for the
+    // next refresh.
+    awaitConnections();
+    if (followInput() || (inputLink_ == LinkState::Connected && inputReportWhenConnected_)) {
+        if (inputReportWhenConnected_)
+            changes.inputs.push_back({*inputReportWhenConnected_, inputDevice_});
+        inputReportWhenConnected_.reset();
     }
     for (int i = 0; i < outputCount(); ++i) {
         OutputSlot& slot = slots_[static_cast<std::size_t>(i)];

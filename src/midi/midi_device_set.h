@@ -48,6 +48,9 @@ struct OutputSlot {
     // Connected and waiting for the owner's set-up before it is routed to; reported as ready by
     // the next refresh.
     bool readyForSetUp = false;
+    // Routed to as soon as its connection is confirmed by the operation that opened it (an
+    // arrangement opened, a Part moved to it); otherwise only after the owner's set-up.
+    bool routeWhenConnected = false;
 };
 
 // What refresh() found changed in the system's device lists, by device index.
@@ -118,6 +121,11 @@ class MidiDeviceSet {
     // nothing unless it is connected.
     void admitRouting(int index);
 
+    // Blocks, briefly (a few of the system's cycles at most), until the connections the opens
+    // since the last call asked for exist and carry data: an arrangement's devices are then
+    // routed to from its first note. A connection that takes longer is followed by refresh().
+    void awaitConnections();
+
     // How soon the owner should refresh although no change was announced: soon while a device
     // in use waits for its connection to be confirmed, about every 250 ms while one that is
     // present could not be opened or connected; zero when nothing waits.
@@ -131,6 +139,9 @@ class MidiDeviceSet {
     bool isPresent(bool isOutput, int index) const;
     // The input device is open and connected.
     bool inputConnected() const { return inputLink_ == LinkState::Connected; }
+    // Output index is in use and listed, but its connection does not exist yet (the open was
+    // refused, or is not yet confirmed): what is meant for it now would be lost.
+    bool waitingForConnection(int index) const;
 
     // Any thread: live messages dropped because their device was absent.
     std::uint64_t droppedForAbsentDevices() const noexcept {
@@ -223,6 +234,8 @@ class MidiDeviceSet {
 
     // Opens slot index's device if it is present; a connected one is routed to as routing says.
     void openSlot(int index, Routing routing);
+    // The slot's connection exists: routed to now, or reported ready for its set-up.
+    void confirmSlot(OutputSlot& slot);
     // Follows a slot in use that is present but not connected: opens it again when the system
     // refused it the last time and the retry is due, confirms a pending connection. Returns
     // true when it became connected now.

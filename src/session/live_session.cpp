@@ -31,9 +31,12 @@ void LiveSession::openArrangement(int inputDevice) {
     awaitingSetUp_.clear();
     for (const Part& p : parts_.parts())
         devices_.acquireOutput(p.outputDevice);
+    // The outputs carry data before the input can play into them.
+    devices_.awaitConnections();
     rebuildRoutes();
     publishTarget();
     devices_.openInput(inputDevice);
+    devices_.awaitConnections();
     announceFollowUp();
 }
 
@@ -64,6 +67,7 @@ bool LiveSession::setInputDevice(int index) {
     if (index < 0)
         return false;
     devices_.openInput(index);
+    devices_.awaitConnections();
     announceFollowUp();
     return true;
 }
@@ -75,6 +79,7 @@ bool LiveSession::setOutputDevice(int part, int index) {
     // Release first: a device whose only user picks it again closes and reopens, silenced.
     devices_.releaseOutput(p.outputDevice);
     devices_.acquireOutput(index);
+    devices_.awaitConnections();
     p.outputDevice = index;
     rebuildRoutes();
     announceFollowUp();
@@ -174,7 +179,7 @@ void LiveSession::followDevices() {
     if (!serverAway_ && devices_.backend().serverLost())
         return;
     const DeviceListChanges changes = devices_.refresh();
-    setUpReadyOutputs(changes.readyOutputs);
+    setUpReadyOutputs(changes);
     if (serverAway_) {
         if (devices_.backend().serverLost()) {
             announceFollowUp();
@@ -207,11 +212,19 @@ void LiveSession::announceFollowUp() {
     host_->followUpWanted(interval);
 }
 
-void LiveSession::setUpReadyOutputs(const std::vector<int>& ready) {
-    for (const int device : ready) {
+void LiveSession::setUpReadyOutputs(const DeviceListChanges& changes) {
+    for (const int device : changes.readyOutputs) {
+        // A device that came back may have lost its set-up (switched off): every Part on it is
+        // set up again. One connected late gets the lists that could not reach it.
+        const bool cameBack = std::any_of(
+            changes.outputs.begin(), changes.outputs.end(),
+            [device](const DeviceChange& c) { return c.index == device; });
+        std::vector<int> skipped = sender_.takeSkipped(device);
         bool requested = false;
         for (int part = 0; part < parts_.partCount(); ++part) {
             if (parts_.partAt(part).outputDevice != device)
+                continue;
+            if (!cameBack && std::find(skipped.begin(), skipped.end(), part) == skipped.end())
                 continue;
             sender_.sendInitialMessages(part);
             requested = true;

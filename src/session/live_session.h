@@ -165,9 +165,10 @@ class LiveSession final : public MailboxVisitor, private InitialMessageHost {
     // Opens every Part's output device (one use per Part), the routes and target for them, then
     // the input, so the input never routes by a table of an earlier arrangement.
     void openArrangement(int inputDevice);
-    // Sends the lists of the Parts on outputs that are connected anew; each is routed to once
-    // its lists have gone out (admitSetUpOutputs).
-    void setUpReadyOutputs(const std::vector<int>& ready);
+    // Sends the lists of the Parts on outputs that are connected anew (all of them for a device
+    // that came back or appeared, the skipped ones for one connected late); each is routed to
+    // once its lists have gone out (admitSetUpOutputs).
+    void setUpReadyOutputs(const DeviceListChanges& changes);
     // Lets the input callback route to every output whose set-up has gone out.
     void admitSetUpOutputs();
     // Tells the host how soon followDevices() is wanted again.

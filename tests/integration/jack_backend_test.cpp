@@ -81,6 +81,15 @@ struct JackRoutingTest : ::testing::Test {
         session->setTarget(2);
         session->setInputDevice(session->devices().findInputByName(keys.outputPort(0)));
         ASSERT_NE(session->devices().inputDevice(), NO_INPUT);
+        // A server may show a connection a cycle or two after it was asked for (PipeWire does);
+        // the session follows until every device is connected.
+        const auto deadline = std::chrono::steady_clock::now() + 5s;
+        while (session->relistInterval().count() != 0 && std::chrono::steady_clock::now() < deadline) {
+            mailbox().wakeSignal().wait(5);
+            session->drain();
+            session->followDevices();
+        }
+        ASSERT_TRUE(session->devices().inputConnected());
         ASSERT_NE(session->devices().outputHandle(device(synth1)), nullptr);
     }
 

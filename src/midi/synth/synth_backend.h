@@ -52,6 +52,9 @@ class SynthBackend final : public MidiBackend {
         system_->setDeviceChangeListener(listener);
     }
     std::chrono::milliseconds relistInterval() const override { return system_->relistInterval(); }
+    void awaitConnections(std::chrono::milliseconds limit) override {
+        system_->awaitConnections(limit);
+    }
     AudioHost* audioHost() override { return system_->audioHost(); }
     std::uint64_t droppedMessages() const override {
         return system_->droppedMessages() + (engine_ ? engine_->droppedMessages() : 0);

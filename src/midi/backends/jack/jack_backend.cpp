@@ -3,6 +3,7 @@
 #include <jack/jack.h>
 #include <jack/midiport.h>
 
+#include <cerrno>
 #include <chrono>
 #include <optional>
 #include <string_view>
@@ -36,6 +37,11 @@ constexpr auto kSettleInterval = 100ms;
 constexpr auto kSettleWindow = 600ms;
 // How often a connection the server refused (the other client is not active yet) is tried again.
 constexpr auto kConnectRetryInterval = 250ms;
+// Whole cycles of ours, counted from an accepted connection request, after which a connection the
+// graph shows is trusted with data. jackd2 shows a connection from the cycle after the request;
+// PipeWire's JACK shows its link at once but may drop what the first cycle carries while the link
+// starts (seen with one cycle, never with two).
+constexpr std::uint64_t kCarryingCycles = 3;
 
 // The connection between one of our ports and another client's port, made at the open and
 // confirmed before the device layer uses it. User-interface thread only.
@@ -51,26 +57,29 @@ class PortLink {
     void connect(Session& session) {
         lastAttempt_ = std::chrono::steady_clock::now();
         const char* ours = jack_port_name(ours_);
-        if (oursIsInput_) {
-            jack_connect(session.client(), other_.c_str(), ours);
-        } else {
-            jack_connect(session.client(), ours, other_.c_str());
+        const int refused = oursIsInput_ ? jack_connect(session.client(), other_.c_str(), ours)
+                                         : jack_connect(session.client(), ours, other_.c_str());
+        if (refused == 0 || refused == EEXIST) {
+            acceptedAt_ = session.gate().completedPasses();
+            session.noteConnectionRequested(*acceptedAt_ + kCarryingCycles);
         }
     }
 
-    // True once the server's graph, as this client reads it, holds the connection: from then on
-    // every cycle carries what passes between the ports. A request the server accepted shows
-    // there from a later cycle on (jackd2), so the owner asks again shortly.
+    // True once the server's graph, as this client reads it, holds the connection and
+    // kCarryingCycles of our cycles have passed since the server accepted it: from then on every
+    // cycle carries what passes between the ports. A connection the server refused (the other
+    // client is not active yet) is asked for again, at most every kConnectRetryInterval.
     bool connected(Session& session) {
         if (confirmed_)
             return true;
         if (!session.usable())
             return false;
-        if (jack_port_connected_to(ours_, other_.c_str()) == 0 &&
-            std::chrono::steady_clock::now() - lastAttempt_ >= kConnectRetryInterval) {
-            connect(session);
+        if (jack_port_connected_to(ours_, other_.c_str()) == 0) {
+            if (std::chrono::steady_clock::now() - lastAttempt_ >= kConnectRetryInterval)
+                connect(session);
+            return false;
         }
-        confirmed_ = jack_port_connected_to(ours_, other_.c_str()) != 0;
+        confirmed_ = acceptedAt_ && session.gate().completedPasses() >= *acceptedAt_ + kCarryingCycles;
         return confirmed_;
     }
 
@@ -79,6 +88,8 @@ class PortLink {
     std::string other_;
     bool oursIsInput_;
     bool confirmed_;
+    // Our completed cycles when the server last accepted the connection request.
+    std::optional<std::uint64_t> acceptedAt_;
     std::chrono::steady_clock::time_point lastAttempt_{};
 };
 
@@ -274,6 +285,12 @@ void JackBackend::setDeviceChangeListener(DeviceChangeListener* listener) {
     changeListener_ = listener;
     if (session_)
         session_->setDeviceChangeListener(listener);
+}
+
+void JackBackend::awaitConnections(std::chrono::milliseconds limit) {
+    if (!connected())
+        return;
+    session_->awaitRequestedConnections(limit);
 }
 
 std::chrono::milliseconds JackBackend::relistInterval() const {

@@ -66,6 +66,7 @@ class JackBackend final : public MidiBackend, private AudioHost {
     void setServerLostListener(ServerLostListener* listener) override;
     void setDeviceChangeListener(DeviceChangeListener* listener) override;
     std::chrono::milliseconds relistInterval() const override;
+    void awaitConnections(std::chrono::milliseconds limit) override;
     AudioHost* audioHost() override { return this; }
     // Reported from the process thread while the client runs, like the port's own completions.
     void reportLongMessageDone(LongMessageListener& listener, LongMessageToken token) override;

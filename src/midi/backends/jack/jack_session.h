@@ -2,6 +2,7 @@
 
 #include <jack/jack.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -148,6 +149,20 @@ class Session {
 
     const QuiescenceGate& gate() const noexcept { return gate_; }
 
+    // User-interface thread: a connection request was accepted; it can be trusted once the
+    // process callback has completed `trustedAtPass` passes.
+    void noteConnectionRequested(std::uint64_t trustedAtPass) {
+        trustedAtPass_ = std::max(trustedAtPass_, trustedAtPass);
+    }
+    // User-interface thread; blocks up to limit: returns once every connection request accepted
+    // so far can be trusted (or the server went away). Returns at once when none waits.
+    void awaitRequestedConnections(std::chrono::milliseconds limit) const {
+        if (gate_.completedPasses() >= trustedAtPass_)
+            return;
+        const std::uint64_t missing = trustedAtPass_ - gate_.completedPasses();
+        gate_.waitForPasses(missing, limit, [this] { return lost(); });
+    }
+
     // User-interface thread: plays source through two audio output ports of ours ("synth L",
     // "synth R"), rendered in the process callback after the input has been routed, so that it
     // hears this cycle's notes; with connectToPlayback they are connected to the first two
@@ -234,6 +249,7 @@ class Session {
 
     // User-interface thread only.
     std::set<std::string> portNames_;
+    std::uint64_t trustedAtPass_ = 0;
     std::vector<std::unique_ptr<InputState>> retiredInputs_;
     std::vector<std::unique_ptr<OutputState>> retiredOutputs_;
 };
