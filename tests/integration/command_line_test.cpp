@@ -57,7 +57,9 @@ TEST(CommandLine, ListsJackDevicesNumberedInTheServersOrder) {
 }
 
 TEST(CommandLine, VersionHelpAndMistakes) {
-    EXPECT_EQ(run("--version").output, "Tarvelo 1.0\n");
+    EXPECT_EQ(run("--version").output,
+              "Tarvelo 1.0\nLicense GPL-3.0-or-later: GNU GPL version 3 or later "
+              "<https://gnu.org/licenses/gpl.html>\n");
     const ProgramRun help = run("--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.output.find("--list-devices"), std::string::npos);
