@@ -1,6 +1,8 @@
 // The program's entry: reads the command line and hands over to one command, each in a file of
 // its own.
+#include <algorithm>
 #include <cstdio>
+#include <exception>
 #include <string>
 #include <string_view>
 
@@ -118,9 +120,7 @@ CommandLine parse(int argc, char** argv) {
     return line;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     const CommandLine line = parse(argc, argv);
     if (!line.error.empty()) {
         std::fprintf(stderr, "tarvelo: %s\nTry 'tarvelo --help'.\n", line.error.c_str());
@@ -153,4 +153,25 @@ int main(int argc, char** argv) {
     }
     return tarvelo::app::runHelp();
 #endif
+}
+
+// One line for an error nothing else caught, however its text is laid out.
+void reportUncaught(std::string what) {
+    std::replace(what.begin(), what.end(), '\n', ' ');
+    std::fprintf(stderr, "tarvelo: stopped by an unexpected error: %s\n", what.c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Every expected failure is reported where it happens; this is the guard for the rest, so
+    // that no exception ends the program with an abort and a core dump.
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& error) {
+        reportUncaught(error.what());
+    } catch (...) {
+        reportUncaught("not a standard exception");
+    }
+    return 1;
 }
