@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -84,6 +85,17 @@ TEST(CommandLine, VersionHelpAndMistakes) {
     EXPECT_EQ(run("a.trv --dump b.trv").status, 2);
 }
 
+TEST(CommandLine, AProgramInItsBuildTreeReadsTheSourceTreesReferenceFilesFromAnywhere) {
+    testing::TempDir elsewhere;
+    const std::string data =
+        std::filesystem::canonical(std::string(TARVELO_SOURCE_DIR) + "/data").string();
+    const ProgramRun r = run("--reference-files", "cd " + elsewhere.path().string() + " &&");
+    EXPECT_EQ(r.status, 0) << r.output;
+    for (const std::string name : {"midi_msg.mdr", "cc.mdr"})
+        EXPECT_NE(r.output.find(name + ": " + data + "/" + name + " ("), std::string::npos)
+            << r.output;
+}
+
 TEST(CommandLine, EnvironmentPicksTheApiUnlessTheCommandLineDoes) {
     EXPECT_EQ(run("--list-devices", "TARVELO_MIDI_API=jack").output.rfind("MIDI API: jack\n", 0),
               0u);
@@ -115,6 +127,9 @@ TEST(CommandLine, InternalSystemListsOurDevicesAndExplainsWhatIsMissingInOneLine
         ASSERT_FALSE(writeArrangementFile(trv, a).has_value());
     }
     std::ofstream(dir.file("text.mid")) << "not a MIDI file\n";
+    // A header that announces more tracks than can be played; the tracks need not follow.
+    testing::writeBytes(dir.file("tracks.mid"),
+                        {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, 0, 128, 1, 0xE0});
     const std::string small = " --soundfont /usr/share/sounds/sf2/TimGM6mb.sf2";
     struct Case {
         std::string arguments;
@@ -131,8 +146,11 @@ TEST(CommandLine, InternalSystemListsOurDevicesAndExplainsWhatIsMissingInOneLine
         {"--headless " + trv + " --play " + dir.file("none.mid"),
          "TARVELO_SOUNDFONT=" + dir.file("none.sf2"),
          {"tarvelo: the SoundFont '" + dir.file("none.sf2") +
-              "' given by TARVELO_SOUNDFONT is not a file: the built-in synthesizer is off",
-          "tarvelo: --play on the internal MIDI system needs the built-in synthesizer"}},
+          "' given by TARVELO_SOUNDFONT cannot be read: No such file or directory: --play needs "
+          "the built-in synthesizer"}},
+        {"--headless " + trv + " --play " + dir.file("tracks.mid") + small,
+         "",
+         {"tarvelo: '" + dir.file("tracks.mid") + "' has 128 tracks; at most 127 can be played"}},
     };
     for (const Case& c : cases) {
         const ProgramRun r = run("--midi-api internal " + c.arguments, c.environment);

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <numbers>
@@ -136,6 +137,7 @@ class RenderedSound : public ::testing::Test {
         const int status = pipe != nullptr ? ::pclose(pipe) : -1;
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << output;
         EXPECT_EQ(output, "") << "a clean render says nothing";
+        EXPECT_FALSE(std::filesystem::exists(dir.file(name + ".partial.wav")));
         return readBytes(wav);
     }
 
@@ -209,6 +211,23 @@ TEST_F(RenderedSound, ANoteStartsWhereTheFilePutsItAndRendersAreByteIdentical) {
     RecordProperty("onset_seconds", std::to_string(seconds));
     EXPECT_GE(seconds, 1.000);
     EXPECT_LE(seconds, 1.003) << "the note started " << (seconds - 1.0) * 1000 << " ms late";
+}
+
+TEST_F(RenderedSound, AWallOfNotesEndsOnceItsSoundHasDiedAway) {
+    // 200 notes struck at once and released half a second later: FluidSynth keeps some of
+    // their voices counted long after they fall silent; the render ends by the sound.
+    MidiFileWriter midi;
+    for (std::uint8_t i = 0; i < 200; ++i)
+        midi.event(0, {static_cast<std::uint8_t>(0x90 | (i % 16)),
+                       static_cast<std::uint8_t>(30 + i % 70), 100});
+    for (std::uint8_t i = 0; i < 200; ++i)
+        midi.event(kTicksPerSecond / 2, {static_cast<std::uint8_t>(0x80 | (i % 16)),
+                                         static_cast<std::uint8_t>(30 + i % 70), 0});
+    const std::vector<float> left = leftChannel(render(midi, "wall"));
+    const double seconds = static_cast<double>(left.size()) / kRate;
+    RecordProperty("render_seconds", std::to_string(seconds));
+    EXPECT_GT(seconds, 1.5) << "it ends one second after the sound, not before";
+    EXPECT_LT(seconds, 10.0) << "it ran on towards the 30-second cap";
 }
 
 TEST_F(RenderedSound, OnJackTheFilePlaysInRealTimeAndTheRunEndsWhenItHasSounded) {
