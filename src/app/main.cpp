@@ -94,6 +94,19 @@ CommandLine parse(int argc, char** argv) {
                 break;
             }
             line.midi.*option->field = argv[++i];
+        } else if (arg == "--play-channels") {
+            if (i + 1 == argc) {
+                line.error = "option '--play-channels' needs a list of channels, such as 1,2";
+                break;
+            }
+            const std::string_view list = argv[++i];
+            const auto channels = tarvelo::app::parseChannelList(list);
+            if (!channels) {
+                line.error = "'" + std::string(list) +
+                             "' is not a list of channels 1 to 16 separated by commas";
+                break;
+            }
+            line.midi.playChannels = *channels;
         } else if (arg == kApiOption || arg.starts_with("--midi-api=")) {
             std::string_view value;
             if (arg == kApiOption) {
@@ -115,6 +128,9 @@ CommandLine parse(int argc, char** argv) {
             line.error = "unknown option '" + std::string(arg) + "'";
         }
     }
+    if (line.error.empty() && line.midi.playChannels != tarvelo::synth::kAllChannels &&
+        line.midi.play.empty())
+        line.error = "option '--play-channels' needs --play";
     if (line.error.empty() && !line.openFile.empty() && line.command != Command::None)
         line.error = "a file to open cannot be combined with a command: '" + line.openFile + "'";
     return line;

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 
 #include "midi/backends/backend_factory.h"
@@ -19,6 +20,22 @@ void printLine(const std::string& text) {
 }
 
 }  // namespace
+
+std::optional<std::uint16_t> parseChannelList(std::string_view text) {
+    std::uint16_t channels = 0;
+    for (;;) {
+        const std::string_view item = text.substr(0, text.find(','));
+        int channel = 0;
+        const auto [end, error] = std::from_chars(item.data(), item.data() + item.size(), channel);
+        if (item.empty() || error != std::errc() || end != item.data() + item.size() ||
+            channel < 1 || channel > 16)
+            return std::nullopt;
+        channels |= static_cast<std::uint16_t>(1u << (channel - 1));
+        if (item.size() == text.size())
+            return channels;
+        text.remove_prefix(item.size() + 1);
+    }
+}
 
 std::unique_ptr<MidiSystem> MidiSystem::open(const MidiOptions& options, bool offlineAllowed) {
     std::unique_ptr<MidiSystem> system(new MidiSystem());
@@ -63,7 +80,7 @@ std::unique_ptr<MidiSystem> MidiSystem::open(const MidiOptions& options, bool of
         return nullptr;
     }
 
-    if (!options.play.empty() && !system->preparePlayback(options.play))
+    if (!options.play.empty() && !system->preparePlayback(options.play, options.playChannels))
         return nullptr;
     return system;
 }
@@ -85,7 +102,7 @@ void MidiSystem::waitForSynth() {
         printLine(engine->loadError() + ": the built-in synthesizer stays silent");
 }
 
-bool MidiSystem::preparePlayback(const std::string& path) {
+bool MidiSystem::preparePlayback(const std::string& path, std::uint16_t channels) {
     MidiBackend& midi = backend_->system();
     std::uint32_t rate = 0;
     if (dynamic_cast<InternalBackend*>(&midi) != nullptr) {
@@ -110,6 +127,10 @@ bool MidiSystem::preparePlayback(const std::string& path) {
     auto schedule = synth::loadMidiFile(path, rate, error);
     if (!schedule) {
         printLine(error);
+        return false;
+    }
+    if (channels != synth::kAllChannels && !synth::keepChannels(*schedule, channels)) {
+        printLine("'" + path + "' has nothing to play on the channels of --play-channels");
         return false;
     }
     playback_ = std::make_unique<synth::FilePlayback>(std::move(*schedule));

@@ -19,8 +19,14 @@ struct MidiOptions {
     std::string soundFont;  // --soundfont; empty: the environment's or the system's
     std::string record;     // --record FILE.wav; empty: none
     std::string play;       // --play FILE.mid; empty: none
+    // --play-channels: the file's channels to play, bit n for channel n + 1.
+    std::uint16_t playChannels = synth::kAllChannels;
     bool connectAudio = true;
 };
+
+// Reads a --play-channels list: channel numbers 1 to 16 separated by commas ("1,2,10").
+// Nullopt when the text is not such a list.
+std::optional<std::uint16_t> parseChannelList(std::string_view text);
 
 // The MIDI system the program runs on, with the built-in synthesizer, the MIDI file played into
 // the virtual input and the recording, put together as the command line asks. User-interface
@@ -73,7 +79,7 @@ class MidiSystem {
 
   private:
     MidiSystem() = default;
-    bool preparePlayback(const std::string& path);
+    bool preparePlayback(const std::string& path, std::uint16_t channels);
 
     std::unique_ptr<synth::SynthBackend> backend_;
     std::unique_ptr<synth::FilePlayback> playback_;

@@ -74,6 +74,16 @@ TEST(CommandLine, VersionHelpAndMistakes) {
     EXPECT_EQ(badApi.status, 2);
     EXPECT_NE(badApi.output.find("unknown MIDI API 'pulse'"), std::string::npos) << badApi.output;
     EXPECT_EQ(run("--list-devices --midi-api").status, 2);
+    const ProgramRun badChannels = run("--headless a.trv --play a.mid --play-channels 1,17");
+    EXPECT_EQ(badChannels.status, 2);
+    EXPECT_NE(badChannels.output.find("'1,17' is not a list of channels 1 to 16 separated by "
+                                      "commas"),
+              std::string::npos)
+        << badChannels.output;
+    const ProgramRun channelsAlone = run("--headless a.trv --play-channels 2");
+    EXPECT_EQ(channelsAlone.status, 2);
+    EXPECT_NE(channelsAlone.output.find("option '--play-channels' needs --play"), std::string::npos)
+        << channelsAlone.output;
     EXPECT_EQ(run("--version --list-devices").status, 2);
 
     // The window opens one file, and a file goes with no command: all refused before any window.

@@ -120,14 +120,14 @@ class RenderedSound : public ::testing::Test {
 
     // Renders the MIDI file with the split arrangement; the WAV's bytes, empty on failure.
     Bytes render(const MidiFileWriter& midi, const std::string& name,
-                 const std::string& api = "internal") {
+                 const std::string& api = "internal", const std::string& options = "") {
         const std::string mid = dir.file(name + ".mid");
         const std::string wav = dir.file(name + ".wav");
         EXPECT_TRUE(midi.save(mid));
         const std::string command = std::string(TARVELO_PROGRAM) + " --midi-api " + api +
                                     " --no-audio-connect --soundfont " + kSoundFont +
                                     " --headless " + dir.file("split.trv") + " --play " + mid +
-                                    " --record " + wav + " 2>&1";
+                                    " --record " + wav + options + " 2>&1";
         FILE* pipe = ::popen(command.c_str(), "r");
         std::string output;
         char buffer[512];
@@ -228,6 +228,20 @@ TEST_F(RenderedSound, AWallOfNotesEndsOnceItsSoundHasDiedAway) {
     RecordProperty("render_seconds", std::to_string(seconds));
     EXPECT_GT(seconds, 1.5) << "it ends one second after the sound, not before";
     EXPECT_LT(seconds, 10.0) << "it ran on towards the 30-second cap";
+}
+
+TEST_F(RenderedSound, OnlyTheChosenChannelsOfTheFilePlay) {
+    // A4 on channel 1, then C5 on channel 2; the split routes both by key.
+    MidiFileWriter midi;
+    midi.event(kTicksPerSecond / 2, {0x90, 69, 100});
+    midi.event(kTicksPerSecond, {0x80, 69, 0});
+    midi.event(5 * kTicksPerSecond / 2, {0x91, 72, 100});
+    midi.event(3 * kTicksPerSecond, {0x81, 72, 0});
+    const std::vector<float> left =
+        leftChannel(render(midi, "channels", "internal", " --play-channels 2"));
+    ASSERT_GT(left.size(), std::size_t{3} * kRate);
+    EXPECT_LT(magnitudeAt(left, kRate / 2, kRate / 2, 440.0), 1.0) << "channel 1 was played";
+    EXPECT_NEAR(dominantFrequency(left, 5 * kRate / 2), 523.3, 2.0);
 }
 
 TEST_F(RenderedSound, OnJackTheFilePlaysInRealTimeAndTheRunEndsWhenItHasSounded) {

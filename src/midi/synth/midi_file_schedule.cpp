@@ -142,4 +142,18 @@ std::optional<MidiFileSchedule> readMidiFile(std::span<const std::uint8_t> bytes
     return std::move(collector.schedule);
 }
 
+bool keepChannels(MidiFileSchedule& schedule, std::uint16_t channels) {
+    bool anyKept = false;
+    std::erase_if(schedule.messages, [&](const ScheduledMessage& m) {
+        const std::uint8_t status = statusOf(m.message);
+        if (status >= 0xF0)
+            return false;
+        const bool keep = (channels >> (status & 0x0F)) & 1;
+        anyKept |= keep;
+        return !keep;
+    });
+    schedule.endFrame = schedule.messages.empty() ? 0 : schedule.messages.back().frame;
+    return anyKept;
+}
+
 }  // namespace tarvelo::synth

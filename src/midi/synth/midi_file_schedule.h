@@ -48,4 +48,11 @@ std::optional<MidiFileSchedule> readMidiFile(std::span<const std::uint8_t> bytes
                                              std::uint32_t sampleRate, const std::string& name,
                                              std::string& error);
 
+// Channel sets, bit n for MIDI channel n + 1.
+inline constexpr std::uint16_t kAllChannels = 0xFFFF;
+
+// Leaves out the channel messages of the channels not in `channels`; system messages stay. The
+// end moves to the last message left. Whether anything of those channels is left.
+bool keepChannels(MidiFileSchedule& schedule, std::uint16_t channels);
+
 }  // namespace tarvelo::synth
