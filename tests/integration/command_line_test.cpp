@@ -74,6 +74,19 @@ TEST(CommandLine, VersionHelpAndMistakes) {
     EXPECT_EQ(badApi.status, 2);
     EXPECT_NE(badApi.output.find("unknown MIDI API 'pulse'"), std::string::npos) << badApi.output;
     EXPECT_EQ(run("--list-devices --midi-api").status, 2);
+    // A flag takes no value, a file option needs one; the last of a repeated option counts.
+    for (const auto& [arguments, says] :
+         {std::pair{"--version=3", "unknown option '--version=3'"},
+          std::pair{"--dump", "option '--dump' needs a file"},
+          std::pair{"--headless", "option '--headless' needs a file"}}) {
+        const ProgramRun r = run(arguments);
+        EXPECT_EQ(r.status, 2) << arguments;
+        EXPECT_EQ(r.output, "tarvelo: " + std::string(says) + "\nTry 'tarvelo --help'.\n");
+    }
+    EXPECT_EQ(
+        run("--dump /nonexistent.trv --dump " + std::string(TARVELO_SOURCE_DIR) + "/data/demo.trv")
+            .status,
+        0);
     const ProgramRun badChannels = run("--headless a.trv --play a.mid --play-channels 1,17");
     EXPECT_EQ(badChannels.status, 2);
     EXPECT_NE(badChannels.output.find("'1,17' is not a list of channels 1 to 16 separated by "
