@@ -183,7 +183,7 @@ bool MidiSystem::startRecording(int wakeFd) {
             }
         });
     if (!recorder_->open(recordPath_)) {
-        printLine(recorder_->error());
+        printLine("cannot write '" + recordPath_ + "': " + recorder_->error());
         recorder_.reset();
         return false;
     }

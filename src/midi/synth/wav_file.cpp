@@ -30,7 +30,7 @@ bool WavFile::open(const std::string& path, std::uint32_t sampleRate) {
     failed_ = false;
     error_.clear();
     if (auto reason = file_.open(path, OutputFile::Pending::Partial)) {
-        error_ = "cannot write '" + path + "': " + *reason;
+        error_ = *reason;
         return false;
     }
     SF_INFO info{};
@@ -40,7 +40,7 @@ bool WavFile::open(const std::string& path, std::uint32_t sampleRate) {
     // The descriptor stays ours: it is made durable and renamed after libsndfile lets go.
     sndfile_ = sf_open_fd(file_.fd(), SFM_WRITE, &info, SF_FALSE);
     if (sndfile_ == nullptr) {
-        error_ = "cannot write '" + path + "': " + sf_strerror(nullptr);
+        error_ = sf_strerror(nullptr);
         file_.abandon();
         ::unlink(file_.path().c_str());
         return false;

@@ -47,7 +47,7 @@ class WavFile {
     bool isOpen() const { return sndfile_ != nullptr; }
     bool failed() const { return failed_; }
     std::uint64_t framesWritten() const { return frames_; }
-    // Why the recording failed: the system's reason, in a few words.
+    // Why the file could not be created or written: the reason in a few words, without its name.
     const std::string& error() const { return error_; }
     // Where an incomplete recording was left; empty when it took its name (or none was made).
     std::string partialPath() const;

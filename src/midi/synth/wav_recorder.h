@@ -37,8 +37,8 @@ class WavRecorder final : public AudioTap {
     // User-interface thread, after the recorder has been untapped: writes what is left and
     // completes the file; complete: the recording takes its name. False when a write failed.
     bool finish(bool complete);
-    // After finish(), or once failed(): why, in one line; and where an incomplete recording was
-    // left (empty when it took its name).
+    // After a failed open() or finish(), or once failed(): why, in a few words (see WavFile);
+    // and where an incomplete recording was left (empty when it took its name).
     const std::string& error() const { return file_.error(); }
     std::string partialPath() const { return file_.partialPath(); }
 
