@@ -7,6 +7,10 @@ set(CPACK_PACKAGE_VENDOR "The Tarvelo developers")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "${TARVELO_PACKAGE_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "live MIDI keyboard splitter")
+# A Debian package states its licence in /usr/share/doc/tarvelo/copyright (data/doc/copyright);
+# these are the fields the other generators read.
+set(CPACK_RESOURCE_FILE_LICENSE "${PROJECT_SOURCE_DIR}/LICENSE")
+set(CPACK_RPM_PACKAGE_LICENSE "GPL-3.0-or-later")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 

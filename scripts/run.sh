@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Sets up, builds and starts Tarvelo. Arguments are passed to the program (try --help).
+# Sets up, builds and starts Tarvelo (build/src/tarvelo) in the caller's directory. Arguments are
+# passed to the program (try --help); a build finds its reference files from any directory.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-bash scripts/setup.sh
-cmake --preset default >/dev/null
-cmake --build build -j"$(nproc)" --target tarvelo  # the program alone, not the tests
-cd data  # the reference files are looked up in the current directory first
-exec ../build/src/tarvelo "$@"
+root="$(cd "$(dirname "$0")/.." && pwd)"
+(
+    cd "$root"
+    bash scripts/setup.sh
+    cmake --preset default >/dev/null
+    cmake --build build -j"$(nproc)" --target tarvelo  # the program alone, not the tests
+)
+exec "$root/build/src/tarvelo" "$@"

@@ -36,6 +36,9 @@ int runGui(int argc, char** argv, const MidiOptions& options, const std::string&
     int status = 0;
     {
         const StopSignals stopSignals;
+        // A recording that fails (a full disk) stops the program as a signal does.
+        if (!system->startRecording(stopSignals.fd()))
+            return 2;
         ui::MainDialogServices services;
         services.recoveryDirectory = defaultRecoveryDirectory();
         ui::MainWindowModel model(system->backend());
@@ -68,7 +71,7 @@ int runGui(int argc, char** argv, const MidiOptions& options, const std::string&
             window.exec();
         }
     }
-    if (!system->finish())
+    if (!system->finish(true))
         status = 1;
     return status;
 }

@@ -25,6 +25,9 @@ int runHeadless(std::string_view path, const MidiOptions& options) {
     if (!system)
         return 2;
     int status = 0;
+    // A run that plays a file has a recording that is whole once the file has played out; one
+    // that routes the input until stopped, whenever it is stopped.
+    bool complete = true;
     {
         // A stop that comes while the file loads or the lists go out is seen by the first wait.
         const StopSignals signals;
@@ -37,6 +40,8 @@ int runHeadless(std::string_view path, const MidiOptions& options) {
         if (const auto error = session.load(std::string(path))) {
             std::fprintf(stderr, "%s\n", fileErrorLine(path, *error).c_str());
             status = 2;
+        } else if (!system->startRecording(stopFd)) {
+            status = 2;
         } else {
             // What reaches the synthesizer before its SoundFont has loaded is lost.
             system->waitForSynth();
@@ -45,18 +50,20 @@ int runHeadless(std::string_view path, const MidiOptions& options) {
                 session.selectInput(kVirtualInputName);
             session.start();
             if (system->offline()) {
-                renderOffline(*system, session, stopFd);
+                complete = renderOffline(*system, session, stopFd) == RenderEnd::Played;
             } else if (system->playback() != nullptr) {
                 system->startPlayback();
-                while (!system->playedOut() && session.processEvents(kPlayPollMs, stopFd)) {
+                while (!system->playedOut() && !system->recordingFailed() &&
+                       session.processEvents(kPlayPollMs, stopFd)) {
                 }
+                complete = system->playedOut();
             } else {
                 session.run(stopFd);
             }
             session.shutdown();
         }
     }
-    if (!system->finish() && status == 0)
+    if (!system->finish(complete) && status == 0)
         status = 1;
     return status;
 }

@@ -1,5 +1,9 @@
 #include "app/midi_system.h"
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <charconv>
 #include <cstdio>
 
 #include "midi/backends/backend_factory.h"
@@ -11,50 +15,78 @@ namespace tarvelo::app {
 
 namespace {
 
-// Sound that stays below the 16-bit quantum this long counts as over.
-constexpr double kSilenceSeconds = 0.1;
-
 void printLine(const std::string& text) {
     std::fprintf(stderr, "tarvelo: %s\n", text.c_str());
 }
 
 }  // namespace
 
+std::optional<std::uint16_t> parseChannelList(std::string_view text) {
+    std::uint16_t channels = 0;
+    for (;;) {
+        const std::string_view item = text.substr(0, text.find(','));
+        int channel = 0;
+        const auto [end, error] = std::from_chars(item.data(), item.data() + item.size(), channel);
+        if (item.empty() || error != std::errc() || end != item.data() + item.size() ||
+            channel < 1 || channel > 16)
+            return std::nullopt;
+        channels |= static_cast<std::uint16_t>(1u << (channel - 1));
+        if (item.size() == text.size())
+            return channels;
+        text.remove_prefix(item.size() + 1);
+    }
+}
+
 std::unique_ptr<MidiSystem> MidiSystem::open(const MidiOptions& options, bool offlineAllowed) {
     std::unique_ptr<MidiSystem> system(new MidiSystem());
-
-    synth::SynthOptions synthOptions;
-    const synth::SoundFontChoice soundFont = synth::chooseSoundFont(options.soundFont);
-    if (soundFont.path.empty())
-        printLine(soundFont.error + ": the built-in synthesizer is off");
-    synthOptions.soundFont = soundFont.path;
-    synthOptions.recordPath = options.record;
-    system->recordPath_ = options.record;
-    synthOptions.connectAudio = options.connectAudio;
     std::unique_ptr<MidiBackend> midi = createBackend(options.api);
     if (!midi) {
         printLine("unknown MIDI API '" + requestedMidiApi(options.api) + "'");
         return nullptr;
     }
+    const bool internal = dynamic_cast<InternalBackend*>(midi.get()) != nullptr;
+
+    // A recording, a file played on the internal system and a SoundFont the user named are
+    // not started on a synthesizer that stays silent (a render would never end): its SoundFont
+    // must be there and load, else the run is refused before anything starts.
+    const char* needs = !options.record.empty() ? "--record"
+                        : !options.play.empty() ? "--play"
+                                                : nullptr;
+    const synth::SoundFontChoice soundFont = synth::chooseSoundFont(options.soundFont);
+    if (soundFont.path.empty()) {
+        if (needs != nullptr && (soundFont.named || internal || !options.record.empty())) {
+            printLine(soundFont.error + ": " + needs + " needs the built-in synthesizer");
+            return nullptr;
+        }
+        printLine(soundFont.error + ": the built-in synthesizer is off");
+    }
+
+    synth::SynthOptions synthOptions;
+    synthOptions.soundFont = soundFont.path;
+    synthOptions.connectAudio = options.connectAudio;
     // Rendering faster than real time is only possible where nothing else keeps time.
     system->offline_ = offlineAllowed && !options.play.empty() && !options.record.empty() &&
-                       dynamic_cast<InternalBackend*>(midi.get()) != nullptr &&
-                       !soundFont.path.empty();
+                       internal && !soundFont.path.empty();
     synthOptions.offline = system->offline_;
+    system->recordPath_ = options.record;
     system->backend_ = addSynth(std::move(midi), synthOptions);
     for (const std::string& note : system->backend_->notes())
         printLine(note);
-    if (!options.record.empty() && system->engine() == nullptr)
-        printLine("nothing is recorded to '" + options.record + "' without the synthesizer");
 
-    if (!options.play.empty() && !system->preparePlayback(options.play))
+    synth::SynthEngine* engine = system->engine();
+    if (needs != nullptr && engine != nullptr &&
+        engine->waitUntilLoaded() == synth::SynthEngine::State::Failed) {
+        printLine(engine->loadError() + ": " + needs + " needs the built-in synthesizer");
+        return nullptr;
+    }
+
+    if (!options.play.empty() && !system->preparePlayback(options.play, options.playChannels))
         return nullptr;
     return system;
 }
 
 MidiSystem::~MidiSystem() {
-    jackPlayer_.reset();
-    finish();
+    finish(false);
     // The render thread has stopped: the playback may go.
     if (playback_ && backend_) {
         if (auto* internal = dynamic_cast<InternalBackend*>(&backend_->system()))
@@ -70,7 +102,7 @@ void MidiSystem::waitForSynth() {
         printLine(engine->loadError() + ": the built-in synthesizer stays silent");
 }
 
-bool MidiSystem::preparePlayback(const std::string& path) {
+bool MidiSystem::preparePlayback(const std::string& path, std::uint16_t channels) {
     MidiBackend& midi = backend_->system();
     std::uint32_t rate = 0;
     if (dynamic_cast<InternalBackend*>(&midi) != nullptr) {
@@ -97,6 +129,10 @@ bool MidiSystem::preparePlayback(const std::string& path) {
         printLine(error);
         return false;
     }
+    if (channels != synth::kAllChannels && !synth::keepChannels(*schedule, channels)) {
+        printLine("'" + path + "' has nothing to play on the channels of --play-channels");
+        return false;
+    }
     playback_ = std::make_unique<synth::FilePlayback>(std::move(*schedule));
     if (auto* internal = dynamic_cast<InternalBackend*>(&midi))
         internal->setPlayback(playback_.get());
@@ -119,24 +155,63 @@ void MidiSystem::startPlayback() {
 }
 
 bool MidiSystem::playedOut() const {
-    if (playback_ && !playback_->finished())
+    if (!playback_)
+        return true;
+    if (!playback_->finished())
         return false;
     const synth::SynthEngine* engine = backend_->engine();
     if (engine == nullptr || engine->state() != synth::SynthEngine::State::Ready)
         return true;
-    return engine->activeVoices() == 0 &&
-           engine->silentFrames() >=
-               static_cast<std::uint64_t>(kSilenceSeconds * engine->sampleRate());
+    const std::uint64_t rate = engine->sampleRate();
+    const std::uint64_t pastEnd = playback_->framesPastEnd();
+    return pastEnd >= kLongestTailSeconds * rate ||
+           std::min(engine->silentFrames(), pastEnd) >=
+               static_cast<std::uint64_t>(kSilenceSeconds * static_cast<double>(rate));
 }
 
-bool MidiSystem::finish() {
+bool MidiSystem::startRecording(int wakeFd) {
+    synth::SynthEngine* engine = backend_->engine();
+    if (recordPath_.empty() || engine == nullptr || recorder_)
+        return true;
+    wakeFd_ = wakeFd;
+    recorder_ = std::make_unique<synth::WavRecorder>(
+        offline_ ? synth::WavRecorder::Mode::Offline : synth::WavRecorder::Mode::Live,
+        engine->sampleRate(), [this] {
+            const std::uint64_t one = 1;
+            if (wakeFd_ >= 0) {
+                [[maybe_unused]] const auto written = ::write(wakeFd_, &one, sizeof one);
+            }
+        });
+    if (!recorder_->open(recordPath_)) {
+        printLine("cannot write '" + recordPath_ + "': " + recorder_->error());
+        recorder_.reset();
+        return false;
+    }
+    engine->setTap(recorder_.get());
+    return true;
+}
+
+bool MidiSystem::finish(bool complete) {
     if (finished_ || !backend_)
         return true;
     finished_ = true;
-    if (backend_->finish())
+    jackPlayer_.reset();
+    backend_->finish();
+    if (!recorder_)
         return true;
-    printLine("the recording '" + recordPath_ + "' could not be written completely");
-    return false;
+    // Nothing renders any more: the recorder may go.
+    backend_->engine()->setTap(nullptr);
+    const bool written = recorder_->finish(complete);
+    if (!written) {
+        printLine("the recording '" + recordPath_ + "' could not be written completely (" +
+                  recorder_->error() + "); what was recorded is in '" + recorder_->partialPath() +
+                  "'");
+    } else if (!complete) {
+        printLine("the recording '" + recordPath_ + "' was stopped before its end; " +
+                  "what was recorded is in '" + recorder_->partialPath() + "'");
+    }
+    recorder_.reset();
+    return written && complete;
 }
 
 }  // namespace tarvelo::app

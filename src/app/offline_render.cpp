@@ -6,36 +6,29 @@
 namespace tarvelo::app {
 
 namespace {
-
 constexpr std::uint32_t kPeriodFrames = 256;
 // The session looks at its mailbox every this many periods (about 85 ms of sound at 48 kHz).
 constexpr int kPeriodsPerLook = 16;
-// A file whose sound never dies away (a held note with no release) ends this long after its end.
-constexpr std::uint64_t kLongestTailSeconds = 30;
-
 }  // namespace
 
-void renderOffline(MidiSystem& system, HeadlessRunner& session, int stopFd) {
+RenderEnd renderOffline(MidiSystem& system, HeadlessRunner& session, int stopFd) {
     synth::SynthEngine& engine = *system.engine();
     // The initial messages (each system-exclusive one waits for its completion) go out first.
     while (!session.idle()) {
         if (!session.processEvents(0, stopFd))
-            return;
+            return RenderEnd::Stopped;
     }
     system.startPlayback();
     std::array<float, kPeriodFrames> left{};
     std::array<float, kPeriodFrames> right{};
-    std::uint64_t tail = 0;
-    const std::uint64_t longestTail = kLongestTailSeconds * engine.sampleRate();
     for (int period = 0;; ++period) {
         engine.renderAudio(left.data(), right.data(), kPeriodFrames);
-        if (system.playback()->finished()) {
-            tail += kPeriodFrames;
-            if (system.playedOut() || tail >= longestTail)
-                return;
-        }
+        if (system.recordingFailed())
+            return RenderEnd::Failed;
+        if (system.playedOut())
+            return RenderEnd::Played;
         if (period % kPeriodsPerLook == 0 && !session.processEvents(0, stopFd))
-            return;
+            return RenderEnd::Stopped;
     }
 }
 

@@ -5,7 +5,10 @@
 namespace tarvelo::app {
 
 int runVersion() {
-    std::puts("Tarvelo " TARVELO_VERSION);
+    std::puts("Tarvelo " TARVELO_VERSION
+              "\n"
+              "License GPL-3.0-or-later: GNU GPL version 3 or later "
+              "<https://gnu.org/licenses/gpl.html>");
     return 0;
 }
 

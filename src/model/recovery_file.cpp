@@ -1,5 +1,9 @@
 #include "model/recovery_file.h"
 
+#include <fcntl.h>
+
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <string>
@@ -50,12 +54,11 @@ std::optional<std::filesystem::path> takeRecoveryFile(const std::filesystem::pat
         if (n > 1)
             name += "-" + std::to_string(n);
         const std::filesystem::path kept = directory / (name + ".trv");
-        if (std::filesystem::exists(kept, ec))
-            continue;
-        std::filesystem::rename(pending, kept, ec);
-        if (ec)
+        // Never over a file of that name, even one that appears meanwhile.
+        if (::renameat2(AT_FDCWD, pending.c_str(), AT_FDCWD, kept.c_str(), RENAME_NOREPLACE) == 0)
+            return kept;
+        if (errno != EEXIST)
             return std::nullopt;
-        return kept;
     }
     return std::nullopt;
 }

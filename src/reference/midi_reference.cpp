@@ -1,11 +1,10 @@
 #include "reference/midi_reference.h"
 
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <stdexcept>
 #include <system_error>
 
+#include "reference/input_file.h"
 #include "reference/reference_text.h"
 
 namespace tarvelo {
@@ -20,19 +19,11 @@ constexpr int kControlChangeStatus = 0xB0;
 constexpr int kSingleControllerType = 1;
 
 std::optional<std::string> readFileBytes(const std::filesystem::path& path) {
-    std::error_code error;
-    if (std::filesystem::is_directory(path, error)) {
+    InputFileBytes file = readInputFile(path.string(), input_limits::kReferenceFileBytes);
+    if (file.error) {
         return std::nullopt;
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad()) {
-        return std::nullopt;
-    }
-    return bytes;
+    return std::string(file.bytes.begin(), file.bytes.end());
 }
 
 // The character at `index` of a field, or NUL past its end, as a NUL-terminated field reads.
@@ -183,6 +174,14 @@ std::vector<std::filesystem::path> referenceDirectories() {
     const fs::path program = fs::read_symlink("/proc/self/exe", error);
     if (!error)
         add((program.parent_path() / TARVELO_DATA_DIR_FROM_PROGRAM).lexically_normal());
+#ifdef TARVELO_BUILD_TREE
+    // A program still in the build tree reads the source tree's files, from any directory.
+    std::error_code noTree;
+    const fs::path fromBuild =
+        program.lexically_relative(fs::canonical(TARVELO_BUILD_TREE, noTree));
+    if (!error && !noTree && !fromBuild.empty() && *fromBuild.begin() != "..")
+        add(fs::path(TARVELO_SOURCE_DATA_DIR));
+#endif
     add(fs::path(TARVELO_DATA_DIR));
     return directories;
 }

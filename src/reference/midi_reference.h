@@ -83,8 +83,10 @@ class MidiReference {
 
 // The directories a reference file is looked for in, in order: the current directory (an empty
 // path), the data directory beside the running program (<program's directory>/../share/tarvelo
-// for the usual layout, so an installed tree works wherever it was installed), and the data
-// directory the build was configured for. Duplicates are left out.
+// for the usual layout, so an installed tree works wherever it was installed), the source
+// tree's data directory while the program runs from the build tree it was built in (unless
+// configured with TARVELO_FIND_SOURCE_DATA off, as the package is), and the data directory the
+// build was configured for. Duplicates are left out.
 std::vector<std::filesystem::path> referenceDirectories();
 
 // Where a reference file is read from: the first of referenceDirectories() that holds it. When

@@ -70,6 +70,18 @@ if [ -f "$metainfo" ]; then
     appstreamcli validate --no-net "$metainfo" || fail "appstreamcli validate $metainfo"
     grep -qF "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo" ||
         fail "metainfo does not launch $id.desktop"
+    grep -qF '<project_license>GPL-3.0-or-later</project_license>' "$metainfo" ||
+        fail "metainfo does not name the licence GPL-3.0-or-later"
+fi
+
+# Copyright file: Debian's machine-readable format, the program under GPL-3.0+.
+copyright="$share/doc/tarvelo/copyright"
+if [ -f "$copyright" ]; then
+    head -n 1 "$copyright" |
+        grep -qxF 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+        fail "$copyright is not in Debian's machine-readable format"
+    awk '/^Files: \*$/ { files = 1; next } files && /^License:/ { print; exit }' "$copyright" |
+        grep -qxF 'License: GPL-3.0+' || fail "$copyright does not license every file GPL-3.0+"
 fi
 
 # File type: the package compiles into a database that maps *.trv to our type.

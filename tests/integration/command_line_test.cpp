@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -57,7 +58,9 @@ TEST(CommandLine, ListsJackDevicesNumberedInTheServersOrder) {
 }
 
 TEST(CommandLine, VersionHelpAndMistakes) {
-    EXPECT_EQ(run("--version").output, "Tarvelo 1.0\n");
+    EXPECT_EQ(run("--version").output,
+              "Tarvelo 1.0\nLicense GPL-3.0-or-later: GNU GPL version 3 or later "
+              "<https://gnu.org/licenses/gpl.html>\n");
     const ProgramRun help = run("--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.output.find("--list-devices"), std::string::npos);
@@ -71,6 +74,29 @@ TEST(CommandLine, VersionHelpAndMistakes) {
     EXPECT_EQ(badApi.status, 2);
     EXPECT_NE(badApi.output.find("unknown MIDI API 'pulse'"), std::string::npos) << badApi.output;
     EXPECT_EQ(run("--list-devices --midi-api").status, 2);
+    // A flag takes no value, a file option needs one; the last of a repeated option counts.
+    for (const auto& [arguments, says] :
+         {std::pair{"--version=3", "unknown option '--version=3'"},
+          std::pair{"--dump", "option '--dump' needs a file"},
+          std::pair{"--headless", "option '--headless' needs a file"}}) {
+        const ProgramRun r = run(arguments);
+        EXPECT_EQ(r.status, 2) << arguments;
+        EXPECT_EQ(r.output, "tarvelo: " + std::string(says) + "\nTry 'tarvelo --help'.\n");
+    }
+    EXPECT_EQ(
+        run("--dump /nonexistent.trv --dump " + std::string(TARVELO_SOURCE_DIR) + "/data/demo.trv")
+            .status,
+        0);
+    const ProgramRun badChannels = run("--headless a.trv --play a.mid --play-channels 1,17");
+    EXPECT_EQ(badChannels.status, 2);
+    EXPECT_NE(badChannels.output.find("'1,17' is not a list of channels 1 to 16 separated by "
+                                      "commas"),
+              std::string::npos)
+        << badChannels.output;
+    const ProgramRun channelsAlone = run("--headless a.trv --play-channels 2");
+    EXPECT_EQ(channelsAlone.status, 2);
+    EXPECT_NE(channelsAlone.output.find("option '--play-channels' needs --play"), std::string::npos)
+        << channelsAlone.output;
     EXPECT_EQ(run("--version --list-devices").status, 2);
 
     // The window opens one file, and a file goes with no command: all refused before any window.
@@ -80,6 +106,17 @@ TEST(CommandLine, VersionHelpAndMistakes) {
         << twoFiles.output;
     EXPECT_EQ(run("--list-devices a.trv").status, 2);
     EXPECT_EQ(run("a.trv --dump b.trv").status, 2);
+}
+
+TEST(CommandLine, AProgramInItsBuildTreeReadsTheSourceTreesReferenceFilesFromAnywhere) {
+    testing::TempDir elsewhere;
+    const std::string data =
+        std::filesystem::canonical(std::string(TARVELO_SOURCE_DIR) + "/data").string();
+    const ProgramRun r = run("--reference-files", "cd " + elsewhere.path().string() + " &&");
+    EXPECT_EQ(r.status, 0) << r.output;
+    for (const std::string name : {"midi_msg.mdr", "cc.mdr"})
+        EXPECT_NE(r.output.find(name + ": " + data + "/" + name + " ("), std::string::npos)
+            << r.output;
 }
 
 TEST(CommandLine, EnvironmentPicksTheApiUnlessTheCommandLineDoes) {
@@ -113,6 +150,9 @@ TEST(CommandLine, InternalSystemListsOurDevicesAndExplainsWhatIsMissingInOneLine
         ASSERT_FALSE(writeArrangementFile(trv, a).has_value());
     }
     std::ofstream(dir.file("text.mid")) << "not a MIDI file\n";
+    // A header that announces more tracks than can be played; the tracks need not follow.
+    testing::writeBytes(dir.file("tracks.mid"),
+                        {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, 0, 128, 1, 0xE0});
     const std::string small = " --soundfont /usr/share/sounds/sf2/TimGM6mb.sf2";
     struct Case {
         std::string arguments;
@@ -129,8 +169,11 @@ TEST(CommandLine, InternalSystemListsOurDevicesAndExplainsWhatIsMissingInOneLine
         {"--headless " + trv + " --play " + dir.file("none.mid"),
          "TARVELO_SOUNDFONT=" + dir.file("none.sf2"),
          {"tarvelo: the SoundFont '" + dir.file("none.sf2") +
-              "' given by TARVELO_SOUNDFONT is not a file: the built-in synthesizer is off",
-          "tarvelo: --play on the internal MIDI system needs the built-in synthesizer"}},
+          "' given by TARVELO_SOUNDFONT cannot be read: No such file or directory: --play needs "
+          "the built-in synthesizer"}},
+        {"--headless " + trv + " --play " + dir.file("tracks.mid") + small,
+         "",
+         {"tarvelo: '" + dir.file("tracks.mid") + "' has 128 tracks; at most 127 can be played"}},
     };
     for (const Case& c : cases) {
         const ProgramRun r = run("--midi-api internal " + c.arguments, c.environment);

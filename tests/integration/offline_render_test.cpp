@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <numbers>
@@ -119,14 +120,14 @@ class RenderedSound : public ::testing::Test {
 
     // Renders the MIDI file with the split arrangement; the WAV's bytes, empty on failure.
     Bytes render(const MidiFileWriter& midi, const std::string& name,
-                 const std::string& api = "internal") {
+                 const std::string& api = "internal", const std::string& options = "") {
         const std::string mid = dir.file(name + ".mid");
         const std::string wav = dir.file(name + ".wav");
         EXPECT_TRUE(midi.save(mid));
         const std::string command = std::string(TARVELO_PROGRAM) + " --midi-api " + api +
                                     " --no-audio-connect --soundfont " + kSoundFont +
                                     " --headless " + dir.file("split.trv") + " --play " + mid +
-                                    " --record " + wav + " 2>&1";
+                                    " --record " + wav + options + " 2>&1";
         FILE* pipe = ::popen(command.c_str(), "r");
         std::string output;
         char buffer[512];
@@ -136,6 +137,7 @@ class RenderedSound : public ::testing::Test {
         const int status = pipe != nullptr ? ::pclose(pipe) : -1;
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << output;
         EXPECT_EQ(output, "") << "a clean render says nothing";
+        EXPECT_FALSE(std::filesystem::exists(dir.file(name + ".partial.wav")));
         return readBytes(wav);
     }
 
@@ -209,6 +211,37 @@ TEST_F(RenderedSound, ANoteStartsWhereTheFilePutsItAndRendersAreByteIdentical) {
     RecordProperty("onset_seconds", std::to_string(seconds));
     EXPECT_GE(seconds, 1.000);
     EXPECT_LE(seconds, 1.003) << "the note started " << (seconds - 1.0) * 1000 << " ms late";
+}
+
+TEST_F(RenderedSound, AWallOfNotesEndsOnceItsSoundHasDiedAway) {
+    // 200 notes struck at once and released half a second later: FluidSynth keeps some of
+    // their voices counted long after they fall silent; the render ends by the sound.
+    MidiFileWriter midi;
+    for (std::uint8_t i = 0; i < 200; ++i)
+        midi.event(0, {static_cast<std::uint8_t>(0x90 | (i % 16)),
+                       static_cast<std::uint8_t>(30 + i % 70), 100});
+    for (std::uint8_t i = 0; i < 200; ++i)
+        midi.event(kTicksPerSecond / 2, {static_cast<std::uint8_t>(0x80 | (i % 16)),
+                                         static_cast<std::uint8_t>(30 + i % 70), 0});
+    const std::vector<float> left = leftChannel(render(midi, "wall"));
+    const double seconds = static_cast<double>(left.size()) / kRate;
+    RecordProperty("render_seconds", std::to_string(seconds));
+    EXPECT_GT(seconds, 1.5) << "it ends one second after the sound, not before";
+    EXPECT_LT(seconds, 10.0) << "it ran on towards the 30-second cap";
+}
+
+TEST_F(RenderedSound, OnlyTheChosenChannelsOfTheFilePlay) {
+    // A4 on channel 1, then C5 on channel 2; the split routes both by key.
+    MidiFileWriter midi;
+    midi.event(kTicksPerSecond / 2, {0x90, 69, 100});
+    midi.event(kTicksPerSecond, {0x80, 69, 0});
+    midi.event(5 * kTicksPerSecond / 2, {0x91, 72, 100});
+    midi.event(3 * kTicksPerSecond, {0x81, 72, 0});
+    const std::vector<float> left =
+        leftChannel(render(midi, "channels", "internal", " --play-channels 2"));
+    ASSERT_GT(left.size(), std::size_t{3} * kRate);
+    EXPECT_LT(magnitudeAt(left, kRate / 2, kRate / 2, 440.0), 1.0) << "channel 1 was played";
+    EXPECT_NEAR(dominantFrequency(left, 5 * kRate / 2), 523.3, 2.0);
 }
 
 TEST_F(RenderedSound, OnJackTheFilePlaysInRealTimeAndTheRunEndsWhenItHasSounded) {

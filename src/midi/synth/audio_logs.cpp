@@ -2,6 +2,7 @@
 
 #include <alsa/asoundlib.h>
 #include <fluidsynth.h>
+#include <glib.h>
 
 #include <mutex>
 
@@ -10,6 +11,7 @@ namespace tarvelo::synth {
 namespace {
 void discard(int, const char*, void*) {}
 void discardAlsa(const char*, int, const char*, int, const char*, ...) {}
+void discardGlib(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
 }  // namespace
 
 void silenceAudioLogs() {
@@ -18,6 +20,12 @@ void silenceAudioLogs() {
         for (int level = FLUID_PANIC; level < LAST_LOG_LEVEL; ++level)
             fluid_set_log_function(level, discard, nullptr);
         snd_lib_error_set_handler(discardAlsa);
+        // libinstpatch, which FluidSynth asks about every SoundFont first, logs through GLib
+        // without a domain (a damaged file gives a CRITICAL line).
+        g_log_set_handler(
+            nullptr,
+            static_cast<GLogLevelFlags>(G_LOG_LEVEL_MASK | G_LOG_FLAG_FATAL | G_LOG_FLAG_RECURSION),
+            discardGlib, nullptr);
     });
 }
 

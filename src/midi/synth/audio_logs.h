@@ -2,9 +2,10 @@
 
 namespace tarvelo::synth {
 
-// Keeps FluidSynth, and the ALSA library under its audio driver, from printing on their own: the
-// program reports what matters in its own words (one line each), and their logs would also
-// write from the audio thread. Any thread; takes effect once for the process.
+// Keeps FluidSynth, the ALSA library under its audio driver and libinstpatch under its SoundFont
+// loader from printing on their own: the program reports what matters in its own words (one line
+// each), and their logs would also write from the audio thread. Any thread; takes effect once for
+// the process.
 void silenceAudioLogs();
 
 }  // namespace tarvelo::synth

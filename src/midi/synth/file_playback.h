@@ -19,10 +19,11 @@ class FilePlayback {
     void start() noexcept { started_.store(true, std::memory_order_release); }
 
     // Render thread: calls emit(frameInPeriod, message) for every message due in the next
-    // `frames` frames, in order, and moves on by that much. No allocation, no lock.
+    // `frames` frames, in order, and moves on by that much (also past the end, which counts the
+    // frames since). No allocation, no lock.
     template <typename Emit>
     void playPeriod(std::uint32_t frames, Emit&& emit) noexcept {
-        if (!started_.load(std::memory_order_acquire) || finished())
+        if (!started_.load(std::memory_order_acquire))
             return;
         const auto& messages = schedule_.messages;
         const std::uint64_t end = played_ + frames;
@@ -33,12 +34,19 @@ class FilePlayback {
             ++next_;
         }
         played_ = end;
-        if (next_ == messages.size() && played_ > schedule_.endFrame)
+        if (next_ == messages.size() && played_ > schedule_.endFrame) {
+            pastEnd_.store(played_ - schedule_.endFrame, std::memory_order_relaxed);
             finished_.store(true, std::memory_order_release);
+        }
     }
 
     // Any thread: every message has been played (acquire).
     bool finished() const noexcept { return finished_.load(std::memory_order_acquire); }
+    // Any thread: frames played since the file's last event; 0 until finished() (relaxed: a
+    // count that only grows, read by a poll).
+    std::uint64_t framesPastEnd() const noexcept {
+        return pastEnd_.load(std::memory_order_relaxed);
+    }
     const MidiFileSchedule& schedule() const { return schedule_; }
 
   private:
@@ -48,6 +56,7 @@ class FilePlayback {
     std::uint64_t played_ = 0;
     std::atomic<bool> started_{false};
     std::atomic<bool> finished_{false};
+    std::atomic<std::uint64_t> pastEnd_{0};
 };
 
 }  // namespace tarvelo::synth

@@ -4,11 +4,10 @@
 
 #include <array>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <memory>
 
 #include "midi/synth/audio_logs.h"
+#include "reference/input_file.h"
 
 namespace tarvelo::synth {
 
@@ -64,27 +63,38 @@ struct Collector {
     }
 };
 
-bool readFile(const std::string& path, std::vector<char>& bytes, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot open '" + path + "': " + std::strerror(errno);
-        return false;
-    }
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (bytes.size() < 14 || std::memcmp(bytes.data(), "MThd", 4) != 0) {
-        error = "'" + path + "' is not a Standard MIDI File";
-        return false;
-    }
-    return true;
+// The number of tracks a Standard MIDI File's header declares (0 when the header is too short).
+std::uint32_t declaredTracks(std::span<const std::uint8_t> bytes) {
+    return bytes.size() < 12 ? 0 : (std::uint32_t{bytes[10]} << 8) | bytes[11];
 }
 
 }  // namespace
 
 std::optional<MidiFileSchedule> loadMidiFile(const std::string& path, std::uint32_t sampleRate,
                                              std::string& error) {
-    std::vector<char> bytes;
-    if (!readFile(path, bytes, error))
+    const InputFileBytes file = readInputFile(path, input_limits::kMidiFileBytes);
+    if (file.error) {
+        const bool open = file.error->kind == InputFileError::Kind::CannotOpen;
+        error = (open ? "cannot open '" : "cannot play '") + path + "': " + file.error->detail;
+        if (file.error->kind == InputFileError::Kind::TooLarge)
+            error += ", more than any performance";
         return std::nullopt;
+    }
+    return readMidiFile(file.bytes, sampleRate, "'" + path + "'", error);
+}
+
+std::optional<MidiFileSchedule> readMidiFile(std::span<const std::uint8_t> bytes,
+                                             std::uint32_t sampleRate, const std::string& name,
+                                             std::string& error) {
+    if (bytes.size() < 14 || std::memcmp(bytes.data(), "MThd", 4) != 0) {
+        error = name + " is not a Standard MIDI File";
+        return std::nullopt;
+    }
+    if (const std::uint32_t tracks = declaredTracks(bytes); tracks > kMaxTracks) {
+        error = name + " has " + std::to_string(tracks) + " tracks; at most " +
+                std::to_string(kMaxTracks) + " can be played";
+        return std::nullopt;
+    }
 
     silenceAudioLogs();
     // A synthesizer with no SoundFont serves as the player's clock: rendering it advances the
@@ -99,14 +109,14 @@ std::optional<MidiFileSchedule> loadMidiFile(const std::string& path, std::uint3
     std::unique_ptr<fluid_player_t, Deleter> player(clock ? new_fluid_player(clock.get())
                                                           : nullptr);
     if (!player) {
-        error = "FluidSynth could not be started to read '" + path + "'";
+        error = "FluidSynth could not be started to read " + name;
         return std::nullopt;
     }
     Collector collector;
     fluid_player_set_playback_callback(player.get(), &Collector::onEvent, &collector);
     if (fluid_player_add_mem(player.get(), bytes.data(), bytes.size()) != FLUID_OK ||
         fluid_player_play(player.get()) != FLUID_OK) {
-        error = "'" + path + "' cannot be played";
+        error = name + " cannot be played";
         return std::nullopt;
     }
 
@@ -116,20 +126,34 @@ std::optional<MidiFileSchedule> loadMidiFile(const std::string& path, std::uint3
     const std::uint64_t limit = kLongestFileSeconds * sampleRate;
     while (fluid_player_get_status(player.get()) == FLUID_PLAYER_PLAYING) {
         if (collector.blockFrame >= limit) {
-            error = "'" + path + "' plays longer than " +
-                    std::to_string(kLongestFileSeconds / 3600) + " hours";
+            error = name + " plays longer than " + std::to_string(kLongestFileSeconds / 3600) +
+                    " hours";
             return std::nullopt;
         }
         fluid_synth_process(clock.get(), kBlock, 0, nullptr, 2, out);
         collector.blockFrame += kBlock;
     }
     if (collector.schedule.messages.empty() && fluid_player_get_total_ticks(player.get()) <= 0) {
-        error = "'" + path + "' is not a readable Standard MIDI File";
+        error = name + " is not a readable Standard MIDI File";
         return std::nullopt;
     }
     collector.schedule.endFrame =
         collector.schedule.messages.empty() ? 0 : collector.schedule.messages.back().frame;
     return std::move(collector.schedule);
+}
+
+bool keepChannels(MidiFileSchedule& schedule, std::uint16_t channels) {
+    bool anyKept = false;
+    std::erase_if(schedule.messages, [&](const ScheduledMessage& m) {
+        const std::uint8_t status = statusOf(m.message);
+        if (status >= 0xF0)
+            return false;
+        const bool keep = (channels >> (status & 0x0F)) & 1;
+        anyKept |= keep;
+        return !keep;
+    });
+    schedule.endFrame = schedule.messages.empty() ? 0 : schedule.messages.back().frame;
+    return anyKept;
 }
 
 }  // namespace tarvelo::synth

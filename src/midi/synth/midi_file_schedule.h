@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,10 @@ struct ScheduledMessage {
     std::uint64_t frame = 0;  // from the start of the file, at the schedule's sample rate
     PackedMessage message = 0;
 };
+
+// The most tracks FluidSynth's player takes from one file (it has room for 128 and refuses a
+// file that fills it).
+inline constexpr std::uint32_t kMaxTracks = 127;
 
 // A Standard MIDI File as a list of timed short messages, ready to be played into an input.
 struct MidiFileSchedule {
@@ -30,9 +35,24 @@ struct MidiFileSchedule {
 // starts at or after its time (at most 1.3 ms late at 48 kHz). The whole file is timed up front,
 // faster than real time, so playing it is a table walk.
 //
-// On failure returns nothing and sets error to one line (no program name). Any thread but the
-// real-time ones (it allocates).
+// The file must be a regular file of at most 16 MiB (input_limits::kMidiFileBytes) with at most
+// kMaxTracks tracks, and play for at most 6 hours.
+//
+// On failure returns nothing and sets error to one line (no program name) that names the file.
+// Any thread but the real-time ones (it allocates).
 std::optional<MidiFileSchedule> loadMidiFile(const std::string& path, std::uint32_t sampleRate,
                                              std::string& error);
+
+// The same for a file's bytes already in memory; name is how errors name the file.
+std::optional<MidiFileSchedule> readMidiFile(std::span<const std::uint8_t> bytes,
+                                             std::uint32_t sampleRate, const std::string& name,
+                                             std::string& error);
+
+// Channel sets, bit n for MIDI channel n + 1.
+inline constexpr std::uint16_t kAllChannels = 0xFFFF;
+
+// Leaves out the channel messages of the channels not in `channels`; system messages stay. The
+// end moves to the last message left. Whether anything of those channels is left.
+bool keepChannels(MidiFileSchedule& schedule, std::uint16_t channels);
 
 }  // namespace tarvelo::synth

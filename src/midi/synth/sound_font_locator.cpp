@@ -1,22 +1,25 @@
 #include "midi/synth/sound_font_locator.h"
 
 #include <cstdlib>
-#include <filesystem>
-#include <system_error>
+
+#include "reference/input_file.h"
 
 namespace tarvelo::synth {
 
 namespace {
 
-bool isReadableFile(const std::string& path) {
-    std::error_code error;
-    return std::filesystem::is_regular_file(path, error);
+bool isUsableFile(const std::string& path) {
+    return !checkInputFile(path, input_limits::kSoundFontBytes);
 }
 
 SoundFontChoice named(std::string path, std::string_view source) {
-    if (isReadableFile(path))
-        return {std::move(path), {}};
-    return {{}, "the SoundFont '" + path + "' given by " + std::string(source) + " is not a file"};
+    const auto error = checkInputFile(path, input_limits::kSoundFontBytes);
+    if (!error)
+        return {std::move(path), {}, true};
+    return {{},
+            "the SoundFont '" + path + "' given by " + std::string(source) +
+                " cannot be read: " + error->detail,
+            true};
 }
 
 }  // namespace
@@ -35,7 +38,7 @@ SoundFontChoice chooseSoundFont(std::string_view fromCommandLine,
         return named(fromEnvironment, kSoundFontVariable);
     }
     for (const std::string& candidate : candidates) {
-        if (isReadableFile(candidate))
+        if (isUsableFile(candidate))
             return {candidate, {}};
     }
     std::string looked;

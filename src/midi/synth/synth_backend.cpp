@@ -19,17 +19,6 @@ SynthBackend::SynthBackend(std::unique_ptr<MidiBackend> system, const SynthOptio
     const std::uint32_t rate = hostRate != 0 ? hostRate : kSampleRate;
     engine_ = std::make_unique<SynthEngine>(options.soundFont, rate);
 
-    if (!options.recordPath.empty()) {
-        recorder_ = std::make_unique<WavRecorder>(
-            options.offline ? WavRecorder::Mode::Offline : WavRecorder::Mode::Live, rate);
-        if (recorder_->open(options.recordPath)) {
-            engine_->setTap(recorder_.get());
-        } else {
-            notes_.push_back(recorder_->error() + ": nothing is recorded");
-            recorder_.reset();
-        }
-    }
-
     if (options.offline)
         return;
     if (hostRate != 0 && host->attachAudioSource(*engine_, options.connectAudio)) {
@@ -45,20 +34,13 @@ SynthBackend::~SynthBackend() {
     finish();
 }
 
-bool SynthBackend::finish() {
+void SynthBackend::finish() {
     if (attachedToHost_) {
         if (AudioHost* host = system_->audioHost())
             host->detachAudioSource();
         attachedToHost_ = false;
     }
     output_.reset();
-    if (!recorder_)
-        return true;
-    if (engine_)
-        engine_->setTap(nullptr);
-    const bool written = recorder_->finish();
-    recorder_.reset();
-    return written;
 }
 
 void SynthBackend::setRenderThreadInput(PeriodListener& listener, const EventFrameClock& clock) {

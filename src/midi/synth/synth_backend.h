@@ -7,17 +7,15 @@
 #include "midi/backend.h"
 #include "midi/synth/audio_output.h"
 #include "midi/synth/synth_engine.h"
-#include "midi/synth/wav_recorder.h"
 
 namespace tarvelo::synth {
 
 // How the built-in synthesizer is set up.
 struct SynthOptions {
-    std::string soundFont;   // the file to load; empty: no synthesizer
-    std::string recordPath;  // a WAV file to record into; empty: none
+    std::string soundFont;  // the file to load; empty: no synthesizer
     bool connectAudio = true;
     // The caller renders (SynthBackend::engine()->renderAudio) as fast as it likes; no audio
-    // output is opened and the recording is written as it is rendered.
+    // output is opened.
     bool offline = false;
 };
 
@@ -71,19 +69,18 @@ class SynthBackend final : public MidiBackend {
     MidiBackend& system() { return *system_; }
     // Null when there is no synthesizer (no SoundFont, or FluidSynth would not start).
     SynthEngine* engine() { return engine_.get(); }
-    // Lines for the user about the synthesizer's set-up (no audio output, a recording that cannot
-    // be written), each complete in itself; empty when all is well.
+    // Lines for the user about the synthesizer's set-up (no audio output), each complete in
+    // itself; empty when all is well.
     const std::vector<std::string>& notes() const { return notes_; }
 
-    // Stops the sound and completes the recording. Also done by the destructor. False when the
-    // recording could not be written completely.
-    bool finish();
+    // Stops the sound: once it returns the synthesizer is not rendered any more (its tap may go).
+    // Also done by the destructor.
+    void finish();
 
   private:
     std::unique_ptr<MidiBackend> system_;
     std::unique_ptr<SynthEngine> engine_;
     std::unique_ptr<AudioOutput> output_;
-    std::unique_ptr<WavRecorder> recorder_;
     bool attachedToHost_ = false;
     const EventFrameClock* frameClock_ = nullptr;
     std::vector<std::string> notes_;

@@ -18,8 +18,8 @@ constexpr int kPolyphony = 256;
 // leaves room for both hands, reverb and chorus without clipping.
 constexpr double kGain = 0.4;
 constexpr int kExclusiveDeviceId = 0x10;
-// Below half a 16-bit quantum a sample is written to a WAV file as 0.
-constexpr float kSilence = 0.5f / 32768.0f;
+// Sound below -90 dBFS (10^(-90/20)) counts as silence: a render ends after a second of it.
+constexpr float kSilence = 3.1623e-5f;
 
 }  // namespace
 

@@ -87,7 +87,7 @@ class SynthEngine final : public AudioSource {
     }
 
     // Any thread: voices sounding after the last period, and how many frames in a row have been
-    // rendered as silence (every sample below the 16-bit quantum) up to now.
+    // rendered as silence (every sample below -90 dBFS) up to now.
     int activeVoices() const noexcept { return activeVoices_.load(std::memory_order_relaxed); }
     std::uint64_t silentFrames() const noexcept {
         return silentFrames_.load(std::memory_order_relaxed);

@@ -1,7 +1,8 @@
 #include "midi/synth/wav_file.h"
 
+#include <unistd.h>
+
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -9,38 +10,7 @@
 namespace tarvelo::synth {
 
 namespace {
-
-constexpr std::uint16_t kChannels = 2;
-constexpr std::uint16_t kBitsPerSample = 16;
-constexpr std::uint32_t kHeaderSize = 44;
-
-void put16(std::uint8_t* at, std::uint16_t value) {
-    at[0] = static_cast<std::uint8_t>(value);
-    at[1] = static_cast<std::uint8_t>(value >> 8);
-}
-
-void put32(std::uint8_t* at, std::uint32_t value) {
-    put16(at, static_cast<std::uint16_t>(value));
-    put16(at + 2, static_cast<std::uint16_t>(value >> 16));
-}
-
-std::array<std::uint8_t, kHeaderSize> header(std::uint32_t sampleRate, std::uint32_t dataBytes) {
-    std::array<std::uint8_t, kHeaderSize> h{};
-    std::memcpy(h.data(), "RIFF", 4);
-    put32(h.data() + 4, 36 + dataBytes);
-    std::memcpy(h.data() + 8, "WAVEfmt ", 8);
-    put32(h.data() + 16, 16);
-    put16(h.data() + 20, 1);  // PCM
-    put16(h.data() + 22, kChannels);
-    put32(h.data() + 24, sampleRate);
-    put32(h.data() + 28, sampleRate * kChannels * kBitsPerSample / 8);
-    put16(h.data() + 32, kChannels * kBitsPerSample / 8);
-    put16(h.data() + 34, kBitsPerSample);
-    std::memcpy(h.data() + 36, "data", 4);
-    put32(h.data() + 40, dataBytes);
-    return h;
-}
-
+constexpr int kChannels = 2;
 }  // namespace
 
 std::int16_t toPcm16(float sample) noexcept {
@@ -49,70 +19,102 @@ std::int16_t toPcm16(float sample) noexcept {
 }
 
 WavFile::~WavFile() {
-    close();
+    close(false);
 }
 
 bool WavFile::open(const std::string& path, std::uint32_t sampleRate) {
-    close();
-    file_ = std::fopen(path.c_str(), "wb");
-    if (file_ == nullptr) {
-        error_ = "cannot write '" + path + "': " + std::strerror(errno);
+    close(false);
+    target_ = path;
+    frames_ = 0;
+    held_ = 0;
+    failed_ = false;
+    error_.clear();
+    if (auto reason = file_.open(path, OutputFile::Pending::Partial)) {
+        error_ = *reason;
         return false;
     }
-    path_ = path;
-    sampleRate_ = sampleRate;
-    frames_ = 0;
-    failed_ = false;
-    const auto h = header(sampleRate, 0);
-    if (std::fwrite(h.data(), 1, h.size(), file_) != h.size())
-        failed_ = true;
+    SF_INFO info{};
+    info.samplerate = static_cast<int>(sampleRate);
+    info.channels = kChannels;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    // The descriptor stays ours: it is made durable and renamed after libsndfile lets go.
+    sndfile_ = sf_open_fd(file_.fd(), SFM_WRITE, &info, SF_FALSE);
+    if (sndfile_ == nullptr) {
+        error_ = sf_strerror(nullptr);
+        file_.abandon();
+        ::unlink(file_.path().c_str());
+        return false;
+    }
+    // Every block written rewrites the header from the file's length; so does this, now, since
+    // the header written on opening does not count itself.
+    sf_command(sndfile_, SFC_SET_UPDATE_HEADER_AUTO, nullptr, SF_TRUE);
+    sf_command(sndfile_, SFC_UPDATE_HEADER_NOW, nullptr, 0);
     return true;
 }
 
 bool WavFile::write(const float* left, const float* right, std::uint32_t frames) {
-    if (file_ == nullptr)
+    if (sndfile_ == nullptr || failed_)
         return false;
-    std::array<std::uint8_t, 4 * 256> bytes;
-    std::uint32_t done = 0;
-    while (done < frames) {
-        const std::uint32_t chunk = std::min<std::uint32_t>(frames - done, 256);
+    for (std::uint32_t done = 0; done < frames;) {
+        const std::uint32_t chunk = std::min(frames - done, kBlockFrames - held_);
         for (std::uint32_t i = 0; i < chunk; ++i) {
-            put16(bytes.data() + 4 * i, static_cast<std::uint16_t>(toPcm16(left[done + i])));
-            put16(bytes.data() + 4 * i + 2, static_cast<std::uint16_t>(toPcm16(right[done + i])));
+            block_[2 * (held_ + i)] = toPcm16(left[done + i]);
+            block_[2 * (held_ + i) + 1] = toPcm16(right[done + i]);
         }
-        if (std::fwrite(bytes.data(), 4, chunk, file_) != chunk)
-            failed_ = true;
+        held_ += chunk;
         done += chunk;
+        if (held_ == kBlockFrames && !flush())
+            return false;
     }
-    frames_ += frames;
-    return !failed_;
+    return true;
 }
 
-bool WavFile::updateHeader() {
-    if (file_ == nullptr)
-        return false;
-    const std::uint64_t dataBytes = frames_ * 4;
-    // Files past 4 GiB cannot say their size; the size fields then stay at their maximum.
-    const auto size = static_cast<std::uint32_t>(std::min<std::uint64_t>(dataBytes, 0xFFFFFFDBu));
-    const auto h = header(sampleRate_, size);
-    if (std::fseek(file_, 0, SEEK_SET) != 0 ||
-        std::fwrite(h.data(), 1, h.size(), file_) != h.size() ||
-        std::fseek(file_, 0, SEEK_END) != 0 || std::fflush(file_) != 0) {
-        failed_ = true;
+bool WavFile::flush() {
+    if (held_ == 0)
+        return true;
+    errno = 0;
+    const sf_count_t written = sf_writef_short(sndfile_, block_.data(), held_);
+    const int error = errno;
+    if (written > 0)
+        frames_ += static_cast<std::uint64_t>(written);
+    if (written == static_cast<sf_count_t>(held_)) {
+        held_ = 0;
+        return true;
     }
-    return !failed_;
+    // A block that went half-way leaves part of a frame: cut back to the last whole one, so
+    // that the header (rewritten from the file's length) and the audio agree.
+    sf_count_t whole = static_cast<sf_count_t>(frames_);
+    sf_command(sndfile_, SFC_FILE_TRUNCATE, &whole, sizeof whole);
+    sf_command(sndfile_, SFC_UPDATE_HEADER_NOW, nullptr, 0);
+    fail(error != 0 ? std::strerror(error) : sf_strerror(sndfile_));
+    return false;
 }
 
-bool WavFile::close() {
-    if (file_ == nullptr)
+void WavFile::fail(const std::string& reason) {
+    failed_ = true;
+    held_ = 0;
+    if (error_.empty())
+        error_ = reason;
+}
+
+bool WavFile::close(bool complete) {
+    if (sndfile_ == nullptr)
         return !failed_;
-    updateHeader();
-    if (std::fclose(file_) != 0)
-        failed_ = true;
-    file_ = nullptr;
-    if (failed_ && error_.empty())
-        error_ = "writing '" + path_ + "' failed";
+    flush();
+    if (sf_close(sndfile_) != 0 && !failed_)
+        fail(sf_strerror(nullptr));
+    sndfile_ = nullptr;
+    if (complete && !failed_) {
+        if (auto reason = file_.commit())
+            fail(*reason);
+    } else {
+        file_.abandon();
+    }
     return !failed_;
+}
+
+std::string WavFile::partialPath() const {
+    return file_.isOpen() ? std::string() : file_.path();
 }
 
 }  // namespace tarvelo::synth

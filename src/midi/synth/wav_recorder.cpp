@@ -4,11 +4,11 @@
 
 namespace tarvelo::synth {
 
-WavRecorder::WavRecorder(Mode mode, std::uint32_t sampleRate)
-    : mode_(mode), sampleRate_(sampleRate) {}
+WavRecorder::WavRecorder(Mode mode, std::uint32_t sampleRate, std::function<void()> onFailure)
+    : mode_(mode), sampleRate_(sampleRate), onFailure_(std::move(onFailure)) {}
 
 WavRecorder::~WavRecorder() {
-    finish();
+    finish(false);
 }
 
 bool WavRecorder::open(const std::string& path) {
@@ -18,12 +18,8 @@ bool WavRecorder::open(const std::string& path) {
         stopping_.store(false, std::memory_order_relaxed);
         writer_ = std::thread([this] {
             using namespace std::chrono_literals;
-            // The header follows about once a second, so a program killed while recording
-            // leaves a file that plays up to then.
-            for (int round = 1; !stopping_.load(std::memory_order_acquire); ++round) {
+            while (!stopping_.load(std::memory_order_acquire)) {
                 drain();
-                if (round % 50 == 0)
-                    file_.updateHeader();
                 std::this_thread::sleep_for(20ms);
             }
         });
@@ -31,13 +27,21 @@ bool WavRecorder::open(const std::string& path) {
     return true;
 }
 
-bool WavRecorder::finish() {
+bool WavRecorder::finish(bool complete) {
     if (writer_.joinable()) {
         stopping_.store(true, std::memory_order_release);
         writer_.join();
     }
     drain();
-    return file_.close();
+    return file_.close(complete);
+}
+
+void WavRecorder::write(const float* left, const float* right, std::uint32_t frames) {
+    if (file_.failed() || file_.write(left, right, frames))
+        return;
+    failed_.store(true, std::memory_order_release);
+    if (onFailure_)
+        onFailure_();
 }
 
 void WavRecorder::drain() {
@@ -49,17 +53,17 @@ void WavRecorder::drain() {
         left[count] = frame.left;
         right[count] = frame.right;
         if (++count == 512) {
-            file_.write(left, right, count);
+            write(left, right, count);
             count = 0;
         }
     }
     if (count > 0)
-        file_.write(left, right, count);
+        write(left, right, count);
 }
 
 void WavRecorder::onAudio(const float* left, const float* right, std::uint32_t frames) noexcept {
     if (mode_ == Mode::Offline) {
-        file_.write(left, right, frames);
+        write(left, right, frames);
         return;
     }
     for (std::uint32_t i = 0; i < frames; ++i) {

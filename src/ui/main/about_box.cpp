@@ -28,6 +28,13 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
     placeControl(version, dluRect(40, 10, 119, 8));
     version->resize(version->width(), std::max(version->height(), version->sizeHint().height()));
 
+    auto* licence =
+        new QLabel(QStringLiteral("GPL-3.0-or-later (GNU GPL バージョン 3 以降)"), this);
+    licence->setTextFormat(Qt::PlainText);
+    licence->setObjectName(QStringLiteral("licence"));
+    placeControl(licence, dluRect(40, 24, 160, 8));
+    licence->resize(licence->width(), std::max(licence->height(), licence->sizeHint().height()));
+
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setDefault(true);
     placeControl(ok, dluRect(208, 7, 50, 16), 1);

@@ -4,7 +4,8 @@
 
 namespace tarvelo::ui {
 
-// "バージョン情報 Tarvelo": the icon, "Tarvelo Version 1.0" and OK. Closes with OK or Escape.
+// "バージョン情報 Tarvelo": the icon, "Tarvelo Version 1.0", the licence and OK. Closes with OK or
+// Escape.
 class AboutBox : public QDialog {
     Q_OBJECT
 

@@ -25,6 +25,9 @@ TEST(AboutBox, ShowsTheVersionWithItsCaptionAndClosesWithOk) {
     const auto* version = about.findChild<QLabel*>("version");
     ASSERT_NE(version, nullptr);
     EXPECT_EQ(version->text(), "Tarvelo Version 1.0");
+    const auto* licence = about.findChild<QLabel*>("licence");
+    ASSERT_NE(licence, nullptr);
+    EXPECT_EQ(licence->text(), "GPL-3.0-or-later (GNU GPL バージョン 3 以降)");
     // The application icon, rendered from the installed drawing: not an empty picture.
     const auto* icon = about.findChild<QLabel*>("icon");
     ASSERT_NE(icon, nullptr);
