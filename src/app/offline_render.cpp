@@ -22,6 +22,9 @@ void renderOffline(MidiSystem& system, HeadlessRunner& session, int stopFd) {
         if (!session.processEvents(0, stopFd))
             return;
     }
+    // The synthesizer's worker applies tuning messages between two periods, whenever it gets to
+    // them; the render starts once it has, so the same inputs always give the same bytes.
+    engine.waitForTuning();
     system.startPlayback();
     std::array<float, kPeriodFrames> left{};
     std::array<float, kPeriodFrames> right{};

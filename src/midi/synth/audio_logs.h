@@ -4,7 +4,8 @@ namespace tarvelo::synth {
 
 // Keeps FluidSynth, and the ALSA library under its audio driver, from printing on their own: the
 // program reports what matters in its own words (one line each), and their logs would also
-// write from the audio thread. Any thread; takes effect once for the process.
+// format and write on the audio thread. After it, neither formats a line at all. Any thread;
+// takes effect once for the process.
 void silenceAudioLogs();
 
 }  // namespace tarvelo::synth
