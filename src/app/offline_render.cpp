@@ -18,6 +18,9 @@ RenderEnd renderOffline(MidiSystem& system, HeadlessRunner& session, int stopFd)
         if (!session.processEvents(0, stopFd))
             return RenderEnd::Stopped;
     }
+    // The synthesizer's worker applies tuning messages between two periods, whenever it gets to
+    // them; the render starts once it has, so the same inputs always give the same bytes.
+    engine.waitForTuning();
     system.startPlayback();
     std::array<float, kPeriodFrames> left{};
     std::array<float, kPeriodFrames> right{};

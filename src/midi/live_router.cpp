@@ -1,7 +1,10 @@
 #include "midi/live_router.h"
 
 #include <algorithm>
+#include <optional>
 #include <vector>
+
+#include "midi/key_route.h"
 
 namespace tarvelo {
 
@@ -79,28 +82,26 @@ void LiveRouter::routeNote(std::uint8_t status, std::uint8_t key, std::uint8_t v
         return;
     }
 
-    const RouteEntry e = routes_.at(key);
-    const int note = key + e.noteShift;
-    const auto channel = static_cast<std::uint8_t>(e.channel & 0x0F);
+    const std::optional<RoutedNote> to = routeKey(routes_.at(key), key);
     if (press && held.state == NoteState::Sent &&
-        (held.device != e.device || held.channel != channel || held.note != note)) {
+        (!to || held.device != to->device || held.channel != to->channel ||
+         held.note != to->note)) {
         // A key struck again without a release while its Part moved elsewhere: end the old
         // note, which would otherwise never get its release.
         devices_.sendToIncarnationFromInput(
             held.device, held.incarnation,
             packMessage(static_cast<std::uint8_t>(0x80 | held.channel), held.note, 0));
     }
-    if (note < 0 || note > 127) {
+    if (!to) {
         if (press)
             held.state = NoteState::Dropped;
         return;
     }
-    const auto outNote = static_cast<std::uint8_t>(note);
     const std::uint64_t incarnation = devices_.sendToSlotFromInput(
-        e.device, packMessage(static_cast<std::uint8_t>(kind | channel), outNote, velocity));
+        to->device, packMessage(static_cast<std::uint8_t>(kind | to->channel), to->note, velocity));
     if (press) {
-        held = SentNote{incarnation, e.device, nextOrder_++, channel, outNote,
-                        incarnation != 0 ? NoteState::Sent : NoteState::Dropped};
+        const NoteState state = incarnation != 0 ? NoteState::Sent : NoteState::Dropped;
+        held = SentNote{incarnation, to->device, nextOrder_++, to->channel, to->note, state};
     }
 }
 

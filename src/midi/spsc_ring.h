@@ -36,6 +36,15 @@ class SpscRing {
         return true;
     }
 
+    // Consumer thread only: copies the oldest value without taking it out.
+    bool peek(T& out) const noexcept {
+        const std::size_t tail = tail_.load(std::memory_order_relaxed);
+        if (tail == head_.load(std::memory_order_acquire))
+            return false;
+        out = items_[tail & (Capacity - 1)];
+        return true;
+    }
+
     // Consumer thread only: drops everything queued so far.
     void clear() noexcept {
         tail_.store(head_.load(std::memory_order_acquire), std::memory_order_release);

@@ -91,8 +91,7 @@ void HeadlessRunner::run(int stopFd) {
 }
 
 void HeadlessRunner::reportDrops() {
-    const std::uint64_t lost =
-        drops_.due(session_.devices().backend().droppedMessages(), DropReport::Clock::now());
+    const std::uint64_t lost = drops_.due(session_.droppedMessages(), DropReport::Clock::now());
     if (lost > 0) {
         diagnostics_ << "tarvelo: " << lost
                      << " MIDI messages could not be sent (an output was full)" << std::endl;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "midi/key_route.h"
 #include "model/arrangement_file.h"
 #include "session/arrangement_devices.h"
 
@@ -252,7 +253,7 @@ void LiveSession::admitSetUpOutputs() {
 void LiveSession::rebuildRoutes() {
     std::array<RouteEntry, RoutingTable::kSize> table{};  // every entry routes nowhere
     for (const Part& p : parts_.parts()) {
-        const RouteEntry entry{p.outputDevice, p.channel, p.noteShift};
+        const RouteEntry entry = routeOf(p);
         for (int k = p.lowKey; k <= p.highKey; ++k)
             table[static_cast<std::size_t>(k)] = entry;
     }

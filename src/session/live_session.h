@@ -15,6 +15,7 @@
 #include "model/arrangement_codec.h"
 #include "model/part_list.h"
 #include "session/session_host.h"
+#include "session/ui_note_player.h"
 
 namespace tarvelo {
 
@@ -97,9 +98,19 @@ class LiveSession final : public MailboxVisitor, private InitialMessageHost {
     // channel and shift; every other note byte goes nowhere.
     const RoutingTable& routes() const { return routes_; }
 
-    // The devices: names, counts, the open input, use counts, the open outputs (for notes played
-    // from this thread).
+    // The devices: names, counts, the open input, use counts, the open outputs.
     const MidiDeviceSet& devices() const { return devices_; }
+
+    // Plays notes from this thread through the live arrangement's Parts; shows each played key
+    // through the host (SessionHost::notePlayed).
+    UiNotePlayer& notePlayer() { return notePlayer_; }
+
+    // Messages the outputs could not take (their buffers and queues were full), counted since the
+    // backend was made; the count only grows. Sends to a device that is absent are not among them
+    // (MidiDeviceSet::droppedForAbsentDevices): a Part whose device left is silent by design and
+    // the host already says the device is gone, so counting them would report a full output once
+    // a second for as long as that Part is played.
+    std::uint64_t droppedMessages() const { return devices_.backend().droppedMessages(); }
 
     // Sends Part part's initial messages to its device, or queues them behind the list under
     // way; true when the list was finished within the call.
@@ -189,6 +200,7 @@ class LiveSession final : public MailboxVisitor, private InitialMessageHost {
     MidiDeviceSet devices_;
     LiveRouter router_{routes_, target_, devices_};
     InitialMessageSender sender_{*this, parts_, devices_};
+    UiNotePlayer notePlayer_{*this, [this](PackedMessage message) { host_->notePlayed(message); }};
 };
 
 }  // namespace tarvelo

@@ -19,6 +19,10 @@ class SessionHost {
     // A note off or note on as the input received it, untransposed (for the keyboard picture).
     virtual void noteReceived(PackedMessage message) = 0;
 
+    // A note off or note on played from this thread (LiveSession::notePlayer), with the key as
+    // played, untransposed (for the keyboard picture).
+    virtual void notePlayed(PackedMessage /*message*/) {}
+
     // The backend's server went away; the devices stay silent. Reported once per loss.
     virtual void serverLost() = 0;
 

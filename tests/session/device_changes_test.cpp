@@ -60,11 +60,13 @@ TEST(DeviceChanges, AnOutputThatComesBackIsReopenedAndItsPartsAreSetUpAgainInPar
     EXPECT_EQ(rig.session.devices().useCount(1), 2);
     EXPECT_EQ(rig.session.outputDeviceName(0), "Out1");
 
-    // While it is away its notes are dropped and counted; the other Part plays on.
+    // While it is away its notes are dropped and counted, but not reported as lost to a full
+    // output; the other Part plays on.
     rig.play(packMessage(0x90, 35, 64));
     rig.play(packMessage(0x90, 90, 64));
     rig.play(packMessage(0x90, 50, 64));
     EXPECT_EQ(rig.session.devices().droppedForAbsentDevices(), 2u);
+    EXPECT_EQ(rig.session.droppedMessages(), 0u);
     EXPECT_EQ(rig.sent(0), (std::vector<PackedMessage>{packMessage(0x91, 50, 64)}));
 
     rig.backend.clearRecords();

@@ -13,6 +13,7 @@ namespace tarvelo::testing {
 // Collects what an owner mailbox delivers, for tests that drain it themselves.
 struct RecordingVisitor : MailboxVisitor {
     std::vector<PackedMessage> notes;
+    std::vector<PackedMessage> played;
     std::vector<LongMessageToken> completions;
     int serverLost = 0;
     int devicesChanged = 0;
@@ -22,11 +23,12 @@ struct RecordingVisitor : MailboxVisitor {
     void onDevicesChanged() override { ++devicesChanged; }
 };
 
-// A live session's owner for tests: records the notes, lost servers and device changes it is told
-// of, keeps the posted initial-message notices until the test hands them back, answers boxes from a
-// script.
+// A live session's owner for tests: records the notes received and played, lost servers and device
+// changes it is told of, keeps the posted initial-message notices until the test hands them back,
+// answers boxes from a script.
 struct RecordingHost : SessionHost {
     void noteReceived(PackedMessage m) override { notes.push_back(m); }
+    void notePlayed(PackedMessage m) override { played.push_back(m); }
     void serverLost() override { ++serverLosses; }
     void serverBack() override { ++serverReturns; }
     void devicesChanged(const DeviceListChanges& c) override { changes.push_back(c); }
@@ -35,6 +37,7 @@ struct RecordingHost : SessionHost {
 
     ScriptedMessageBoxes boxes;
     std::vector<PackedMessage> notes;
+    std::vector<PackedMessage> played;
     int serverLosses = 0;
     int serverReturns = 0;
     std::vector<DeviceListChanges> changes;

@@ -3,6 +3,7 @@
 #include <fluidsynth.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 
@@ -20,6 +21,16 @@ constexpr double kGain = 0.4;
 constexpr int kExclusiveDeviceId = 0x10;
 // Sound below -90 dBFS (10^(-90/20)) counts as silence: a render ends after a second of it.
 constexpr float kSilence = 3.1623e-5f;
+// How long the worker sleeps before it reaches for the instance again while the render thread
+// holds it: a fraction of the shortest period, so a tuning waits a period or two at most.
+constexpr std::chrono::microseconds kRetryInstance{250};
+
+// A MIDI Tuning Standard message: universal system exclusive (real time or not) with sub-ID 08h,
+// from F0 to F7. FluidSynth applies one by allocating a tuning.
+bool isTuningMessage(std::span<const std::uint8_t> bytes) {
+    return bytes.size() >= 5 && bytes[0] == 0xF0 && (bytes[1] == 0x7E || bytes[1] == 0x7F) &&
+           bytes[3] == 0x08;
+}
 
 }  // namespace
 
@@ -33,7 +44,7 @@ SynthEngine::SynthEngine(std::string soundFontPath, std::uint32_t sampleRate)
     // Answer to the device number GS and XG set-up messages carry by default (0x10, shown as
     // device 17 on those instruments); GM messages go to every device anyway.
     fluid_settings_setint(settings_, "synth.device-id", kExclusiveDeviceId);
-    // One thread renders and nothing else calls the instance once it is loaded.
+    // One thread at a time calls the instance (see tryTakeInstance).
     fluid_settings_setint(settings_, "synth.threadsafe-api", 0);
     fluid_settings_setint(settings_, "synth.cpu-cores", 1);
     fluid_settings_setint(settings_, "synth.dynamic-sample-loading", 0);
@@ -43,39 +54,87 @@ SynthEngine::SynthEngine(std::string soundFontPath, std::uint32_t sampleRate)
         state_.store(State::Failed, std::memory_order_release);
         return;
     }
-    loader_ = std::thread([this] { load(); });
+    worker_ = std::thread([this] { runWorker(); });
 }
 
 SynthEngine::~SynthEngine() {
-    if (loader_.joinable())
-        loader_.join();
+    if (worker_.joinable()) {
+        {
+            std::lock_guard lock(workerMutex_);
+            stopping_ = true;
+        }
+        workToDo_.notify_all();
+        worker_.join();
+    }
     if (synth_ != nullptr)
         delete_fluid_synth(synth_);
     delete_fluid_settings(settings_);
 }
 
-void SynthEngine::load() {
-    // The render thread leaves the instance alone until the state turns Ready (acquire), so the
-    // load may use it without a lock.
-    const int id = fluid_synth_sfload(synth_, soundFontPath_.c_str(), 1);
-    std::lock_guard lock(loadMutex_);
-    if (id == FLUID_FAILED) {
-        loadError_ = "cannot load the SoundFont '" + soundFontPath_ + "'";
-        state_.store(State::Failed, std::memory_order_release);
-    } else {
-        state_.store(State::Ready, std::memory_order_release);
+void SynthEngine::runWorker() {
+    const bool loaded = load();
+    std::unique_lock lock(workerMutex_);
+    state_.store(loaded ? State::Ready : State::Failed, std::memory_order_release);
+    workerDone_.notify_all();
+    if (!loaded)
+        return;
+    for (;;) {
+        workToDo_.wait(lock, [this] { return stopping_ || tuningWaits_; });
+        if (stopping_)
+            return;
+        // Tuning messages sent from now on wake the worker again.
+        tuningWaits_ = false;
+        tuningBusy_ = true;
+        lock.unlock();
+        applyTuning();
+        lock.lock();
+        tuningBusy_ = false;
+        workerDone_.notify_all();
     }
-    loaded_.notify_all();
+}
+
+bool SynthEngine::load() {
+    // The render thread leaves the instance alone until the state turns Ready (acquire), so the
+    // load may use it without taking it.
+    if (fluid_synth_sfload(synth_, soundFontPath_.c_str(), 1) == FLUID_FAILED) {
+        std::lock_guard lock(workerMutex_);
+        loadError_ = "cannot load the SoundFont '" + soundFontPath_ + "'";
+        return false;
+    }
+    // What a tuning program change would create on the render thread: tuning bank 0's tunings,
+    // equal-tempered, as FluidSynth makes them. Selecting one then only takes a reference.
+    for (int program = 0; program < 128; ++program)
+        fluid_synth_activate_key_tuning(synth_, 0, program, "Unnamed", nullptr, 0);
+    return true;
+}
+
+void SynthEngine::applyTuning() {
+    std::unique_lock lock(workerMutex_);
+    // The render thread holds the instance for a period at a time; the worker waits for the gap
+    // between two.
+    while (!tryTakeInstance()) {
+        if (workToDo_.wait_for(lock, kRetryInstance, [this] { return stopping_; }))
+            return;
+    }
+    lock.unlock();
+    applyOwnerMessages(Applier::Worker);
+    releaseInstance();
 }
 
 SynthEngine::State SynthEngine::waitUntilLoaded() {
-    std::unique_lock lock(loadMutex_);
-    loaded_.wait(lock, [this] { return state() != State::Loading; });
+    std::unique_lock lock(workerMutex_);
+    workerDone_.wait(lock, [this] { return state() != State::Loading; });
     return state();
 }
 
+void SynthEngine::waitForTuning() {
+    std::unique_lock lock(workerMutex_);
+    workerDone_.wait(
+        lock, [this] { return state() == State::Failed || (!tuningWaits_ && !tuningBusy_); });
+}
+
 std::string SynthEngine::loadError() const {
-    std::lock_guard lock(loadMutex_);
+    std::lock_guard lock(workerMutex_);
     return loadError_;
 }
 
@@ -84,26 +143,35 @@ void SynthEngine::sendFromOwner(PackedMessage message) noexcept {
     const std::uint8_t kind = statusOf(message) & 0xF0;
     if ((kind == 0x80 || kind == 0x90) && state() == State::Loading)
         return;
-    if (!fromOwner_.push(message))
+    if (!fromOwner_.push(OwnerMessage{OwnerMessage::Kind::Short, message, 0}))
         dropped_.fetch_add(1, std::memory_order_relaxed);
 }
 
-bool SynthEngine::sendExclusive(std::span<const std::uint8_t> bytes) noexcept {
+bool SynthEngine::sendExclusive(std::span<const std::uint8_t> bytes) {
     Exclusive exclusive{};
     if (bytes.size() > kMaxExclusiveBytes) {
         dropped_.fetch_add(1, std::memory_order_relaxed);
         return false;
     }
     exclusive.size = static_cast<std::uint32_t>(bytes.size());
-    exclusive.sequence = nextExclusive_++ & kSequenceMask;
+    exclusive.sequence = nextExclusive_++;
     std::memcpy(exclusive.bytes, bytes.data(), bytes.size());
-    // The bytes go first, then their place in the owner's stream: the render thread finds them
-    // waiting when it reaches the marker, so short and exclusive messages keep their order.
-    if (!exclusives_.push(exclusive) ||
-        !fromOwner_.push(packMessage(kExclusiveStatus, 0, 0) | (exclusive.sequence << 8))) {
-        // Bytes left without a marker are skipped by the next marker, which names its own.
+    const bool tuning = isTuningMessage(bytes);
+    // The bytes go first, then their turn in the owner's stream: whoever applies the turn finds
+    // them waiting, so short and exclusive messages keep their order.
+    const OwnerMessage turn{tuning ? OwnerMessage::Kind::Tuning : OwnerMessage::Kind::Exclusive, 0,
+                            exclusive.sequence};
+    if (!exclusives_.push(exclusive) || !fromOwner_.push(turn)) {
+        // Bytes left without a turn are skipped by the next turn, which names its own.
         dropped_.fetch_add(1, std::memory_order_relaxed);
         return false;
+    }
+    if (tuning) {
+        {
+            std::lock_guard lock(workerMutex_);
+            tuningWaits_ = true;
+        }
+        workToDo_.notify_one();
     }
     return true;
 }
@@ -150,7 +218,26 @@ void SynthEngine::apply(PackedMessage message) noexcept {
     }
 }
 
-void SynthEngine::applyExclusive(const Exclusive& exclusive) noexcept {
+void SynthEngine::applyOwnerMessages(Applier applier) noexcept {
+    OwnerMessage next{};
+    while (fromOwner_.peek(next)) {
+        if (next.kind == OwnerMessage::Kind::Tuning && applier == Applier::RenderThread)
+            return;
+        fromOwner_.pop(next);
+        if (next.kind == OwnerMessage::Kind::Short) {
+            apply(next.message);
+        } else {
+            applyExclusive(next.sequence);
+        }
+    }
+}
+
+void SynthEngine::applyExclusive(std::uint32_t sequence) noexcept {
+    Exclusive exclusive;
+    do {
+        if (!exclusives_.pop(exclusive))
+            return;
+    } while (exclusive.sequence != sequence);
     // FluidSynth takes the bytes between F0 and F7 (GM, GS and XG resets, tuning, ...).
     std::uint32_t begin = 0;
     std::uint32_t end = exclusive.size;
@@ -203,32 +290,23 @@ void SynthEngine::renderAudio(float* left, float* right, std::uint32_t frames) n
         } else {
             dropPending();
         }
-        noteSilence(left, right, frames);
-        if (AudioTap* tap = tap_.load(std::memory_order_acquire))
-            tap->onAudio(left, right, frames);
+        finishPeriod(left, right, frames);
+        return;
+    }
+
+    if (PeriodListener* listener = periodListener_.load(std::memory_order_acquire))
+        listener->beforePeriod(frames);
+
+    if (!tryTakeInstance()) {
+        // The worker is applying a tuning: this period's messages wait for the next one.
+        renderSpan(left, right, 0, frames);
+        finishPeriod(left, right, frames);
         return;
     }
 
     // The owner's messages first, in the order they were sent: they were sent before anything
     // of this period was played.
-    PackedMessage message = 0;
-    while (fromOwner_.pop(message)) {
-        if (statusOf(message) != kExclusiveStatus) {
-            apply(message);
-            continue;
-        }
-        const std::uint32_t sequence = message >> 8;
-        Exclusive exclusive;
-        while (exclusives_.pop(exclusive)) {
-            if (exclusive.sequence == sequence) {
-                applyExclusive(exclusive);
-                break;
-            }
-        }
-    }
-
-    if (PeriodListener* listener = periodListener_.load(std::memory_order_acquire))
-        listener->beforePeriod(frames);
+    applyOwnerMessages(Applier::RenderThread);
 
     // Render up to each input message's frame, apply it, go on: a note sounds from its frame
     // (FluidSynth starts voices on its own 64-frame block grid, so from the first block
@@ -242,8 +320,13 @@ void SynthEngine::renderAudio(float* left, float* right, std::uint32_t frames) n
         apply(timed.message);
     }
     renderSpan(left, right, position, frames);
-
     activeVoices_.store(fluid_synth_get_active_voice_count(synth_), std::memory_order_relaxed);
+    releaseInstance();
+    finishPeriod(left, right, frames);
+}
+
+void SynthEngine::finishPeriod(const float* left, const float* right,
+                               std::uint32_t frames) noexcept {
     noteSilence(left, right, frames);
     if (AudioTap* tap = tap_.load(std::memory_order_acquire))
         tap->onAudio(left, right, frames);

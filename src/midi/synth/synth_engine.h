@@ -34,16 +34,29 @@ class PeriodListener {
 // from the MIDI input thread (routed notes), and rendered one period at a time by exactly one
 // audio thread.
 //
-// Only the render thread touches the FluidSynth instance once loading has finished, so
-// FluidSynth's own API lock is switched off; the other threads hand their messages over through
-// single-producer rings. The SoundFont loads on a thread of its own; until it has loaded, the
-// synthesizer renders silence and drops the notes that reach it, while the owner's other messages
-// (programs, controllers, system-exclusive: a part's initial messages) wait in their ring and set
-// the sound up as soon as it has loaded, so that nothing sent at start-up is lost.
+// The other threads hand their messages over through single-producer rings. One thread at a time
+// calls FluidSynth's API (notes, controllers, system-exclusive), so its own API lock is switched
+// off: the render thread, which applies the messages as it renders, or the engine's worker, which
+// borrows the instance between two periods for what FluidSynth does only with the heap: a MIDI
+// Tuning Standard message makes it allocate a tuning and free the one it replaces. The render
+// thread reaches for the instance without waiting (see tryTakeInstance); in the rare period the
+// worker holds it, the period is rendered all the same (FluidSynth renders apart from its API)
+// and the period's messages apply at the next one.
+//
+// The worker first loads the SoundFont; until it has loaded, the synthesizer renders silence and
+// drops the notes that reach it, while the owner's other messages (programs, controllers,
+// system-exclusive: a part's initial messages) wait in their ring and set the sound up as soon as
+// it has loaded, so that nothing sent at start-up is lost.
 //
 // FluidSynth preallocates its voices (polyphony) when the instance is created and keeps every
-// sample of the SoundFont in memory (no dynamic sample loading), so rendering, notes, controllers
-// and program changes allocate nothing.
+// sample of the SoundFont in memory (no dynamic sample loading), and the loading creates the
+// equal-tempered tunings of tuning bank 0, which a tuning program change (RPN 3) would otherwise
+// create on first use; so notes, controllers and program changes allocate nothing. A tuning
+// program change to a tuning that no tuning message has defined in banks 1 to 127 still makes
+// FluidSynth create it where it is applied. FluidSynth's log is off (silenceAudioLogs), so
+// nothing is formatted on the render thread either. What no setting avoids: FluidSynth as Debian
+// builds it mixes reverb and chorus in an OpenMP region, and libgomp allocates and frees a small
+// team for each such region on the rendering thread, once per render call.
 class SynthEngine final : public AudioSource {
   public:
     enum class State { Loading, Ready, Failed };
@@ -57,8 +70,12 @@ class SynthEngine final : public AudioSource {
 
     // Any thread.
     State state() const noexcept { return state_.load(std::memory_order_acquire); }
-    // Any thread but the loader: waits until loading has finished, either way. Returns the state.
+    // Any thread but the worker: waits until loading has finished, either way. Returns the state.
     State waitUntilLoaded();
+    // Any thread but the worker, outside renderAudio: waits until every tuning message sent so
+    // far has been applied (at once when none waits or loading failed). For renders that must
+    // come out the same every time (offline), before they start.
+    void waitForTuning();
     // After a failed load: why, in one line.
     std::string loadError() const;
     const std::string& soundFontPath() const { return soundFontPath_; }
@@ -68,8 +85,10 @@ class SynthEngine final : public AudioSource {
     // after loading; a note sent while loading is dropped).
     void sendFromOwner(PackedMessage message) noexcept;
     // User-interface thread: a system-exclusive message (with its F0 and F7), copied; applied at
-    // the start of the next period. False when it cannot be taken (too long, queue full).
-    bool sendExclusive(std::span<const std::uint8_t> bytes) noexcept;
+    // the start of the next period, or by the worker when it is a MIDI Tuning Standard message
+    // (as soon as it is its turn: the messages sent after it wait for it). False when it cannot
+    // be taken (too long, queue full). May block briefly, to wake the worker.
+    bool sendExclusive(std::span<const std::uint8_t> bytes);
     // Thread: the MIDI input thread (one at a time). Applied in the period being rendered when
     // the input thread is the render thread (JACK), at `frame` within it; else at the start of
     // the next period.
@@ -104,39 +123,74 @@ class SynthEngine final : public AudioSource {
         PackedMessage message;
         std::uint32_t frame;
     };
+    // One message of the owner's stream. A system-exclusive one waits in exclusives_ under its
+    // sequence number and takes its turn here.
+    struct OwnerMessage {
+        enum class Kind : std::uint8_t {
+            Short,      // `message` itself
+            Exclusive,  // `sequence`, applied by whoever holds the instance
+            Tuning,     // `sequence`, a MIDI Tuning Standard message: applied by the worker only
+        };
+        Kind kind;
+        PackedMessage message;
+        std::uint32_t sequence;
+    };
     struct Exclusive {
         std::uint32_t sequence;
         std::uint32_t size;
         std::uint8_t bytes[kMaxExclusiveBytes];
     };
     static_assert(std::is_trivially_copyable_v<TimedMessage>);
+    static_assert(std::is_trivially_copyable_v<OwnerMessage>);
     static_assert(std::is_trivially_copyable_v<Exclusive>);
 
-    void load();
+    // Worker thread: loads the SoundFont, then applies tuning messages until the engine goes.
+    void runWorker();
+    bool load();
+    void applyTuning();
+
+    // The FluidSynth instance's API, held by one thread at a time (the render thread for a
+    // period, or the worker). Never waits: false when the other one holds it. Acquire on taking
+    // and release on handing back order everything the holders do to the instance one after the
+    // other.
+    bool tryTakeInstance() noexcept {
+        return !instanceTaken_.exchange(true, std::memory_order_acquire);
+    }
+    void releaseInstance() noexcept { instanceTaken_.store(false, std::memory_order_release); }
+
+    // Holder of the instance: applies the owner's messages in order; the render thread stops
+    // before a tuning message (and so before everything sent after it), which the worker applies.
+    enum class Applier { RenderThread, Worker };
+    void applyOwnerMessages(Applier applier) noexcept;
     void apply(PackedMessage message) noexcept;
-    void applyExclusive(const Exclusive& exclusive) noexcept;
+    void applyExclusive(std::uint32_t sequence) noexcept;
     void renderSpan(float* left, float* right, std::uint32_t from, std::uint32_t to) noexcept;
     void dropPending() noexcept;
     void noteSilence(const float* left, const float* right, std::uint32_t frames) noexcept;
+    // The end of every period, rendered or not: silence counted, the tap fed.
+    void finishPeriod(const float* left, const float* right, std::uint32_t frames) noexcept;
 
     const std::string soundFontPath_;
     const std::uint32_t sampleRate_;
     fluid_settings_t* settings_ = nullptr;
     fluid_synth_t* synth_ = nullptr;
 
-    std::atomic<State> state_{State::Loading};  // written by the loader (release)
-    mutable std::mutex loadMutex_;              // guards loadError_ and the wait, never rendering
-    std::condition_variable loaded_;
-    std::string loadError_;
-    std::thread loader_;
+    std::atomic<State> state_{State::Loading};  // written by the worker (release)
+    std::atomic<bool> instanceTaken_{false};    // see tryTakeInstance
 
-    // Producer: the user-interface thread; consumer: the render thread. When full the message
-    // is dropped and counted. A system-exclusive message waits in exclusives_ and takes its turn
-    // in fromOwner_ as a marker: status 0xF0 (never a short message, as sends are well formed)
-    // with its sequence number in the upper 24 bits.
-    static constexpr std::uint8_t kExclusiveStatus = 0xF0;
-    static constexpr std::uint32_t kSequenceMask = 0xFFFFFF;
-    SpscRing<PackedMessage, 4096> fromOwner_;
+    // Guards what the worker and the threads that wait for it share; never taken by rendering.
+    mutable std::mutex workerMutex_;
+    std::condition_variable workToDo_;    // wakes the worker
+    std::condition_variable workerDone_;  // wakes those waiting for loading or tuning
+    std::string loadError_;
+    bool tuningWaits_ = false;  // a tuning message was sent that the worker has not taken on
+    bool tuningBusy_ = false;   // the worker is applying tuning messages
+    bool stopping_ = false;     // the engine goes: the worker ends
+    std::thread worker_;
+
+    // Producer: the user-interface thread; consumer: whoever holds the instance. When full the
+    // message is dropped and counted.
+    SpscRing<OwnerMessage, 4096> fromOwner_;
     SpscRing<Exclusive, 64> exclusives_;
     std::uint32_t nextExclusive_ = 0;  // user-interface thread only
     // Producer: the MIDI input thread; consumer: the render thread.

@@ -1,6 +1,5 @@
 #include "ui/main/band_edit_controller.h"
 
-#include "midi/ui_note_player.h"
 #include "model/message_boxes.h"
 #include "session/live_session.h"
 #include "ui/main/band_selection.h"
@@ -8,12 +7,10 @@
 namespace tarvelo::ui {
 
 BandEditController::BandEditController(LiveSession& session, BandSelection& selection,
-                                       UiNotePlayer& player, MessageBoxes& boxes,
-                                       BandEditView& view, std::function<void()> markModified,
-                                       int stripWidth)
+                                       MessageBoxes& boxes, BandEditView& view,
+                                       std::function<void()> markModified, int stripWidth)
     : session_(session),
       selection_(selection),
-      player_(player),
       boxes_(boxes),
       view_(view),
       markModified_(std::move(markModified)),
@@ -169,7 +166,7 @@ void BandEditController::pressKeyboard(int key, int band) {
     if (key < 0 || key > 127)
         return;
     const int part = validBand(band);
-    player_.startMouseNote(key, part < 0 ? 0 : part);
+    session_.notePlayer().startMouseNote(key, part < 0 ? 0 : part);
     pressPlayed_ = true;
 }
 
@@ -183,7 +180,7 @@ void BandEditController::release(bool shift) {
     // With Shift the note keeps sounding until Shift is released.
     if (shift || !played)
         return;
-    player_.stopNewestMouseNote();
+    session_.notePlayer().stopNewestMouseNote();
 }
 
 StripCursor BandEditController::cursor(bool overStrip, const StripHit& hit) {

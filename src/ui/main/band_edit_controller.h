@@ -16,7 +16,6 @@
 namespace tarvelo {
 class LiveSession;
 class MessageBoxes;
-class UiNotePlayer;
 }  // namespace tarvelo
 
 namespace tarvelo::ui {
@@ -92,9 +91,8 @@ class BandEditController {
     // Everything passed in must outlive the controller. stripWidth: the width within which mouse
     // moves over the band strip count (the keyboard picture's client width). markModified may be
     // empty.
-    BandEditController(LiveSession& session, BandSelection& selection, UiNotePlayer& player,
-                       MessageBoxes& boxes, BandEditView& view, std::function<void()> markModified,
-                       int stripWidth);
+    BandEditController(LiveSession& session, BandSelection& selection, MessageBoxes& boxes,
+                       BandEditView& view, std::function<void()> markModified, int stripWidth);
 
     // Left button pressed (or double-clicked) over the band strip. ctrl: the Ctrl key is held.
     void pressStrip(const StripHit& hit, bool ctrl);
@@ -142,7 +140,6 @@ class BandEditController {
 
     LiveSession& session_;
     BandSelection& selection_;
-    UiNotePlayer& player_;
     MessageBoxes& boxes_;
     BandEditView& view_;
     std::function<void()> markModified_;

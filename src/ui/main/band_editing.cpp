@@ -26,10 +26,9 @@ std::optional<Qt::CursorShape> cursorShape(StripCursor cursor) {
 }  // namespace
 
 BandEditing::BandEditing(CMainDialog& window, LiveSession& session, BandSelection& selection,
-                         UiNotePlayer& player, MessageBoxes& boxes,
-                         std::function<void()> markModified, int stripWidth)
+                         MessageBoxes& boxes, std::function<void()> markModified, int stripWidth)
     : window_(window),
-      controller_(session, selection, player, boxes, *this, std::move(markModified), stripWidth) {}
+      controller_(session, selection, boxes, *this, std::move(markModified), stripWidth) {}
 
 StripHit BandEditing::hitAt(int stripX) const {
     const int originX = window_.viewOriginX();

@@ -9,7 +9,6 @@
 namespace tarvelo {
 class LiveSession;
 class MessageBoxes;
-class UiNotePlayer;
 }  // namespace tarvelo
 
 namespace tarvelo::ui {
@@ -26,8 +25,7 @@ class CMainDialog;
 class BandEditing final : public PictureMouseHandler, private BandEditView {
   public:
     BandEditing(CMainDialog& window, LiveSession& session, BandSelection& selection,
-                UiNotePlayer& player, MessageBoxes& boxes, std::function<void()> markModified,
-                int stripWidth);
+                MessageBoxes& boxes, std::function<void()> markModified, int stripWidth);
 
     // PictureMouseHandler
     void mousePressed(const PictureMouseEvent& event) override;

@@ -8,7 +8,7 @@
 
 #include <Qt>
 
-#include "midi/computer_keyboard_play.h"
+#include "ui/main/computer_keyboard_play.h"
 
 class QKeyEvent;
 

@@ -4,8 +4,8 @@
 #include <QKeyEvent>
 #include <QWidget>
 
-#include "midi/computer_keyboard_play.h"
 #include "ui/controls/in_edit.h"
+#include "ui/main/computer_keyboard_play.h"
 #include "ui/main/key_codes.h"
 
 namespace tarvelo::ui {

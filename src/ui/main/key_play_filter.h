@@ -4,11 +4,9 @@
 
 class QWidget;
 
-namespace tarvelo {
-class ComputerKeyboardPlay;
-}
-
 namespace tarvelo::ui {
+
+class ComputerKeyboardPlay;
 
 // Hands the main window's key presses and releases to ComputerKeyboardPlay before any of its
 // widgets sees them, and drops the keys it takes. Installed on the application, so it also

@@ -78,9 +78,7 @@ CMainDialog::CMainDialog(MainWindowModel& model, Services services, QWidget* par
       selection_(model.selection),
       files_(session_, boxes_, dialogs_, *this),
       pump_(new MidiNotePump(session_.mailbox(), session_, this)),
-      relistTimer_(new QTimer(this)),
-      player_(session_.parts(), session_.devices(),
-              [this](PackedMessage message) { showKey(message); }) {
+      relistTimer_(new QTimer(this)) {
     session_.attachHost(this);
     setWindowTitle(QStringLiteral("Tarvelo"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -140,8 +138,7 @@ void CMainDialog::createControls() {
     placeControl(hook_, dluRect(7, 148, 56, 10), id::kKeyboardHook);
     hook_->resize(std::max(hook_->width(), hook_->sizeHint().width()), hook_->height());
 
-    auto* dropNotice =
-        new DropNotice([this] { return session_.devices().backend().droppedMessages(); }, this);
+    auto* dropNotice = new DropNotice([this] { return session_.droppedMessages(); }, this);
     dropNotice->setGeometry(dluRect(70, 148, 335, 10));
 
     scrollBar_ = new QScrollBar(Qt::Horizontal, this);
@@ -158,8 +155,8 @@ void CMainDialog::createEditing() {
     auto markModified = [this] { setModified(true); };
     initEditor_ = std::make_unique<CChInitDialog>(reference_, boxes_, this);
     initEditor_->setModifiedCallback(markModified);
-    bandEditing_ = std::make_unique<BandEditing>(*this, session_, selection_, player_, boxes_,
-                                                 markModified, keyboard_->width());
+    bandEditing_ = std::make_unique<BandEditing>(*this, session_, selection_, boxes_, markModified,
+                                                 keyboard_->width());
     setPictureMouseHandler(bandEditing_.get());
     panelEditing_ =
         std::make_unique<PanelEditing>(session_, selection_, *panel_, inputBox_,

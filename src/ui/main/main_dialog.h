@@ -7,13 +7,12 @@
 #include <memory>
 #include <string_view>
 
-#include "midi/computer_keyboard_play.h"
-#include "midi/ui_note_player.h"
 #include "reference/midi_reference.h"
 #include "session/file_commands.h"
 #include "session/live_session.h"
 #include "session/session_host.h"
 #include "ui/main/band_selection.h"
+#include "ui/main/computer_keyboard_play.h"
 #include "ui/main/keyboard_geometry.h"
 #include "ui/main/main_window_model.h"
 #include "ui/main/panel_editing.h"
@@ -144,6 +143,7 @@ class CMainDialog : public QDialog,
   private:
     // SessionHost: the device threads' notices, drained on this thread.
     void noteReceived(PackedMessage message) override;
+    void notePlayed(PackedMessage message) override { showKey(message); }
     void serverLost() override;
     void serverBack() override;
     void devicesChanged(const DeviceListChanges& changes) override;
@@ -184,8 +184,7 @@ class CMainDialog : public QDialog,
     FileCommands files_;
     MidiNotePump* pump_ = nullptr;  // a child, deleted first
     QTimer* relistTimer_ = nullptr;
-    UiNotePlayer player_;
-    ComputerKeyboardPlay keyPlay_{session_.parts(), player_};
+    ComputerKeyboardPlay keyPlay_{session_};
     PictureMouseHandler* mouseHandler_ = nullptr;
     bool closedAtStartUp_ = false;
 

@@ -78,6 +78,8 @@ std::vector<float> noteAfter(const std::vector<std::vector<std::uint8_t>>& setUp
             return {};
         EXPECT_EQ(engine.waitUntilLoaded(), SynthEngine::State::Ready);
     }
+    // A render thread that runs all the time would give the worker its turn between periods.
+    engine.waitForTuning();
     engine.sendFromOwner(packMessage(0x90, 69, 100));
     std::vector<float> sound;
     for (int i = 0; i < 48000 / 256; ++i) {
@@ -114,6 +116,21 @@ TEST(SynthEngine, GmGsAndXgResetsBringBackTheDefaultSound) {
     };
     for (const auto& reset : resets)
         EXPECT_EQ(noteAfter({trumpet, reset}), piano) << "reset " << int(reset[1]);
+}
+
+// Tuning messages are applied off the render thread, in their place among the others: a reset
+// sent after a tuning undoes it, one sent before it does not.
+TEST(SynthEngine, TuningMessagesTakeEffectInTheOrderTheyWereSent) {
+    const std::vector<float> equal = noteAfter({});
+    const std::vector<std::uint8_t> gmOn = {0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7};
+    // A quarter tone up on every A, on every channel.
+    const std::vector<std::uint8_t> octave = {0xF0, 0x7E, 0x7F, 0x08, 0x08, 0x03, 0x7F,
+                                              0x7F, 0x40, 0x40, 0x40, 0x40, 0x40, 0x40,
+                                              0x40, 0x40, 0x40, 0x72, 0x40, 0x40, 0xF7};
+    const std::vector<float> tuned = noteAfter({octave});
+    EXPECT_NE(tuned, equal);
+    EXPECT_EQ(noteAfter({gmOn, octave}), tuned);
+    EXPECT_EQ(noteAfter({octave, gmOn}), equal);
 }
 
 TEST(SynthEngine, AFailedLoadSaysWhyAndStaysSilent) {

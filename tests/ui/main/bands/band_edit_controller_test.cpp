@@ -8,11 +8,10 @@
 #include <utility>
 #include <vector>
 
-#include "midi/computer_keyboard_play.h"
-#include "midi/ui_note_player.h"
 #include "model/message_boxes.h"
 #include "support/virtual_rig.h"
 #include "ui/main/band_selection.h"
+#include "ui/main/computer_keyboard_play.h"
 
 namespace tarvelo::ui {
 namespace {
@@ -111,13 +110,12 @@ struct BandEditControllerTest : ::testing::Test {
 
     VirtualRig rig{3};
     BandSelection selection;
-    Messages shown;
-    UiNotePlayer player{rig.parts(), rig.session.devices(),
-                        [this](PackedMessage m) { shown.push_back(m); }};
+    UiNotePlayer& player = rig.session.notePlayer();
+    Messages& shown = rig.played;
     FakeBoxes boxes;
     FakeView view;
     int modified = 0;
-    BandEditController edit{rig.session, selection, player, boxes, view, [this] { ++modified; },
+    BandEditController edit{rig.session, selection, boxes, view, [this] { ++modified; },
                             kStripWidth};
 };
 
@@ -451,7 +449,7 @@ TEST_F(BandEditControllerTest, NoteOffFollowsTheNoteOnWhenTheBandChangesMeanwhil
 }
 
 TEST_F(BandEditControllerTest, ShiftClicksKeepSoundingUntilShiftIsReleased) {
-    ComputerKeyboardPlay keys{rig.parts(), player};
+    ComputerKeyboardPlay keys{rig.session};
     edit.pressKeyboard(40, 1);
     edit.release(true);
     edit.pressKeyboard(70, 2);

@@ -5,7 +5,7 @@
 #include <QKeyEvent>
 #include <set>
 
-#include "midi/key_note_map.h"
+#include "ui/main/key_note_map.h"
 
 namespace tarvelo::ui {
 namespace {

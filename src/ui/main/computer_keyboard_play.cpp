@@ -1,21 +1,24 @@
-#include "midi/computer_keyboard_play.h"
+#include "ui/main/computer_keyboard_play.h"
 
-#include "model/part_list.h"
+#include "session/live_session.h"
 
-namespace tarvelo {
+namespace tarvelo::ui {
 
-ComputerKeyboardPlay::ComputerKeyboardPlay(const PartList& parts, UiNotePlayer& player)
-    : parts_(parts), player_(player) {
+ComputerKeyboardPlay::ComputerKeyboardPlay(LiveSession& session) : session_(session) {
     map_.fillDefaultLayout();
 }
 
 int ComputerKeyboardPlay::partOfNote(int note) const {
-    const std::vector<Part>& parts = parts_.parts();
+    const std::vector<Part>& parts = session_.parts().parts();
     for (std::size_t i = 0; i < parts.size(); ++i) {
         if (parts[i].lowKey <= note && note <= parts[i].highKey)
             return static_cast<int>(i);
     }
     return -1;
+}
+
+UiNotePlayer& ComputerKeyboardPlay::player() {
+    return session_.notePlayer();
 }
 
 bool ComputerKeyboardPlay::keyDown(const KeyStroke& key) {
@@ -35,8 +38,8 @@ bool ComputerKeyboardPlay::keyDown(const KeyStroke& key) {
         return true;
     auto& playing = playing_[static_cast<std::size_t>(slot)];
     if (playing)
-        player_.stop(*playing);
-    playing = player_.start(note, part);
+        player().stop(*playing);
+    playing = player().start(note, part);
     return true;
 }
 
@@ -44,7 +47,7 @@ bool ComputerKeyboardPlay::keyUp(const KeyStroke& key) {
     if (key.virtualKey == kVirtualKeyShift) {
         // A repeat is no release: the notes stay while Shift is held.
         if (!key.autoRepeat)
-            player_.stopAllMouseNotes();
+            player().stopAllMouseNotes();
         return false;
     }
     if (!hook_ || key.systemKey)
@@ -58,14 +61,14 @@ bool ComputerKeyboardPlay::keyUp(const KeyStroke& key) {
     const int slot = map_.setKeyHeld(key.virtualKey, false);
     auto& playing = playing_[static_cast<std::size_t>(slot)];
     if (playing) {
-        player_.stop(*playing);
+        player().stop(*playing);
         playing.reset();
         return true;
     }
     // Pressed while the hook was off: release whatever the key's Part would have played.
     const int part = partOfNote(note);
     if (part >= 0)
-        player_.stopUnstarted(note, part);
+        player().stopUnstarted(note, part);
     return true;
 }
 
@@ -78,11 +81,11 @@ void ComputerKeyboardPlay::setHook(bool on) {
 void ComputerKeyboardPlay::endAllNotes() {
     for (auto& playing : playing_) {
         if (playing) {
-            player_.stop(*playing);
+            player().stop(*playing);
             playing.reset();
         }
     }
     map_.clearHeld();
 }
 
-}  // namespace tarvelo
+}  // namespace tarvelo::ui

@@ -1,11 +1,11 @@
-#include "midi/key_note_map.h"
+#include "ui/main/key_note_map.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
 #include <set>
 
-namespace tarvelo {
+namespace tarvelo::ui {
 namespace {
 
 TEST(KeyNoteMapSlots, FiveRangesMapOntoSlotsZeroToFortySeven) {
@@ -144,4 +144,4 @@ TEST(KeyNoteMapHeld, ClearHeldReleasesEveryKey) {
 }
 
 }  // namespace
-}  // namespace tarvelo
+}  // namespace tarvelo::ui

@@ -1,4 +1,4 @@
-#include "midi/computer_keyboard_play.h"
+#include "ui/main/computer_keyboard_play.h"
 
 #include <gtest/gtest.h>
 
@@ -6,10 +6,10 @@
 
 #include "support/virtual_rig.h"
 
-namespace tarvelo {
+namespace tarvelo::ui {
 namespace {
 
-using testing::VirtualRig;
+using tarvelo::testing::VirtualRig;
 using Messages = std::vector<PackedMessage>;
 
 constexpr int kV = 0x56;  // plays 60
@@ -49,10 +49,9 @@ struct KeyboardPlayTest : ::testing::Test {
     }
 
     VirtualRig rig{3};
-    Messages shown;
-    UiNotePlayer player{rig.parts(), rig.session.devices(),
-                        [this](PackedMessage m) { shown.push_back(m); }};
-    ComputerKeyboardPlay play{rig.parts(), player};
+    Messages& shown = rig.played;
+    UiNotePlayer& player = rig.session.notePlayer();
+    ComputerKeyboardPlay play{rig.session};
 };
 
 TEST_F(KeyboardPlayTest, HookStartsOffAndLetsEveryKeyThrough) {
@@ -242,4 +241,4 @@ TEST_F(KeyboardPlayTest, KeyboardNotesAndMouseNotesAreKeptApart) {
 }
 
 }  // namespace
-}  // namespace tarvelo
+}  // namespace tarvelo::ui

@@ -1,4 +1,4 @@
-#include "midi/ui_note_player.h"
+#include "session/ui_note_player.h"
 
 #include <gtest/gtest.h>
 
@@ -18,9 +18,8 @@ struct UiNotePlayerTest : ::testing::Test {
     void moveToDevice(int part, int device) { rig.session.setOutputDevice(part, device); }
 
     VirtualRig rig{3};
-    Messages shown;
-    UiNotePlayer player{rig.parts(), rig.session.devices(),
-                        [this](PackedMessage m) { shown.push_back(m); }};
+    UiNotePlayer& player = rig.session.notePlayer();
+    Messages& shown = rig.played;
 };
 
 TEST_F(UiNotePlayerTest, NoteGoesOutOnThePartsDeviceChannelAndShiftAtFullVelocity) {
@@ -90,26 +89,53 @@ TEST_F(UiNotePlayerTest, ClosingTheDeviceEndsANoteStillSounding) {
     EXPECT_NE(std::find(out1.begin(), out1.end(), packMessage(0x81, 72, 0)), out1.end());
 }
 
-TEST_F(UiNotePlayerTest, TransposedNoteOutsideTheMidiRangeIsNotSent) {
-    rig.session.setNoteShift(1, 68);  // 60 + 68 = 128
-    UiNote note = player.start(60, 1);
-    player.stop(note);
-    rig.session.setNoteShift(0, -11);  // 10 - 11 = -1
-    note = player.start(10, 0);
-    player.stop(note);
-    EXPECT_TRUE(rig.backend.events().empty());
-    // The picture still follows the keys.
-    EXPECT_EQ(shown, (Messages{packMessage(0x91, 60, 0x7F), packMessage(0x81, 60, 0x7F),
-                               packMessage(0x90, 10, 0x7F), packMessage(0x80, 10, 0x7F)}));
+// Played and routed keys follow one rule: the same note reaches the same device and channel, and
+// a note pushed out of 0..127 is sent by neither (the picture still shows the key).
+TEST_F(UiNotePlayerTest, PlayedKeysSoundWhereTheInputRoutesThem) {
+    struct Case {
+        int part;
+        int shift;
+        int key;
+        bool sent;
+    };
+    const Case cases[] = {
+        {1, 67, 60, true},    // 127
+        {1, 68, 60, false},   // 128
+        {1, 12, 100, true},   // 112
+        {0, -5, 5, true},     // 0
+        {0, -11, 10, false},  // -1
+    };
+    // What the outputs received, wherever it came from.
+    const auto sends = [this] {
+        std::vector<std::pair<int, PackedMessage>> out;
+        for (const RecordedEvent& e : rig.backend.events())
+            out.emplace_back(e.device, e.message);
+        return out;
+    };
+    for (const Case& c : cases) {
+        rig.session.setNoteShift(c.part, c.shift);
+        rig.backend.clearRecords();
+        rig.play(packMessage(0x90, static_cast<std::uint8_t>(c.key), 0x7F));
+        rig.play(packMessage(0x80, static_cast<std::uint8_t>(c.key), 0x7F));
+        const auto routed = sends();
+        rig.backend.clearRecords();
+        shown.clear();
+
+        player.stop(player.start(c.key, c.part));
+        EXPECT_EQ(sends(), routed) << "key " << c.key << ", shift " << c.shift;
+        EXPECT_EQ(routed.size(), c.sent ? 2u : 0u) << "key " << c.key << ", shift " << c.shift;
+        EXPECT_EQ(shown.size(), 2u);
+    }
 }
 
-TEST_F(UiNotePlayerTest, HighestAndLowestTransposedNotesAreSent) {
-    rig.session.setNoteShift(1, 0);
-    player.stop(player.start(127, 1));
-    rig.session.setNoteShift(0, -5);
-    player.stop(player.start(5, 0));
-    EXPECT_EQ(rig.sent(1), (Messages{packMessage(0x91, 127, 0x7F), packMessage(0x81, 127, 0x7F)}));
-    EXPECT_EQ(rig.sent(0), (Messages{packMessage(0x90, 0, 0x7F), packMessage(0x80, 0, 0x7F)}));
+TEST_F(UiNotePlayerTest, PlaysThroughTheArrangementLiveNow) {
+    const UiNote old = player.start(60, 1);
+    rig.session.newArrangement();  // one Part on device 0, channel 0, no shift
+    rig.backend.clearRecords();
+    player.stop(old);  // its device opening is gone
+    player.stop(player.start(60, 0));
+    EXPECT_EQ(rig.sent(0), (Messages{packMessage(0x90, 60, 0x7F), packMessage(0x80, 60, 0x7F)}));
+    EXPECT_TRUE(rig.sent(1).empty());
 }
 
 TEST_F(UiNotePlayerTest, DeviceThatRefusedToOpenStaysSilent) {

@@ -3,12 +3,14 @@
 #include <array>
 #include <optional>
 
-#include "midi/key_note_map.h"
-#include "midi/ui_note_player.h"
+#include "session/ui_note_player.h"
+#include "ui/main/key_note_map.h"
 
 namespace tarvelo {
+class LiveSession;
+}
 
-class PartList;
+namespace tarvelo::ui {
 
 // Windows virtual-key codes the key-play rules single out.
 inline constexpr int kVirtualKeyReturn = 0x0D;
@@ -29,13 +31,15 @@ struct KeyStroke {
 // on, every key is taken (no widget receives it), whether or not it plays a note, except keys
 // with Alt and Enter in a commit-with-Enter edit. A key plays through the first Part whose range
 // holds its note; holding it sends one note on, releasing it one note off, which goes where the
-// note on went (see UiNotePlayer).
+// note on went (see UiNotePlayer). The notes go through the session's player, so they follow
+// whichever arrangement is live in it.
 //
+// A key-code policy of the window, kept free of widgets so it is tested without them.
 // User-interface thread only.
 class ComputerKeyboardPlay {
   public:
-    // Fills the default layout; the hook starts off. parts and player must outlive this.
-    ComputerKeyboardPlay(const PartList& parts, UiNotePlayer& player);
+    // Fills the default layout; the hook starts off. session must outlive this.
+    explicit ComputerKeyboardPlay(LiveSession& session);
 
     // True when the key is taken: the window must not pass it on.
     bool keyDown(const KeyStroke& key);
@@ -50,17 +54,15 @@ class ComputerKeyboardPlay {
     // down. For when the window stops receiving keys (it lost the focus) while keys are held.
     void endAllNotes();
 
-    const KeyNoteMap& keyMap() const { return map_; }
-
   private:
     int partOfNote(int note) const;
+    UiNotePlayer& player();
 
-    const PartList& parts_;
-    UiNotePlayer& player_;
+    LiveSession& session_;
     KeyNoteMap map_;
     bool hook_ = false;
     // The note each held key started, by slot.
     std::array<std::optional<UiNote>, KeyNoteMap::kSlotCount> playing_{};
 };
 
-}  // namespace tarvelo
+}  // namespace tarvelo::ui

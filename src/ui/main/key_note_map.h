@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdint>
 
-namespace tarvelo {
+namespace tarvelo::ui {
 
 // Which note each key of the computer keyboard plays, and which of those keys are held down.
 //
@@ -57,4 +57,4 @@ class KeyNoteMap {
     std::array<bool, kSlotCount> held_{};
 };
 
-}  // namespace tarvelo
+}  // namespace tarvelo::ui

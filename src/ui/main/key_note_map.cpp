@@ -1,6 +1,6 @@
-#include "midi/key_note_map.h"
+#include "ui/main/key_note_map.h"
 
-namespace tarvelo {
+namespace tarvelo::ui {
 
 KeyNoteMap::KeyNoteMap() {
     notes_.fill(kNoNote);
@@ -46,4 +46,4 @@ void KeyNoteMap::fillDefaultLayout() {
         notes_[static_cast<std::size_t>(keySlot(kUpper[i]))] = 73 + static_cast<int>(i);
 }
 
-}  // namespace tarvelo
+}  // namespace tarvelo::ui

@@ -1,7 +1,9 @@
-#include "midi/ui_note_player.h"
+#include "session/ui_note_player.h"
 
-#include "midi/midi_device_set.h"
-#include "model/part_list.h"
+#include <optional>
+
+#include "midi/key_route.h"
+#include "session/live_session.h"
 
 namespace tarvelo {
 
@@ -22,8 +24,8 @@ std::uint8_t statusByte(std::uint8_t kind, std::uint8_t channel) {
 
 }  // namespace
 
-UiNotePlayer::UiNotePlayer(const PartList& parts, const MidiDeviceSet& devices, KeyDisplay display)
-    : parts_(parts), devices_(devices), display_(std::move(display)) {}
+UiNotePlayer::UiNotePlayer(const LiveSession& session, KeyDisplay display)
+    : session_(session), display_(std::move(display)) {}
 
 void UiNotePlayer::show(PackedMessage message) const {
     if (display_)
@@ -31,21 +33,21 @@ void UiNotePlayer::show(PackedMessage message) const {
 }
 
 UiNote UiNotePlayer::start(int key, int part) {
-    const Part& p = parts_.partAt(part);
+    const RouteEntry route = routeOf(session_.parts().partAt(part));
     UiNote played;
     played.key = key;
     played.part = part;
-    played.device = p.outputDevice;
-    played.channel = static_cast<std::uint8_t>(p.channel & 0x0F);
+    played.device = route.device;
+    played.channel = static_cast<std::uint8_t>(route.channel & 0x0F);
 
     show(packMessage(statusByte(kNoteOn, played.channel), keyByte(key), kVelocity));
 
-    const int note = key + p.noteShift;
-    if (note < 0 || note > 127)
+    const std::optional<RoutedNote> to = routeKey(route, key);
+    if (!to)
         return played;
-    played.note = static_cast<std::uint8_t>(note);
-    if (OutputDevice* device = devices_.outputHandle(played.device)) {
-        device->sendShort(packMessage(statusByte(kNoteOn, played.channel), played.note, kVelocity));
+    played.note = to->note;
+    if (OutputDevice* device = session_.devices().outputHandle(to->device)) {
+        device->sendShort(packMessage(statusByte(kNoteOn, to->channel), to->note, kVelocity));
         played.incarnation = device->incarnation();
     }
     return played;
@@ -55,21 +57,19 @@ void UiNotePlayer::stop(const UiNote& note) {
     show(packMessage(statusByte(kNoteOff, note.channel), keyByte(note.key), kVelocity));
     if (note.incarnation == 0)
         return;
-    OutputDevice* device = devices_.outputHandle(note.device);
+    OutputDevice* device = session_.devices().outputHandle(note.device);
     if (device != nullptr && device->incarnation() == note.incarnation)
         device->sendShort(packMessage(statusByte(kNoteOff, note.channel), note.note, kVelocity));
 }
 
 void UiNotePlayer::stopUnstarted(int key, int part) {
-    const Part& p = parts_.partAt(part);
-    const auto channel = static_cast<std::uint8_t>(p.channel & 0x0F);
-    show(packMessage(statusByte(kNoteOff, channel), keyByte(key), kVelocity));
-    const int note = key + p.noteShift;
-    if (note < 0 || note > 127)
+    const RouteEntry route = routeOf(session_.parts().partAt(part));
+    show(packMessage(statusByte(kNoteOff, route.channel), keyByte(key), kVelocity));
+    const std::optional<RoutedNote> to = routeKey(route, key);
+    if (!to)
         return;
-    if (OutputDevice* device = devices_.outputHandle(p.outputDevice))
-        device->sendShort(
-            packMessage(statusByte(kNoteOff, channel), static_cast<std::uint8_t>(note), kVelocity));
+    if (OutputDevice* device = session_.devices().outputHandle(to->device))
+        device->sendShort(packMessage(statusByte(kNoteOff, to->channel), to->note, kVelocity));
 }
 
 void UiNotePlayer::startMouseNote(int key, int part) {

@@ -8,8 +8,7 @@
 
 namespace tarvelo {
 
-class MidiDeviceSet;
-class PartList;
+class LiveSession;
 
 // A note played from the user-interface thread, and where its note on went.
 struct UiNote {
@@ -22,8 +21,9 @@ struct UiNote {
 };
 
 // Plays notes from the user-interface thread (clicks on the keyboard picture, the computer
-// keyboard) through a Part's output device, channel and note shift at velocity 127, and shows
-// each key on the keyboard picture as played.
+// keyboard) through a Part of the arrangement live in the session at velocity 127, by the same
+// key-routing rule as the input's notes (routeKey), and shows each key on the keyboard picture as
+// played.
 //
 // Two things keep the outgoing stream valid and keep notes from hanging:
 //  - A note whose transposed number leaves 0..127 is not sent (nor its release); the picture
@@ -43,8 +43,9 @@ class UiNotePlayer {
     // whose first data byte is the key as played.
     using KeyDisplay = std::function<void(PackedMessage)>;
 
-    // parts and devices must outlive the player. display may be empty (nothing shown).
-    UiNotePlayer(const PartList& parts, const MidiDeviceSet& devices, KeyDisplay display);
+    // session owns the player (LiveSession::notePlayer); each call plays through the Parts and
+    // devices live in it at that moment. display may be empty (nothing shown).
+    UiNotePlayer(const LiveSession& session, KeyDisplay display);
 
     // Shows key pressed and sends its note on through Part part (a valid index; throws
     // InvalidArgumentError otherwise).
@@ -69,8 +70,7 @@ class UiNotePlayer {
   private:
     void show(PackedMessage message) const;
 
-    const PartList& parts_;
-    const MidiDeviceSet& devices_;
+    const LiveSession& session_;
     KeyDisplay display_;
     std::vector<UiNote> sounding_;
 };
