@@ -12,6 +12,10 @@ class AudioSource {
     // thread, or an offline render loop), one call at a time. Writes `frames` samples to each
     // buffer (overwriting them). No lock, no allocation, no blocking call.
     virtual void renderAudio(float* left, float* right, std::uint32_t frames) noexcept = 0;
+
+    // User-interface thread: the host plays at this many frames per second from now on (a JACK
+    // server that came back at another rate). Never blocks.
+    virtual void changeSampleRate(std::uint32_t rate) { (void)rate; }
 };
 
 // Where, within the audio period being processed, the input message now being handled lies.

@@ -14,6 +14,8 @@ namespace tarvelo {
 HeadlessRunner::HeadlessRunner(MidiBackend& backend, std::ostream& diagnostics)
     : diagnostics_(diagnostics), session_(backend, *this, NoteDisplay::Off) {
     session_.listDevices();
+    if (AudioHost* audio = backend.audioHost())
+        audioRate_ = audio->sampleRate();
 }
 
 HeadlessRunner::~HeadlessRunner() {
@@ -107,7 +109,16 @@ void HeadlessRunner::serverLost() {
 }
 
 void HeadlessRunner::serverBack() {
-    diagnostics_ << "tarvelo: the MIDI server is back; the devices are open again" << std::endl;
+    diagnostics_ << "tarvelo: the MIDI server is back; the devices are open again";
+    // A server started anew may run at another rate; the built-in synthesizer follows it.
+    if (AudioHost* audio = session_.devices().backend().audioHost()) {
+        const std::uint32_t rate = audio->sampleRate();
+        if (rate != 0 && audioRate_ != 0 && rate != audioRate_)
+            diagnostics_ << "; it now runs at " << rate << " Hz (was " << audioRate_ << " Hz)";
+        if (rate != 0)
+            audioRate_ = rate;
+    }
+    diagnostics_ << std::endl;
 }
 
 void HeadlessRunner::devicesChanged(const DeviceListChanges& changes) {

@@ -84,6 +84,7 @@ class HeadlessRunner final : private SessionHost, private MessageBoxes {
     std::deque<int> posted_;
     DropReport drops_;
     std::chrono::steady_clock::time_point lastListing_ = std::chrono::steady_clock::now();
+    std::uint32_t audioRate_ = 0;  // the audio host's rate when last heard of; 0: none
 };
 
 }  // namespace tarvelo

@@ -328,6 +328,8 @@ TEST(HeadlessServerLoss, TheProgramComesBackByItselfWhenANewServerStarts) {
     server.kill(SIGKILL);
     ASSERT_TRUE(program.waitForError("went away")) << program.errors();
     rig.reset();
+    // Started anew at another rate, which the program says as it comes back.
+    server.setSampleRate(44100);
     ASSERT_TRUE(server.start()) << "could not restart jackd";
     rig = std::make_unique<Rig>(server.name());
     ASSERT_TRUE(rig->keys.ok() && rig->synthA.ok() && rig->synthB.ok());
@@ -341,13 +343,13 @@ TEST(HeadlessServerLoss, TheProgramComesBackByItselfWhenANewServerStarts) {
     ASSERT_TRUE(rig->keys.send(0, 0, {0x90, 64, 100}));
     ASSERT_TRUE(rig->synthB.waitForReceived(2));
     EXPECT_EQ(rig->synthB.received().back().bytes, (Bytes{0x95, 76, 100}));
-
     program.signal(SIGTERM);
     EXPECT_EQ(program.waitForExit(), 0) << program.errors();
     // Said once each; devices that registered after the program was back say so on their own.
     const std::string errors = program.errors();
     EXPECT_EQ(errors.rfind("tarvelo: the MIDI server went away; the devices stay silent\n"
-                           "tarvelo: the MIDI server is back; the devices are open again\n",
+                           "tarvelo: the MIDI server is back; the devices are open again; it now "
+                           "runs at 44100 Hz (was 48000 Hz)\n",
                            0),
               0u)
         << errors;

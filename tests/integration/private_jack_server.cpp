@@ -39,6 +39,7 @@ bool PrivateJackServer::start(std::chrono::milliseconds timeout) {
     if (pid_ < 0)
         return false;
     const std::string period = std::to_string(framesPerPeriod_);
+    const std::string rate = std::to_string(sampleRate_);
     if (pid_ == 0) {
         const int devNull = ::open("/dev/null", O_RDWR);
         if (devNull >= 0) {
@@ -47,7 +48,7 @@ bool PrivateJackServer::start(std::chrono::milliseconds timeout) {
             ::dup2(devNull, STDERR_FILENO);
         }
         ::execlp("jackd", "jackd", "-n", name_.c_str(), "--no-realtime", "-d", "dummy", "-r",
-                 "48000", "-p", period.c_str(), static_cast<char*>(nullptr));
+                 rate.c_str(), "-p", period.c_str(), static_cast<char*>(nullptr));
         ::_exit(127);
     }
     const auto deadline = std::chrono::steady_clock::now() + timeout;

@@ -20,6 +20,8 @@ class PrivateJackServer {
 
     // Starts the server and waits until a client can connect. False when it did not come up.
     bool start(std::chrono::milliseconds timeout = std::chrono::seconds(15));
+    // The rate the next start() runs the server at (48000 unless told).
+    void setSampleRate(int rate) { sampleRate_ = rate; }
     // Ends the server with the signal (SIGKILL: a crash) and waits until it has gone.
     void kill(int signal);
     // Ends the server politely, if it runs.
@@ -31,6 +33,7 @@ class PrivateJackServer {
   private:
     std::string name_;
     int framesPerPeriod_;
+    int sampleRate_ = 48000;
     pid_t pid_ = -1;
 };
 

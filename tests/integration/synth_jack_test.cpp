@@ -49,6 +49,24 @@ class AudioProbe {
     std::string port() const { return jack_port_name(port_); }
     jack_client_t* client() const { return client_; }
 
+    // Upward zero crossings per second over the recording after its first `skip` samples, at
+    // `rate` frames per second: the pitch of a pure enough tone.
+    double crossingsPerSecond(std::size_t skip, std::uint32_t rate) const {
+        const std::size_t recorded = count_.load(std::memory_order_acquire);
+        std::size_t first = 0;
+        std::size_t last = 0;
+        int crossings = 0;
+        for (std::size_t i = skip + 1; i < recorded; ++i) {
+            if (samples_[i - 1] < 0.0f && samples_[i] >= 0.0f) {
+                if (crossings++ == 0)
+                    first = i;
+                last = i;
+            }
+        }
+        return crossings < 2 ? 0.0 : (crossings - 1) * double(rate) / double(last - first);
+    }
+    std::size_t recorded() const { return count_.load(std::memory_order_acquire); }
+
     // The absolute frame of the first sample above the noise floor at or after `from`; 0 if none.
     std::uint64_t onsetAfter(std::uint64_t from) const {
         const std::size_t recorded = count_.load(std::memory_order_acquire);
@@ -139,6 +157,58 @@ TEST(SynthOnJack, SoundStartsInTheCycleOfTheKeyAt64Frames) {
     const std::int64_t delay = onsetDelay(server.name(), 64, 0);
     std::printf("64 frames/period, key at frame 0: sound %lld frames later\n",
                 static_cast<long long>(delay));
+}
+
+// A server that comes back at another rate: the synthesizer renders at the new one, so a note
+// keeps its pitch.
+TEST(SynthOnJack, AServerThatComesBackAtAnotherRateIsPlayedAtItsRate) {
+    testing::PrivateJackServer server(uniqueName("tarvelo-rate"));
+    ASSERT_TRUE(server.start()) << "could not start jackd";
+    synth::SynthOptions options;
+    options.soundFont = "/usr/share/sounds/sf2/TimGM6mb.sf2";
+    options.connectAudio = false;
+    synth::SynthBackend backend(std::make_unique<JackBackend>(server.name()), options);
+    ASSERT_NE(backend.engine(), nullptr);
+    ASSERT_EQ(backend.engine()->waitUntilLoaded(), synth::SynthEngine::State::Ready);
+    EXPECT_EQ(backend.engine()->sampleRate(), 48000u);
+    testing::RecordingHost host;
+    LiveSession session(backend, host);
+    session.newArrangement();
+
+    server.kill(SIGKILL);
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (host.serverLosses == 0 && std::chrono::steady_clock::now() < deadline) {
+        session.mailbox().wakeSignal().wait(10);
+        session.drain();
+    }
+    ASSERT_EQ(host.serverLosses, 1);
+    server.setSampleRate(44100);
+    ASSERT_TRUE(server.start()) << "could not restart jackd";
+    while (host.serverReturns == 0 && std::chrono::steady_clock::now() < deadline + 10s) {
+        std::this_thread::sleep_for(20ms);
+        session.followDevices();
+    }
+    ASSERT_EQ(host.serverReturns, 1);
+    EXPECT_EQ(backend.engine()->sampleRate(), 44100u);
+
+    // A4 through the synthesizer: 440 Hz at the new rate (at the old one it would be 403 Hz).
+    JackTestClient keys(uniqueName("rate-keys"), {}, {"out"}, server.name());
+    AudioProbe ears(server.name(), 44100 * 2);
+    ASSERT_TRUE(keys.ok() && ears.ok());
+    const auto& jack = static_cast<JackBackend&>(backend.system());
+    ASSERT_TRUE(testing::connectPorts(ears.client(), jack.clientName() + ":synth L", ears.port()));
+    session.followDevices();
+    ASSERT_TRUE(session.setOutputDevice(0, session.devices().findOutputByName(kSynthDeviceName)));
+    ASSERT_TRUE(session.setInputDevice(session.devices().findInputByName(keys.outputPort(0))));
+    session.setTarget(0);
+    const std::size_t before = ears.recorded();
+    ASSERT_TRUE(keys.send(0, 0, {0xC0, 79}));  // an ocarina: one zero crossing a cycle
+    ASSERT_TRUE(keys.send(0, 0, {0x90, 69, 100}));
+    std::this_thread::sleep_for(600ms);
+    const double pitch = ears.crossingsPerSecond(before + 44100 / 10, 44100);
+    std::printf("[ figures  ] A4 after the server came back at 44100 Hz: %.1f Hz\n", pitch);
+    EXPECT_NEAR(pitch, 440.0, 6.0);
+    session.shutdown();
 }
 
 }  // namespace

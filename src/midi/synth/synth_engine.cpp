@@ -79,9 +79,16 @@ void SynthEngine::runWorker() {
     if (!loaded)
         return;
     for (;;) {
-        workToDo_.wait(lock, [this] { return stopping_ || tuningWaits_; });
+        workToDo_.wait(lock, [this] { return stopping_ || tuningWaits_ || rateWaits_; });
         if (stopping_)
             return;
+        if (rateWaits_) {
+            rateWaits_ = false;
+            lock.unlock();
+            applySampleRate();
+            lock.lock();
+            continue;
+        }
         // Tuning messages sent from now on wake the worker again.
         tuningWaits_ = false;
         tuningBusy_ = true;
@@ -91,6 +98,47 @@ void SynthEngine::runWorker() {
         tuningBusy_ = false;
         workerDone_.notify_all();
     }
+}
+
+void SynthEngine::changeSampleRate(std::uint32_t rate) {
+    if (rate == 0 || rate == sampleRate())
+        return;
+    {
+        std::lock_guard lock(workerMutex_);
+        sampleRate_.store(rate, std::memory_order_relaxed);
+        rateWaits_ = true;
+        rateChanging_.store(true, std::memory_order_release);
+    }
+    workToDo_.notify_all();
+}
+
+bool SynthEngine::takeInstanceBetweenPeriods() {
+    std::unique_lock lock(workerMutex_);
+    // The render thread holds the instance for a period at a time; the worker waits for the gap
+    // between two.
+    while (!tryTakeInstance()) {
+        if (workToDo_.wait_for(lock, kRetryInstance, [this] { return stopping_; }))
+            return false;
+    }
+    return true;
+}
+
+void SynthEngine::applySampleRate() {
+    if (!takeInstanceBetweenPeriods())
+        return;
+    const auto rate = static_cast<float>(sampleRate());
+    // FluidSynth marks this deprecated in favour of a new instance, since it cuts the sound;
+    // here nothing sounds (the server has just come back) and a new instance would mean loading
+    // the SoundFont again and losing every part's set-up. It allocates: the worker does it.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    fluid_synth_set_sample_rate(synth_, rate);
+#pragma GCC diagnostic pop
+    releaseInstance();
+    // A second change asked for meanwhile keeps the render thread silent until it is applied.
+    std::lock_guard lock(workerMutex_);
+    if (!rateWaits_)
+        rateChanging_.store(false, std::memory_order_release);
 }
 
 bool SynthEngine::load() {
@@ -109,14 +157,8 @@ bool SynthEngine::load() {
 }
 
 void SynthEngine::applyTuning() {
-    std::unique_lock lock(workerMutex_);
-    // The render thread holds the instance for a period at a time; the worker waits for the gap
-    // between two.
-    while (!tryTakeInstance()) {
-        if (workToDo_.wait_for(lock, kRetryInstance, [this] { return stopping_; }))
-            return;
-    }
-    lock.unlock();
+    if (!takeInstanceBetweenPeriods())
+        return;
     applyOwnerMessages(Applier::Worker);
     releaseInstance();
 }
@@ -297,9 +339,10 @@ void SynthEngine::renderAudio(float* left, float* right, std::uint32_t frames) n
     if (PeriodListener* listener = periodListener_.load(std::memory_order_acquire))
         listener->beforePeriod(frames);
 
-    if (!tryTakeInstance()) {
-        // The worker is applying a tuning: this period's messages wait for the next one.
-        renderSpan(left, right, 0, frames);
+    // While the worker holds the instance (applying a tuning or a new rate) it may not be
+    // touched from here: the period stays silent and its messages wait for the next one. While
+    // a new rate waits, sound at the old one would play at the wrong pitch.
+    if (rateChanging_.load(std::memory_order_acquire) || !tryTakeInstance()) {
         finishPeriod(left, right, frames);
         return;
     }

@@ -79,7 +79,13 @@ class SynthEngine final : public AudioSource {
     // After a failed load: why, in one line.
     std::string loadError() const;
     const std::string& soundFontPath() const { return soundFontPath_; }
-    std::uint32_t sampleRate() const { return sampleRate_; }
+    // Any thread: the rate the engine renders at (or will, once a change has been applied).
+    std::uint32_t sampleRate() const { return sampleRate_.load(std::memory_order_relaxed); }
+
+    // User-interface thread (AudioSource): the host plays at a new rate, as a JACK server that
+    // came back at another one does. The worker retunes the instance between two periods; until
+    // then the engine renders silence rather than sound at the wrong pitch.
+    void changeSampleRate(std::uint32_t rate) override;
 
     // User-interface thread: a short message, applied at the start of the next period (the first
     // after loading; a note sent while loading is dropped).
@@ -148,6 +154,9 @@ class SynthEngine final : public AudioSource {
     void runWorker();
     bool load();
     void applyTuning();
+    void applySampleRate();
+    // Worker thread: takes the instance between two periods; false when the engine goes first.
+    bool takeInstanceBetweenPeriods();
 
     // The FluidSynth instance's API, held by one thread at a time (the render thread for a
     // period, or the worker). Never waits: false when the other one holds it. Acquire on taking
@@ -171,7 +180,10 @@ class SynthEngine final : public AudioSource {
     void finishPeriod(const float* left, const float* right, std::uint32_t frames) noexcept;
 
     const std::string soundFontPath_;
-    const std::uint32_t sampleRate_;
+    std::atomic<std::uint32_t> sampleRate_;  // written by the user-interface thread
+    // A rate change waits for the worker; the render thread renders silence meanwhile (written
+    // by the user-interface thread and the worker, release; read by the render thread, acquire).
+    std::atomic<bool> rateChanging_{false};
     fluid_settings_t* settings_ = nullptr;
     fluid_synth_t* synth_ = nullptr;
 
@@ -185,6 +197,7 @@ class SynthEngine final : public AudioSource {
     std::string loadError_;
     bool tuningWaits_ = false;  // a tuning message was sent that the worker has not taken on
     bool tuningBusy_ = false;   // the worker is applying tuning messages
+    bool rateWaits_ = false;    // a rate change was asked for that the worker has not applied
     bool stopping_ = false;     // the engine goes: the worker ends
     std::thread worker_;
 

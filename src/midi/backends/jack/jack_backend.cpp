@@ -229,6 +229,7 @@ std::uint32_t JackBackend::sampleRate() {
 bool JackBackend::attachAudioSource(AudioSource& source, bool connectToPlayback) {
     audioSource_ = &source;
     connectAudio_ = connectToPlayback;
+    sourceRate_ = sampleRate();
     const std::shared_ptr<Session> session = liveSession();
     return session && session->attachAudio(source, connectToPlayback);
 }
@@ -264,11 +265,22 @@ std::shared_ptr<Session> JackBackend::liveSession() {
         if (session_) {
             lostWithoutReconnect_ = false;
             frameClock_.session.store(session_.get(), std::memory_order_release);
-            if (audioSource_ != nullptr)
+            if (audioSource_ != nullptr) {
+                followSampleRate();
                 session_->attachAudio(*audioSource_, connectAudio_);
+            }
         }
     }
     return session_;
+}
+
+void JackBackend::followSampleRate() {
+    if (audioSource_ == nullptr || !session_ || session_->sampleRate() == 0 ||
+        session_->sampleRate() == sourceRate_) {
+        return;
+    }
+    sourceRate_ = session_->sampleRate();
+    audioSource_->changeSampleRate(sourceRate_);
 }
 
 bool JackBackend::serverLost() const {
@@ -342,6 +354,7 @@ std::vector<std::string> JackBackend::listPorts(unsigned long flags) {
     const std::shared_ptr<Session> session = liveSession();
     if (!session)
         return names;
+    followSampleRate();
     jack_client_t* client = session->client();
     const char** ports = jack_get_ports(client, nullptr, JACK_DEFAULT_MIDI_TYPE, flags);
     if (ports == nullptr)

@@ -104,6 +104,8 @@ class JackBackend final : public MidiBackend, private AudioHost {
     // null when no server answers.
     std::shared_ptr<jack::Session> liveSession();
     std::vector<std::string> listPorts(unsigned long flags);
+    // Tells the audio source the server's rate when it differs from the one it renders at.
+    void followSampleRate();
 
     std::string serverName_;
     std::string clientName_;
@@ -113,6 +115,7 @@ class JackBackend final : public MidiBackend, private AudioHost {
     bool lostWithoutReconnect_ = false;
     FrameClock frameClock_;
     AudioSource* audioSource_ = nullptr;  // played again through every new connection
+    std::uint32_t sourceRate_ = 0;        // the rate audioSource_ was last told to render at
     bool connectAudio_ = false;
     std::uint64_t droppedBefore_ = 0;  // by connections already given up
 };

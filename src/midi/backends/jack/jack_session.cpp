@@ -161,6 +161,8 @@ std::shared_ptr<Session> Session::open(const std::string& serverName, const std:
     jack_set_port_rename_callback(client, &Session::portRenameCallback, session.get());
     jack_set_port_connect_callback(client, &Session::portConnectCallback, session.get());
     jack_set_graph_order_callback(client, &Session::graphOrderCallback, session.get());
+    jack_set_sample_rate_callback(client, &Session::sampleRateCallback, session.get());
+    session->sampleRate_.store(jack_get_sample_rate(client), std::memory_order_relaxed);
     if (jack_activate(client) != 0) {
         session->closeClient();
         return nullptr;
@@ -339,6 +341,14 @@ void Session::portConnectCallback(jack_port_id_t, jack_port_id_t, int, void* arg
 
 int Session::graphOrderCallback(void* arg) noexcept {
     static_cast<Session*>(arg)->announceDeviceChange();
+    return 0;
+}
+
+int Session::sampleRateCallback(jack_nframes_t rate, void* arg) noexcept {
+    auto* session = static_cast<Session*>(arg);
+    session->sampleRate_.store(rate, std::memory_order_relaxed);
+    // The owner's next listing hands the rate on to the built-in synthesizer.
+    session->announceDeviceChange();
     return 0;
 }
 

@@ -125,6 +125,11 @@ class Session {
     // until the graph has been quiet for a while.
     bool graphChangedWithin(std::chrono::milliseconds window) const noexcept;
 
+    // Any thread: the server's sample rate as last announced (0 before the first notice).
+    std::uint32_t sampleRate() const noexcept {
+        return sampleRate_.load(std::memory_order_relaxed);
+    }
+
     // User-interface thread: makes a port visible to the process callback; false when every
     // slot is taken.
     bool publish(InputState& input);
@@ -201,6 +206,7 @@ class Session {
     static void portConnectCallback(jack_port_id_t a, jack_port_id_t b, int connected,
                                     void* arg) noexcept;
     static int graphOrderCallback(void* arg) noexcept;
+    static int sampleRateCallback(jack_nframes_t rate, void* arg) noexcept;
     void announceDeviceChange() noexcept;
     void renderAudio(jack_nframes_t frames) noexcept;
     int process(jack_nframes_t frames) noexcept;
@@ -214,6 +220,8 @@ class Session {
     // Steady-clock time of the last graph notice, in nanoseconds since the clock's epoch; written
     // by the notification thread, read by any (relaxed: a time stamp publishes nothing).
     std::atomic<std::int64_t> lastGraphNotice_{0};
+    // Written by the notification thread (and at the open), read by any (relaxed: a value).
+    std::atomic<std::uint32_t> sampleRate_{0};
     // The process callback's passes; the notification thread's deliveries of a graph notice;
     // the one shutdown report.
     QuiescenceGate gate_;
