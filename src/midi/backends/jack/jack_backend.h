@@ -37,8 +37,18 @@ class Session;
 // so routing adds no latency. Messages sent from the user-interface thread are queued and go out
 // at the start of the next cycle.
 //
-// Other clients' ports that are registered, unregistered or renamed are announced to the device
-// change listener from JACK's notification thread.
+// Every change of the server's graph (a client or port registered, unregistered or renamed, a
+// connection made or broken, the graph reordered, the sample rate changed) is announced to the
+// device change listener from JACK's notification thread. A listing made right after a notice may
+// still see a departing client's ports (jackd2 drops them from the clients' view a cycle later),
+// so relistInterval() asks the owner to list again every 100 ms until the graph has been quiet
+// for 600 ms: a change that happens while a listing runs is seen by the next one.
+//
+// A connection counts once it exists: an open asks the server to connect, and a port says it is
+// connected only once the graph shows the connection and three of our cycles have passed since
+// the server accepted it (PipeWire shows a link before it carries data). A connection the server
+// refuses (the other client is not active yet) is asked for again every 250 ms.
+// awaitConnections() lets an operation that opened devices wait for their connections.
 //
 // A server that goes away is survived: the listener hears of it once, sends become no-ops, and
 // the next listing of devices, once every port of the lost connection has been closed, connects to
