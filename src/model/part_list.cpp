@@ -57,6 +57,7 @@ void PartList::createDefault(int lowKey, int highKey) {
     first.highKey = static_cast<std::uint8_t>(highKey);
     parts_.push_back(first);
     messageLists_.emplace_back();
+    panicTrigger_ = PanicTrigger{};
 }
 
 bool PartList::setTarget(int index) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "model/initial_message_list.h"
+#include "model/panic_trigger.h"
 #include "model/part.h"
 
 namespace tarvelo {
@@ -34,7 +35,8 @@ class PartList {
              std::uint8_t targetChannel);
 
     // Replaces the arrangement with one Part "Part1" over low..high on output device 0, channel
-    // 0. Keeps nextPartNumber and the target fields.
+    // 0, following neither pedals nor wheels, and the panic trigger off. Keeps nextPartNumber and
+    // the target fields.
     void createDefault(int lowKey, int highKey);
 
     // Throws InvalidArgumentError for an index outside 0..partCount-1.
@@ -69,6 +71,11 @@ class PartList {
     const std::vector<Part>& parts() const { return parts_; }
     const std::vector<InitialMessageList>& messageLists() const { return messageLists_; }
 
+    // The input controller that triggers the panic action (the companion file keeps it); off
+    // again after createDefault.
+    const PanicTrigger& panicTrigger() const { return panicTrigger_; }
+    void setPanicTrigger(const PanicTrigger& trigger) { panicTrigger_ = trigger; }
+
     bool operator==(const PartList&) const = default;
 
   private:
@@ -84,6 +91,7 @@ class PartList {
     int targetPart_ = -1;
     int targetDevice_ = -1;
     std::uint8_t targetChannel_ = 255;
+    PanicTrigger panicTrigger_;
 };
 
 }  // namespace tarvelo
