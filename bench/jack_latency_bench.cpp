@@ -44,7 +44,8 @@
 namespace {
 
 using namespace std::chrono_literals;
-using tarvelo::ChannelTarget;
+using tarvelo::ChannelRouting;
+using tarvelo::ChannelRoutingPublisher;
 using tarvelo::JackBackend;
 using tarvelo::LiveRouter;
 using tarvelo::MailboxVisitor;
@@ -232,9 +233,9 @@ bool measure(const std::string& server, Sender& sender, Receiver& receiver, int 
     JackBackend backend(server);
     OwnerMailbox mailbox;
     RoutingTable routes;
-    ChannelTarget target;
+    ChannelRoutingPublisher channels;
     MidiDeviceSet devices(backend);
-    LiveRouter router(routes, target, devices);
+    LiveRouter router(routes, channels, devices);
     devices.setInputHandler(&router);
     devices.initialize(postNotes ? &mailbox : nullptr);
     const int output = devices.findOutputByName(jack_port_name(receiver.routed));
@@ -246,7 +247,10 @@ bool measure(const std::string& server, Sender& sender, Receiver& receiver, int 
     devices.acquireOutput(output);
     for (int key = 0; key < 128; ++key)
         routes.set(key, RouteEntry{output, 0, 0});
-    target.set(0, output, 0);
+    ChannelRouting routing;
+    routing.targetPart = 0;
+    routing.target = tarvelo::Destination{output, 0};
+    channels.publish(routing, [&devices] { devices.waitForInputCallback(); });
     devices.openInput(input);
 
     clockid_t cpuClock{};

@@ -79,6 +79,27 @@ class HeldPedals {
         }
     }
 
+    // Forgets that pedal at every destination it is down at, calling visit(destination) for each
+    // (which sends the release there).
+    template <typename Visit>
+    void releaseEverywhere(std::uint8_t controller, Visit&& visit) noexcept {
+        const std::uint8_t bit = bitOf(controller);
+        for (std::size_t i = 0; i < count_;) {
+            Entry& entry = entries_[i];
+            if ((entry.down & bit) == 0) {
+                ++i;
+                continue;
+            }
+            visit(entry.destination);
+            entry.down = static_cast<std::uint8_t>(entry.down & ~bit);
+            if (entry.down == 0) {
+                entry = entries_[--count_];
+            } else {
+                ++i;
+            }
+        }
+    }
+
     bool empty() const noexcept { return count_ == 0; }
     void clear() noexcept { count_ = 0; }
 

@@ -19,7 +19,7 @@ struct RoutedNote {
 
 // The route of every key of a Part.
 inline RouteEntry routeOf(const Part& part) noexcept {
-    return RouteEntry{part.outputDevice, part.channel, part.noteShift};
+    return RouteEntry{part.outputDevice, part.channel, part.noteShift, part.followsWheels};
 }
 
 // The one key-routing rule, for the keys the input routes and the keys played from the window

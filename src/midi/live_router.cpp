@@ -1,6 +1,7 @@
 #include "midi/live_router.h"
 
 #include <algorithm>
+#include <array>
 #include <optional>
 #include <vector>
 
@@ -24,20 +25,92 @@ void LiveRouter::onShortMessage(PackedMessage message) noexcept {
         routeNote(status, data1, data2);
         return;
     }
-    routeToTarget(status, data1, data2);
+    routeChannelMessage(status, data1, data2);
 }
 
-void LiveRouter::routeToTarget(std::uint8_t status, std::uint8_t data1,
-                               std::uint8_t data2) noexcept {
-    const ChannelTarget::Snapshot target = target_.load();
-    if (target.part < 0)
+namespace {
+
+constexpr std::uint8_t kKeyPressure = 0xA0;
+constexpr std::uint8_t kControlChange = 0xB0;
+constexpr std::uint8_t kChannelPressure = 0xD0;
+constexpr std::uint8_t kPitchBend = 0xE0;
+constexpr std::uint8_t kModulation = 1;
+
+bool isWheel(std::uint8_t kind, std::uint8_t data1) {
+    return kind == kPitchBend || kind == kChannelPressure ||
+           (kind == kControlChange && data1 == kModulation);
+}
+
+PackedMessage onChannel(std::uint8_t kind, std::uint8_t channel, std::uint8_t data1,
+                        std::uint8_t data2) {
+    return packMessage(static_cast<std::uint8_t>(kind | (channel & 0x0F)), data1, data2);
+}
+
+}  // namespace
+
+void LiveRouter::routeChannelMessage(std::uint8_t status, std::uint8_t data1,
+                                     std::uint8_t data2) noexcept {
+    const ChannelRouting& routing = channels_.current();
+    const std::uint8_t kind = status & 0xF0;
+    if (kind == kControlChange && data1 == routing.panicController &&
+        data2 == routing.panicValue) {
+        if (OwnerMailbox* owner = devices_.owner())
+            owner->requestPanic();
         return;
-    const auto channel = static_cast<std::uint8_t>(target.channel & 0x0F);
-    const auto outStatus = static_cast<std::uint8_t>((status & 0xF0) | channel);
-    const std::uint64_t incarnation =
-        devices_.sendToSlotFromInput(target.device, packMessage(outStatus, data1, data2));
-    if ((status & 0xF0) == 0xB0 && incarnation != 0 && isPedalController(data1))
-        pedals_.sent({target.device, incarnation, channel}, data1, data2);
+    }
+    if (kind == kKeyPressure) {
+        // Pressure on a key sounding through a Part that follows the wheels goes where the note
+        // went, as the note was transposed.
+        const SentNote& held = sent_[static_cast<std::size_t>((status & 0x0F) * 256 + data1)];
+        if (held.state == NoteState::Sent && held.followsWheels) {
+            devices_.sendToIncarnationFromInput(held.device, held.incarnation,
+                                                onChannel(kind, held.channel, held.note, data2));
+            return;
+        }
+    }
+    if (kind == kControlChange && isPedalController(data1)) {
+        routePedal(routing, data1, data2);
+        return;
+    }
+    if (routing.targetPart >= 0) {
+        devices_.sendToSlotFromInput(routing.target.device,
+                                     onChannel(kind, routing.target.channel, data1, data2));
+    }
+    if (isWheel(kind, data1)) {
+        for (const Destination& d : routing.wheels)
+            devices_.sendToSlotFromInput(d.device, onChannel(kind, d.channel, data1, data2));
+    }
+}
+
+void LiveRouter::routePedal(const ChannelRouting& routing, std::uint8_t controller,
+                            std::uint8_t value) noexcept {
+    // Where this message went, so that a release reaches every other place the pedal is down
+    // at exactly once. The target and the followers are distinct already.
+    std::array<HeldPedals::Destination, ChannelRouting::kMaxFollowers + 1> reached;
+    std::size_t reachedCount = 0;
+    const auto send = [&](const Destination& d) {
+        const std::uint64_t incarnation = devices_.sendToSlotFromInput(
+            d.device, onChannel(kControlChange, d.channel, controller, value));
+        if (incarnation == 0)
+            return;
+        reached[reachedCount++] = {d.device, incarnation, static_cast<std::uint8_t>(d.channel & 0x0F)};
+        if (isPedalDown(value))
+            pedals_.sent(reached[reachedCount - 1], controller, value);
+    };
+    if (routing.targetPart >= 0)
+        send(routing.target);
+    for (const Destination& d : routing.pedals)
+        send(d);
+    if (isPedalDown(value))
+        return;
+    pedals_.releaseEverywhere(controller, [&](const HeldPedals::Destination& d) {
+        for (std::size_t i = 0; i < reachedCount; ++i) {
+            if (reached[i] == d)
+                return;
+        }
+        devices_.sendToIncarnationFromInput(d.device, d.incarnation,
+                                            onChannel(kControlChange, d.channel, controller, value));
+    });
 }
 
 void LiveRouter::inputClosed() {
@@ -82,7 +155,8 @@ void LiveRouter::routeNote(std::uint8_t status, std::uint8_t key, std::uint8_t v
         return;
     }
 
-    const std::optional<RoutedNote> to = routeKey(routes_.at(key), key);
+    const RouteEntry route = routes_.at(key);
+    const std::optional<RoutedNote> to = routeKey(route, key);
     if (press && held.state == NoteState::Sent &&
         (!to || held.device != to->device || held.channel != to->channel ||
          held.note != to->note)) {
@@ -101,7 +175,8 @@ void LiveRouter::routeNote(std::uint8_t status, std::uint8_t key, std::uint8_t v
         to->device, packMessage(static_cast<std::uint8_t>(kind | to->channel), to->note, velocity));
     if (press) {
         const NoteState state = incarnation != 0 ? NoteState::Sent : NoteState::Dropped;
-        held = SentNote{incarnation, to->device, nextOrder_++, to->channel, to->note, state};
+        held = SentNote{incarnation, to->device, nextOrder_++, to->channel, to->note, state,
+                        route.followsWheels};
     }
 }
 

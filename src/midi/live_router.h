@@ -15,21 +15,28 @@ namespace tarvelo {
 //  - Note offs and note ons are posted to the owner for display, then routed by the note byte
 //    through the Routing table: the Part's device and channel, transposed by its shift.
 //  - Other channel messages go to the channel-message target, or are dropped without one.
+//    Pedals (controllers 64, 66, 67) also go to every Part that follows the pedals, and the
+//    wheels and pressure (pitch bend, modulation, channel pressure) to every Part that follows
+//    the wheels, each device and channel once. Key pressure of a key whose Part follows the
+//    wheels goes where that key's note went, transposed as the note was.
+//  - The panic controller, when one is set, is not routed: the owner is asked for the panic.
 //
 // Three things go beyond a stateless table lookup, so that the stream that leaves is always valid
 // and no note hangs:
 //  - A note whose transposed number leaves 0..127 is not sent (nor its release).
 //  - A release goes where its note on went, remembered per input channel and key, even when the
 //    Part's range, device, channel or shift changed while the key was held.
-//  - When the input closes (it left, another was chosen, an arrangement is loaded), every note
-//    still sounding gets its note off and every pedal still down its release, where they went.
+//  - Every pedal down gets exactly one release at each destination it went to, even when the
+//    Parts, the target or the switches changed in between; and when the input closes (it left,
+//    another was chosen, an arrangement is loaded), every note still sounding gets its note off
+//    and every pedal still down its release, where they went.
 //
 // Runs on the MIDI input thread: no lock, no allocation, no wait.
 class LiveRouter final : public InputHandler {
   public:
-    LiveRouter(const RoutingTable& routes, const ChannelTarget& target,
+    LiveRouter(const RoutingTable& routes, const ChannelRoutingPublisher& channels,
                const MidiDeviceSet& devices)
-        : routes_(routes), target_(target), devices_(devices) {}
+        : routes_(routes), channels_(channels), devices_(devices) {}
 
     void onShortMessage(PackedMessage message) noexcept override;
 
@@ -52,13 +59,18 @@ class LiveRouter final : public InputHandler {
         std::uint8_t channel = 0;
         std::uint8_t note = 0;
         NoteState state = NoteState::Unknown;
+        bool followsWheels = false;  // its Part followed the wheels at the note on
     };
 
     void routeNote(std::uint8_t status, std::uint8_t key, std::uint8_t velocity) noexcept;
-    void routeToTarget(std::uint8_t status, std::uint8_t data1, std::uint8_t data2) noexcept;
+    void routeChannelMessage(std::uint8_t status, std::uint8_t data1, std::uint8_t data2) noexcept;
+    // A pedal to the target and the Parts that follow the pedals; a release also to wherever
+    // that pedal is still down.
+    void routePedal(const ChannelRouting& routing, std::uint8_t controller,
+                    std::uint8_t value) noexcept;
 
     const RoutingTable& routes_;
-    const ChannelTarget& target_;
+    const ChannelRoutingPublisher& channels_;
     const MidiDeviceSet& devices_;
     // Input thread only (the user-interface thread once the input is closed): where each held
     // key of each input channel was sent, and the pedals held down at each destination.

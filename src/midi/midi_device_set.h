@@ -126,6 +126,10 @@ class MidiDeviceSet {
     // routed to from its first note. A connection that takes longer is followed by refresh().
     void awaitConnections();
 
+    // User-interface thread; may block (bounded) until the routing callback running now, if any,
+    // has returned: what it read before may then be reused.
+    void waitForInputCallback() const { gate_.waitForQuiescence(); }
+
     // How soon the owner should refresh although no change was announced: soon while a device
     // in use waits for its connection to be confirmed, about every 250 ms while one that is
     // present could not be opened or connected; zero when nothing waits.

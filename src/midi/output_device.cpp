@@ -1,10 +1,14 @@
 #include "midi/output_device.h"
 
+#include "midi/held_pedals.h"
+
 namespace tarvelo {
 
 namespace {
 constexpr std::uint8_t kControlChange = 0xB0;
 constexpr std::uint8_t kSustain = 64;
+constexpr std::uint8_t kAllSoundOff = 120;
+constexpr std::uint8_t kAllNotesOff = 123;
 }  // namespace
 
 void OutputDevice::track(PackedMessage message) noexcept {
@@ -31,21 +35,37 @@ bool OutputDevice::isSounding(int channel, int note) const noexcept {
     return (word >> (note & 63)) & 1U;
 }
 
+void OutputDevice::releaseSounding(int channel) {
+    for (int half = 0; half < 2; ++half) {
+        auto& word = sounding_[static_cast<std::size_t>(channel)][static_cast<std::size_t>(half)];
+        std::uint64_t bits = word.exchange(0, std::memory_order_relaxed);
+        while (bits != 0) {
+            const int bit = __builtin_ctzll(bits);
+            bits &= bits - 1;
+            port_->sendShort(packMessage(static_cast<std::uint8_t>(0x80 | channel),
+                                         static_cast<std::uint8_t>(half * 64 + bit), 0));
+        }
+    }
+}
+
 void OutputDevice::reset() {
     for (int channel = 0; channel < 16; ++channel) {
-        for (int half = 0; half < 2; ++half) {
-            auto& word =
-                sounding_[static_cast<std::size_t>(channel)][static_cast<std::size_t>(half)];
-            std::uint64_t bits = word.exchange(0, std::memory_order_relaxed);
-            while (bits != 0) {
-                const int bit = __builtin_ctzll(bits);
-                bits &= bits - 1;
-                port_->sendShort(packMessage(static_cast<std::uint8_t>(0x80 | channel),
-                                             static_cast<std::uint8_t>(half * 64 + bit), 0));
-            }
-        }
+        releaseSounding(channel);
         port_->sendShort(
             packMessage(static_cast<std::uint8_t>(kControlChange | channel), kSustain, 0));
+    }
+    port_->flush();
+}
+
+void OutputDevice::panic() {
+    for (int channel = 0; channel < 16; ++channel) {
+        const auto control = static_cast<std::uint8_t>(kControlChange | channel);
+        releaseSounding(channel);
+        for (const std::uint8_t pedal : {kSustainPedal, kSostenutoPedal, kSoftPedal})
+            port_->sendShort(packMessage(control, pedal, 0));
+        port_->sendShort(packMessage(static_cast<std::uint8_t>(0xE0 | channel), 0x00, 0x40));
+        port_->sendShort(packMessage(control, kAllNotesOff, 0));
+        port_->sendShort(packMessage(control, kAllSoundOff, 0));
     }
     port_->flush();
 }

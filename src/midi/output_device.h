@@ -57,6 +57,11 @@ class OutputDevice {
     // note this program left sounding there, then Sustain off.
     void reset();
 
+    // User-interface thread: the panic action. On each of the 16 channels a note off for every
+    // note this program left sounding there, the pedals up (sustain, sostenuto, soft), the pitch
+    // bend centred, then All Notes Off and All Sound Off, for whatever else sounds.
+    void panic();
+
     // Any thread: whether a note on has been sent without its note off.
     bool isSounding(int channel, int note) const noexcept;
 
@@ -64,6 +69,8 @@ class OutputDevice {
 
   private:
     void track(PackedMessage message) noexcept;
+    // Sends a note off for every note left sounding on channel, forgetting them.
+    void releaseSounding(int channel);
 
     std::unique_ptr<MidiOutputPort> port_;
     const std::uint64_t incarnation_;

@@ -23,6 +23,9 @@ class MailboxVisitor {
     // The system's device lists changed since the last drain (one call for any number of
     // changes); the owner lists them again.
     virtual void onDevicesChanged() {}
+    // The input asked for the panic action (its panic controller was played) since the last
+    // drain; one call for any number of asks.
+    virtual void onPanicRequested() {}
 };
 
 // Whether an owner shows the notes played (the window's keyboard picture) or not (the headless
@@ -81,6 +84,13 @@ class OwnerMailbox final : public LongMessageListener,
         wake_.notify();
     }
 
+    // Thread: the MIDI input thread. Asks the owner for the panic action; asks that arrive
+    // before the next drain are delivered as one. Never blocks; one system call (the wake-up).
+    void requestPanic() noexcept {
+        if (!panicRequested_.exchange(true, std::memory_order_acq_rel))
+            wake_.notify();
+    }
+
     // Thread: any. Notices that arrive before the next drain are delivered as one.
     void devicesChanged() noexcept override {
         devicesChanged_.store(true, std::memory_order_release);
@@ -114,6 +124,8 @@ class OwnerMailbox final : public LongMessageListener,
             visitor.onServerLost();
         if (devicesChanged_.exchange(false, std::memory_order_acq_rel))
             visitor.onDevicesChanged();
+        if (panicRequested_.exchange(false, std::memory_order_acq_rel))
+            visitor.onPanicRequested();
         return anyNote;
     }
 
@@ -139,6 +151,7 @@ class OwnerMailbox final : public LongMessageListener,
     SpscRing<LongMessageToken, kCompletionCapacity> completions_;
     std::atomic<bool> serverLost_{false};
     std::atomic<bool> devicesChanged_{false};
+    std::atomic<bool> panicRequested_{false};
     std::atomic<std::uint64_t> droppedNotes_{0};
     std::atomic<std::uint64_t> droppedCompletions_{0};
     WakeSignal wake_;

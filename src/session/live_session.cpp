@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <vector>
 
 #include "midi/key_route.h"
 #include "model/arrangement_file.h"
@@ -35,7 +36,6 @@ void LiveSession::openArrangement(int inputDevice) {
     // The outputs carry data before the input can play into them.
     devices_.awaitConnections();
     rebuildRoutes();
-    publishTarget();
     devices_.openInput(inputDevice);
     devices_.awaitConnections();
     announceFollowUp();
@@ -132,8 +132,37 @@ int LiveSession::join(int first, int last, int keep) {
 
 bool LiveSession::setTarget(int part) {
     const bool set = parts_.setTarget(part);
-    publishTarget();
+    publishChannelRouting();
     return set;
+}
+
+void LiveSession::setFollowsPedals(int part, bool follows) {
+    parts_.partAt(part).followsPedals = follows;
+    publishChannelRouting();
+}
+
+void LiveSession::setFollowsWheels(int part, bool follows) {
+    parts_.partAt(part).followsWheels = follows;
+    rebuildRoutes();
+}
+
+void LiveSession::setPanicTrigger(const PanicTrigger& trigger) {
+    parts_.setPanicTrigger(trigger);
+    publishChannelRouting();
+}
+
+void LiveSession::panic() {
+    std::vector<int> used;
+    for (const Part& p : parts_.parts())
+        used.push_back(p.outputDevice);
+    if (parts_.targetPart() >= 0)
+        used.push_back(parts_.targetDevice());
+    std::sort(used.begin(), used.end());
+    used.erase(std::unique(used.begin(), used.end()), used.end());
+    for (const int device : used) {
+        if (OutputDevice* out = devices_.outputHandle(device))
+            out->panic();
+    }
 }
 
 std::string LiveSession::outputDeviceName(int part) const {
@@ -259,10 +288,29 @@ void LiveSession::rebuildRoutes() {
     }
     for (int k = 0; k < RoutingTable::kSize; ++k)
         routes_.set(k, table[static_cast<std::size_t>(k)]);
+    publishChannelRouting();
 }
 
-void LiveSession::publishTarget() {
-    target_.set(parts_.targetPart(), parts_.targetDevice(), parts_.targetChannel());
+void LiveSession::publishChannelRouting() {
+    ChannelRouting routing;
+    routing.targetPart = parts_.targetPart();
+    routing.target = Destination{parts_.targetDevice(),
+                                 static_cast<std::uint8_t>(parts_.targetChannel() & 0x0F)};
+    for (const Part& p : parts_.parts()) {
+        const Destination d{p.outputDevice, static_cast<std::uint8_t>(p.channel & 0x0F)};
+        // The target gets every channel message anyway: never twice.
+        if (routing.targetPart >= 0 && d == routing.target)
+            continue;
+        if (p.followsPedals)
+            routing.pedals.add(d);
+        if (p.followsWheels)
+            routing.wheels.add(d);
+    }
+    if (const PanicTrigger& panic = parts_.panicTrigger(); panic.enabled()) {
+        routing.panicController = panic.controller;
+        routing.panicValue = static_cast<std::uint8_t>(panic.value & 0x7F);
+    }
+    channels_.publish(routing, [this] { devices_.waitForInputCallback(); });
 }
 
 }  // namespace tarvelo

@@ -87,6 +87,22 @@ class LiveSession final : public MailboxVisitor, private InitialMessageHost {
     // Parts (false).
     bool setTarget(int part);
 
+    // Whether Part part also gets the pedals (sustain, sostenuto, soft), and the wheels and
+    // pressure (pitch bend, modulation, channel pressure), besides the target. A pedal already
+    // down still gets its release wherever it went. Throws InvalidArgumentError for an index
+    // outside the Parts.
+    void setFollowsPedals(int part, bool follows);
+    void setFollowsWheels(int part, bool follows);
+
+    // The input controller (number and value) that triggers the panic action; off by default.
+    void setPanicTrigger(const PanicTrigger& trigger);
+
+    // Silences everything the program sent, on every open output a Part or the target uses:
+    // a note off for every note known to sound, the pedals up and the pitch bend centred, then
+    // All Notes Off and All Sound Off, on every channel (see OutputDevice::panic). The input goes
+    // on being routed.
+    void panic();
+
     const PartList& parts() const { return parts_; }
     // Part part's initial messages, for the editor; editing them changes nothing live (a send
     // copies the list). Throws InvalidArgumentError for an index outside the Parts.
@@ -155,6 +171,7 @@ class LiveSession final : public MailboxVisitor, private InitialMessageHost {
     void onLongMessageDone(LongMessageToken token) override;
     void onServerLost() override;
     void onDevicesChanged() override { followDevices(); }
+    void onPanicRequested() override { panic(); }
 
   private:
     // InitialMessageHost
@@ -171,8 +188,10 @@ class LiveSession final : public MailboxVisitor, private InitialMessageHost {
     // Writes every route entry from the Parts (later Parts win where ranges overlap), one store
     // per entry.
     void rebuildRoutes();
-    // Hands the arrangement's target snapshot to the input callback.
-    void publishTarget();
+    // Hands the input callback what it routes channel messages by: the target snapshot, the
+    // Parts that follow the pedals and the wheels, the panic controller. May wait (briefly) for
+    // a running callback.
+    void publishChannelRouting();
     // Opens every Part's output device (one use per Part), the routes and target for them, then
     // the input, so the input never routes by a table of an earlier arrangement.
     void openArrangement(int inputDevice);
@@ -196,9 +215,9 @@ class LiveSession final : public MailboxVisitor, private InitialMessageHost {
     OwnerMailbox mailbox_;
     // What the input callback reads; they outlive the devices, which are closed first.
     RoutingTable routes_;
-    ChannelTarget target_;
+    ChannelRoutingPublisher channels_;
     MidiDeviceSet devices_;
-    LiveRouter router_{routes_, target_, devices_};
+    LiveRouter router_{routes_, channels_, devices_};
     InitialMessageSender sender_{*this, parts_, devices_};
     UiNotePlayer notePlayer_{*this, [this](PackedMessage message) { host_->notePlayed(message); }};
 };

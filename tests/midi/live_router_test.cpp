@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <functional>
+#include <string>
+
 #include "support/virtual_rig.h"
 
 namespace tarvelo {
@@ -159,6 +163,131 @@ TEST_F(RouterTest, DisplayQueueOverflowLosesTheDisplayNotTheMidi) {
     EXPECT_EQ(rig.sent(0).size(), static_cast<std::size_t>(total));
     EXPECT_EQ(rig.session.mailbox().droppedNotes(), 10u);
     EXPECT_EQ(rig.drain().notes.size(), OwnerMailbox::kNoteCapacity);
+}
+
+// What each output received as "device:status data1 data2" (two-byte messages as their two bytes),
+// for the checks of where the pedals and wheels go.
+std::vector<std::string> traffic(const VirtualBackend& backend) {
+    std::vector<std::string> out;
+    char text[32];
+    for (const RecordedEvent& e : backend.events()) {
+        if (e.kind != RecordedEvent::Kind::Short)
+            continue;
+        std::snprintf(text, sizeof text, "%d:%02X %02X %02X", e.device, statusOf(e.message),
+                      data1Of(e.message), data2Of(e.message));
+        out.emplace_back(text);
+    }
+    return out;
+}
+
+TEST_F(RouterTest, PedalsAndWheelsAlsoGoToEachFollowingDeviceAndChannelOnce) {
+    struct Case {
+        const char* name;
+        std::function<void(LiveSession&)> arrange;
+        std::vector<PackedMessage> played;
+        std::vector<std::string> expected;
+    };
+    const std::vector<Case> cases = {
+        {"switches off: the target alone, as before",
+         [](LiveSession&) {},
+         {packMessage(0xB3, 64, 127), packMessage(0xE3, 0, 70), packMessage(0xB3, 1, 9)},
+         {"0:B0 40 7F", "0:E0 00 46", "0:B0 01 09"}},
+        {"pedals: sustain, sostenuto and soft, not the wheels or other controllers",
+         [](LiveSession& s) { s.setFollowsPedals(1, true); },
+         {packMessage(0xB0, 64, 127), packMessage(0xB0, 66, 100), packMessage(0xB0, 67, 64),
+          packMessage(0xE0, 0, 70), packMessage(0xB0, 7, 90), packMessage(0xC0, 5, 0)},
+         {"0:B0 40 7F", "1:B1 40 7F", "0:B0 42 64", "1:B1 42 64", "0:B0 43 40", "1:B1 43 40",
+          "0:E0 00 46", "0:B0 07 5A", "0:C0 05 00"}},
+        {"wheels: pitch bend, modulation and channel pressure, not the pedals",
+         [](LiveSession& s) { s.setFollowsWheels(1, true); },
+         {packMessage(0xE0, 0, 70), packMessage(0xB0, 1, 9), packMessage(0xD0, 33, 0),
+          packMessage(0xB0, 64, 127)},
+         {"0:E0 00 46", "1:E1 00 46", "0:B0 01 09", "1:B1 01 09", "0:D0 21 00", "1:D1 21 00",
+          "0:B0 40 7F"}},
+        {"a follower on the target's device and channel gets it once",
+         [](LiveSession& s) {
+             s.setOutputDevice(1, 0);
+             s.setChannel(1, 0);
+             s.setFollowsPedals(0, true);
+             s.setFollowsPedals(1, true);
+         },
+         {packMessage(0xB0, 64, 127)},
+         {"0:B0 40 7F"}},
+        {"two followers on one device and channel: once",
+         [](LiveSession& s) {
+             const int third = s.split(1, 100);
+             s.setChannel(third, 1);
+             s.setFollowsWheels(1, true);
+             s.setFollowsWheels(third, true);
+         },
+         {packMessage(0xE0, 0, 70)},
+         {"0:E0 00 46", "1:E1 00 46"}},
+        {"no target: the followers still get theirs",
+         [](LiveSession& s) {
+             s.setTarget(-1);
+             s.setFollowsPedals(1, true);
+         },
+         {packMessage(0xB0, 64, 127), packMessage(0xE0, 0, 70)},
+         {"1:B1 40 7F"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testing::VirtualRig fresh{3};
+        fresh.useTwoPartSplit();
+        c.arrange(fresh.session);
+        fresh.backend.clearRecords();
+        for (const PackedMessage m : c.played)
+            fresh.play(m);
+        EXPECT_EQ(traffic(fresh.backend), c.expected);
+    }
+}
+
+TEST_F(RouterTest, APedalDownIsReleasedOnceWhereverItWentWhateverChangedSince) {
+    struct Case {
+        const char* name;
+        std::function<void(LiveSession&)> change;
+        std::vector<std::string> firstUp;   // where the pedal is now, then where it is still down
+        std::vector<std::string> secondUp;  // nothing is down any more: where it goes now
+    };
+    const std::vector<Case> cases = {
+        {"nothing changed", [](LiveSession&) {}, {"0:B0 40 1E", "1:B1 40 1E"},
+         {"0:B0 40 00", "1:B1 40 00"}},
+        {"the follower's switch turned off", [](LiveSession& s) { s.setFollowsPedals(1, false); },
+         {"0:B0 40 1E", "1:B1 40 1E"}, {"0:B0 40 00"}},
+        {"the follower's channel changed", [](LiveSession& s) { s.setChannel(1, 5); },
+         {"0:B0 40 1E", "1:B5 40 1E", "1:B1 40 1E"}, {"0:B0 40 00", "1:B5 40 00"}},
+        {"the follower's range changed", [](LiveSession& s) { s.setRange(1, 50, 127); },
+         {"0:B0 40 1E", "1:B1 40 1E"}, {"0:B0 40 00", "1:B1 40 00"}},
+        {"the target became the follower", [](LiveSession& s) { s.setTarget(1); },
+         {"1:B1 40 1E", "0:B0 40 1E"}, {"1:B1 40 00"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testing::VirtualRig fresh{3};
+        fresh.useTwoPartSplit();
+        fresh.session.setFollowsPedals(1, true);
+        fresh.play(packMessage(0xB0, 64, 127));
+        fresh.play(packMessage(0xB0, 64, 100));  // still down: no second release is owed
+        c.change(fresh.session);
+        fresh.backend.clearRecords();
+        fresh.play(packMessage(0xB0, 64, 30));  // a half-pedal value below 64 is an up
+        EXPECT_EQ(traffic(fresh.backend), c.firstUp);
+        fresh.backend.clearRecords();
+        fresh.play(packMessage(0xB0, 64, 0));
+        EXPECT_EQ(traffic(fresh.backend), c.secondUp);
+    }
+}
+
+TEST_F(RouterTest, KeyPressureGoesWhereItsNoteWentWhenItsPartFollowsTheWheels) {
+    rig.session.setFollowsWheels(1, true);
+    rig.play(packMessage(0x93, 62, 100));  // Part 1: device 1, channel 1, note 74
+    rig.play(packMessage(0xA3, 62, 50));
+    rig.play(packMessage(0xA3, 10, 40));  // Part 0 does not follow: the target, untransposed
+    rig.play(packMessage(0x83, 62, 0));
+    rig.play(packMessage(0xA3, 62, 30));  // released: the target again
+    EXPECT_EQ(traffic(rig.backend),
+              (std::vector<std::string>{"1:91 4A 64", "1:A1 4A 32", "0:A0 0A 28", "1:81 4A 00",
+                                        "0:A0 3E 1E"}));
 }
 
 TEST_F(RouterTest, ClosingTheInputEndsItsNotesAndPedalsWhereTheyWentInOrder) {

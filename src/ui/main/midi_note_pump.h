@@ -65,6 +65,7 @@ class MidiNotePump : public QObject {
         }
         void onServerLost() override { target_.onServerLost(); }
         void onDevicesChanged() override { target_.onDevicesChanged(); }
+        void onPanicRequested() override { target_.onPanicRequested(); }
 
       private:
         MailboxVisitor& target_;
