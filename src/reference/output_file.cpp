@@ -96,6 +96,14 @@ std::optional<std::string> OutputFile::writeAll(std::span<const std::uint8_t> by
     return std::nullopt;
 }
 
+std::optional<std::string> OutputFile::sync() {
+    if (fd_ < 0)
+        return reason(EBADF);
+    if (::fsync(fd_) != 0)
+        return reason(errno);
+    return std::nullopt;
+}
+
 std::optional<std::string> OutputFile::commit() {
     if (fd_ < 0)
         return reason(EBADF);

@@ -40,6 +40,11 @@ class OutputFile {
     // failure the reason.
     std::optional<std::string> writeAll(std::span<const std::uint8_t> bytes);
 
+    // Makes what was written durable without giving the file its name yet, so that several files
+    // can be made whole first and then given their names one right after another (commit() finds
+    // nothing left to flush). On failure the reason; the file stays open.
+    std::optional<std::string> sync();
+
     // Makes the file durable, closes it and gives it the target's name, replacing an earlier
     // file in one step. On failure the reason; the file is then abandoned.
     std::optional<std::string> commit();
