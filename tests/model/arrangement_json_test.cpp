@@ -84,12 +84,37 @@ TEST(ArrangementJson, EveryFieldAndMessageIsListed) {
 TEST(ArrangementJson, ControlCharactersAndBrokenTextStayValidJson) {
     StoredArrangement a;
     a.parts.push_back(StoredPart{});
-    a.parts[0].part.name = std::string("a\x01\x7F") + "\xFF";
+    a.parts[0].part.name = std::string("a\x01\x1F\x7F") + "\xFF";
     const std::string json = arrangementToJson(a);
-    EXPECT_NE(json.find(R"("name": "a\u0001\u007F)"
-                        "\xEF\xBF\xBD\""),
+    // DEL needs no escape in JSON and is written as it is.
+    EXPECT_NE(json.find(R"("name": "a\u0001\u001f)"
+                        "\x7F\xEF\xBF\xBD\""),
               std::string::npos)
         << json;
+}
+
+TEST(ArrangementJson, CompanionSettingsFollowEachPartAndTheTarget) {
+    StoredArrangement a;
+    a.parts.resize(2);
+    const CompanionSettings settings{{{true, false}, {false, true}}, PanicTrigger{}};
+    const std::string json = arrangementToJson(a, &settings);
+    EXPECT_NE(json.find(R"("messages": [],
+      "followsPedals": true,
+      "followsWheels": false
+    },)"),
+              std::string::npos)
+        << json;
+    EXPECT_NE(json.find(R"("channel": 255
+  },
+  "panic": {
+    "controller": null,
+    "value": 127
+  }
+}
+)"),
+              std::string::npos)
+        << json;
+    EXPECT_EQ(arrangementToJson(a).find("follows"), std::string::npos);
 }
 
 }  // namespace
