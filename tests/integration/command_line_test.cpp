@@ -108,6 +108,32 @@ TEST(CommandLine, VersionHelpAndMistakes) {
     EXPECT_EQ(run("a.trv --dump b.trv").status, 2);
 }
 
+TEST(CommandLine, DumpShowsTheCompanionsSettingsOrSaysInOneLineWhyNot) {
+    testing::TempDir dir;
+    const std::string trv = dir.file("song.trv");
+    StoredArrangement a;
+    a.parts.emplace_back();
+    ASSERT_FALSE(
+        writeArrangementFiles(trv, a, CompanionSettings{{{true, false}}, PanicTrigger{119, 127}}));
+    const ProgramRun shown = run("--dump " + trv);
+    EXPECT_EQ(shown.status, 0);
+    EXPECT_EQ(shown.output.rfind("{\n", 0), 0u) << shown.output;
+    for (const char* key : {R"("followsPedals": true)", R"("followsWheels": false)",
+                            "\"panic\": {\n    \"controller\": 119,\n    \"value\": 127\n  }"})
+        EXPECT_NE(shown.output.find(key), std::string::npos) << key << "\n" << shown.output;
+
+    std::ofstream(companionPath(trv)) << "{\"version\": 1";
+    const ProgramRun damaged = run("--dump " + trv);
+    EXPECT_EQ(damaged.status, 0);
+    EXPECT_EQ(damaged.output.rfind("tarvelo: '" + companionPath(trv) +
+                                       "': not valid JSON (at byte 14); its settings are not "
+                                       "shown\n{\n",
+                                   0),
+              0u)
+        << damaged.output;
+    EXPECT_EQ(damaged.output.find("follows"), std::string::npos) << damaged.output;
+}
+
 TEST(CommandLine, AProgramInItsBuildTreeReadsTheSourceTreesReferenceFilesFromAnywhere) {
     testing::TempDir elsewhere;
     const std::string data =

@@ -127,6 +127,26 @@ TEST(FileSave, FailedSaveIsReportedAndStaysModified) {
     EXPECT_EQ(f.commands.filePath(), "");
 }
 
+TEST(FileSave, SaveAsWritesTheCompanionBesideTheNewNameAndLeavesTheOldOne) {
+    FileRig f;
+    StoredArrangement a;
+    a.parts.emplace_back();
+    a.parts[0].part.highKey = 127;
+    a.parts[0].outputDeviceName = "Out0";
+    const CompanionSettings settings{{{true, true}}, PanicTrigger{20, 1}};
+    const std::string first = f.dir.file("first.trv");
+    ASSERT_EQ(writeArrangementFiles(first, a, settings), std::nullopt);
+    const std::vector<std::uint8_t> before = testing::readBytes(companionPath(first));
+    f.dialogs.openAnswers.push_back(first);
+    ASSERT_TRUE(f.commands.open());
+
+    const std::string second = f.dir.file("second.trv");
+    f.dialogs.saveAnswers.push_back(second);
+    ASSERT_TRUE(f.commands.saveAs());
+    EXPECT_EQ(readCompanionFile(second, 1).settings, settings);
+    EXPECT_EQ(testing::readBytes(companionPath(first)), before);
+}
+
 TEST(FileOpen, CancelInTheDialogShowsNoPrompt) {
     FileRig f;
     f.edit();
