@@ -127,23 +127,22 @@ TEST(FileSave, FailedSaveIsReportedAndStaysModified) {
     EXPECT_EQ(f.commands.filePath(), "");
 }
 
-TEST(FileSave, SaveAsWritesTheCompanionBesideTheNewNameAndLeavesTheOldOne) {
+// The switches and the panic go through Open and Save As; the earlier companion is not touched.
+TEST(FileSave, SaveAsWritesTheCompanionBesideTheNewName) {
     FileRig f;
-    StoredArrangement a;
-    a.parts.emplace_back();
-    a.parts[0].part.highKey = 127;
-    a.parts[0].outputDeviceName = "Out0";
     const CompanionSettings settings{{{true, true}}, PanicTrigger{20, 1}};
     const std::string first = f.dir.file("first.trv");
+    StoredArrangement a;
+    a.parts.resize(1);
     ASSERT_EQ(writeArrangementFiles(first, a, settings), std::nullopt);
     const std::vector<std::uint8_t> before = testing::readBytes(companionPath(first));
     f.dialogs.openAnswers.push_back(first);
     ASSERT_TRUE(f.commands.open());
+    EXPECT_EQ(companionSettingsOf(f.rig.parts()), settings);
 
-    const std::string second = f.dir.file("second.trv");
-    f.dialogs.saveAnswers.push_back(second);
+    f.dialogs.saveAnswers.push_back(f.dir.file("second.trv"));
     ASSERT_TRUE(f.commands.saveAs());
-    EXPECT_EQ(readCompanionFile(second, 1).settings, settings);
+    EXPECT_EQ(readCompanionFile(f.dir.file("second.trv"), 1).settings, settings);
     EXPECT_EQ(testing::readBytes(companionPath(first)), before);
 }
 

@@ -101,19 +101,6 @@ TEST(HeadlessRunner, SendsInitialMessagesInOrderThenRoutes) {
     EXPECT_TRUE(r.diagnostics.str().empty());
 }
 
-TEST(HeadlessRunner, AnUnusableCompanionFileIsOneLineAndTheArrangementStillLoads) {
-    HeadlessRig r;
-    const std::string path = r.save(twoPartArrangement("Keys", "Synth A", "Synth B"));
-    testing::writeBytes(companionPath(path), {'{'});
-    HeadlessRunner session(r.backend, r.diagnostics);
-    ASSERT_EQ(session.load(path), std::nullopt);
-    EXPECT_EQ(session.session().parts().partCount(), 2);
-    const std::string said = r.diagnostics.str();
-    EXPECT_EQ(said.rfind("tarvelo: 追加設定ファイルが壊れています。 " + companionPath(path), 0), 0u)
-        << said;
-    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
-}
-
 TEST(HeadlessRunner, MissingDevicesAreReportedAndKeptAndEveryDeviceChangeIsOneLine) {
     HeadlessRig r;
     const std::string path = r.save(twoPartArrangement("Gone keys", "Synth A", "Gone synth"));
