@@ -23,6 +23,8 @@ inline constexpr std::uint64_t kMidiFileBytes = 16 * kMiB;
 // FluidSynth keeps every sample in memory; the largest General MIDI sets are some 1.6 GB.
 inline constexpr std::uint64_t kSoundFontBytes = 2048 * kMiB;
 inline constexpr std::uint64_t kReferenceFileBytes = 1 * kMiB;
+// An arrangement's companion file takes some 70 bytes a Part.
+inline constexpr std::uint64_t kCompanionBytes = 1 * kMiB;
 }  // namespace input_limits
 
 // Why an input file was refused.

@@ -6,6 +6,7 @@
 
 #include "midi/key_route.h"
 #include "model/arrangement_file.h"
+#include "session/arrangement_companion.h"
 #include "session/arrangement_devices.h"
 
 namespace tarvelo {
@@ -55,13 +56,15 @@ std::optional<FileError> LiveSession::load(const std::string& path) {
     devices_.initialize(&mailbox_);
     ResolvedArrangement resolved =
         resolveDevices(*read.arrangement, devices_, host_->messageBoxes());
+    loadCompanionSettings(path, resolved.parts, host_->messageBoxes());
     parts_ = std::move(resolved.parts);
     openArrangement(resolved.inputDevice);
     return std::nullopt;
 }
 
 std::optional<FileError> LiveSession::save(const std::string& path) const {
-    return writeArrangementFile(path, storedArrangementOf(parts_, devices_));
+    return writeArrangementFiles(path, storedArrangementOf(parts_, devices_),
+                                 companionSettingsOf(parts_));
 }
 
 bool LiveSession::setInputDevice(int index) {
@@ -246,9 +249,9 @@ void LiveSession::setUpReadyOutputs(const DeviceListChanges& changes) {
     for (const int device : changes.readyOutputs) {
         // A device that came back may have lost its set-up (switched off): every Part on it is
         // set up again. One connected late gets the lists that could not reach it.
-        const bool cameBack = std::any_of(
-            changes.outputs.begin(), changes.outputs.end(),
-            [device](const DeviceChange& c) { return c.index == device; });
+        const bool cameBack =
+            std::any_of(changes.outputs.begin(), changes.outputs.end(),
+                        [device](const DeviceChange& c) { return c.index == device; });
         std::vector<int> skipped = sender_.takeSkipped(device);
         bool requested = false;
         for (int part = 0; part < parts_.partCount(); ++part) {
