@@ -164,14 +164,17 @@ void LiveSession::replaceShow(std::vector<std::unique_ptr<Song>> songs, int firs
     openArrangement(inputDevice);
 }
 
-std::optional<FileError> LiveSession::save(const std::string& path) {
+std::optional<FileError> LiveSession::saveSong(int index, const std::string& path) {
+    if (index < 0 || index >= songCount())
+        throw InvalidArgumentError("no song " + std::to_string(index));
+    Song& s = *songs_[static_cast<std::size_t>(index)];
     if (std::optional<FileError> error = writeArrangementFiles(
-            path, storedArrangementOf(song().parts, devices_), companionSettingsOf(song().parts))) {
+            path, storedArrangementOf(s.parts, devices_), companionSettingsOf(s.parts))) {
         return error;
     }
-    song().entry.path = path;
+    s.entry.path = path;
     if (!setList_)
-        song().entry.name = defaultSongName(path);
+        s.entry.name = defaultSongName(path);
     return std::nullopt;
 }
 
@@ -179,6 +182,12 @@ SetListSong LiveSession::songInfo(int index) const {
     if (index < 0 || index >= songCount())
         throw InvalidArgumentError("no song " + std::to_string(index));
     return songs_[static_cast<std::size_t>(index)]->entry;
+}
+
+const RoutingTable& LiveSession::songRoutes(int index) const {
+    if (index < 0 || index >= songCount())
+        throw InvalidArgumentError("no song " + std::to_string(index));
+    return songs_[static_cast<std::size_t>(index)]->routes;
 }
 
 SetList LiveSession::setList() const {

@@ -111,7 +111,9 @@ class LiveSession final : public MailboxVisitor, private InitialMessageHost {
     // Writes the arrangement, its devices by name, and its companion file (always, so that no
     // earlier companion outlives a save); see writeArrangementFiles.
     // With a set list, the current song's arrangement; Save As also makes the path the song's.
-    std::optional<FileError> save(const std::string& path);
+    std::optional<FileError> save(const std::string& path) { return saveSong(current_, path); }
+    // The same for song index, played now or not. Throws InvalidArgumentError outside the songs.
+    std::optional<FileError> saveSong(int index, const std::string& path);
 
     // Reopens the MIDI input with device index. A negative index does nothing (false).
     bool setInputDevice(int index);
@@ -169,6 +171,9 @@ class LiveSession final : public MailboxVisitor, private InitialMessageHost {
     // The routes the input callback reads: every key a Part covers goes to that Part's device,
     // channel and shift; every other note byte goes nowhere.
     const RoutingTable& routes() const { return song().routes; }
+    // Song index's routes, played now or not (where its notes went while it was played). Throws
+    // InvalidArgumentError outside the songs.
+    const RoutingTable& songRoutes(int index) const;
 
     // The devices: names, counts, the open input, use counts, the open outputs.
     const MidiDeviceSet& devices() const { return devices_; }

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 
+#include "session/set_list_commands.h"
 #include "support/scripted_message_boxes.h"
+#include "support/show_files.h"
 #include "support/temp_dir.h"
 #include "support/virtual_rig.h"
 
@@ -227,9 +230,10 @@ TEST(FileOpen, FailedReadKeepsArrangementNameAndMark) {
 TEST(FileOpen, YesSavesToTheCurrentPathFirst) {
     FileRig f;
     const std::string first = f.dir.file("first.trv");
+    // The file path is the session's: a save straight through it names the arrangement too.
+    ASSERT_EQ(f.rig.session.save(f.dir.file("second.trv")), std::nullopt);
     f.dialogs.saveAnswers.push_back(first);
     f.commands.saveAs();
-    ASSERT_EQ(f.rig.session.save(f.dir.file("second.trv")), std::nullopt);
     f.edit();
     f.dialogs.openAnswers.push_back(f.dir.file("second.trv"));
     f.boxes.answers.push_back(MessageAnswer::Yes);
@@ -304,6 +308,79 @@ TEST(FileClose, YesSavesAndAFailedSaveKeepsTheWindowOpen) {
     f.boxes.answers.push_back(MessageAnswer::Yes);
     EXPECT_FALSE(f.commands.close());
     EXPECT_TRUE(f.commands.modified());
+}
+
+}  // namespace
+}  // namespace tarvelo
+
+namespace tarvelo {
+namespace {
+
+// A set list opened through the file commands; every song's changes are asked about by its
+// file's name, then the list's; Yes saves each song to its own file.
+TEST(FileSetList, CloseAsksForEverySongWithChangesThenForTheList) {
+    FileRig f;
+    const testing::ShowFiles show(f.dir.path(), "In");
+    ASSERT_TRUE(f.commands.openPath(show.list, 1));
+    EXPECT_EQ(f.commands.title(), "b.trv - Tarvelo 1.0");
+    f.edit();  // song 1: a third Part
+    ASSERT_TRUE(f.rig.session.selectSong(2));
+    EXPECT_EQ(f.commands.title(), "c.trv - Tarvelo 1.0");
+    f.edit();
+    SetListCommands list(f.rig.session, f.commands, f.boxes, f.dialogs);
+    ASSERT_TRUE(list.renameSong(0, "First"));
+    f.boxes.answers = {MessageAnswer::Yes, MessageAnswer::No, MessageAnswer::Cancel};
+    EXPECT_FALSE(f.commands.close());
+    EXPECT_EQ(f.boxes.texts(),
+              (std::vector<std::string>{std::string("b.trv") + kPromptTail,
+                                        std::string("c.trv") + kPromptTail,
+                                        std::string("show.trvset") + kPromptTail}));
+    EXPECT_TRUE(f.dialogs.calls.empty()) << "songs are saved to their own files";
+    EXPECT_EQ(readArrangementFile(show.songs[1]).arrangement->parts.size(), 3u);
+    EXPECT_EQ(readArrangementFile(show.songs[2]).arrangement->parts.size(), 3u) << "not saved";
+    EXPECT_FALSE(f.rig.session.songModified(1));
+    EXPECT_TRUE(f.rig.session.songModified(2));
+    EXPECT_TRUE(f.commands.setListModified());
+
+    // Save writes the song played now; the list is saved after the songs' prompts.
+    EXPECT_TRUE(f.commands.save());
+    EXPECT_EQ(readArrangementFile(show.songs[2]).arrangement->parts.size(), 4u);
+    f.boxes.answers = {MessageAnswer::Yes};
+    EXPECT_TRUE(f.commands.close());
+    EXPECT_EQ(readSetList(show.list).setList->songs[0].name, "First");
+}
+
+// What building a list refuses: each refusal is said, and the list stays unchanged.
+TEST(FileSetList, BuildingRefusesWhatTheListCannotHold) {
+    struct Case {
+        std::function<bool(SetListCommands&)> command;
+        std::string_view said;
+    };
+    const Case cases[] = {
+        {[](SetListCommands& c) { return c.removeSong(0); }, SetListCommands::kCannotRemovePlayed},
+        {[](SetListCommands& c) { return c.renameSong(1, "a | b"); }, SetListCommands::kBadName},
+        {[](SetListCommands& c) { return c.renameSong(1, " \t"); }, SetListCommands::kBadName},
+        {[](SetListCommands& c) { return c.moveSong(2, 1); }, ""},
+    };
+    for (const Case& c : cases) {
+        FileRig f;
+        const testing::ShowFiles show(f.dir.path(), "In");
+        ASSERT_TRUE(f.commands.openPath(show.list));
+        const SetList before = f.rig.session.setList();
+        SetListCommands list(f.rig.session, f.commands, f.boxes, f.dialogs);
+        EXPECT_FALSE(c.command(list)) << c.said;
+        EXPECT_EQ(f.boxes.texts(), c.said.empty() ? std::vector<std::string>{}
+                                                  : std::vector<std::string>{std::string(c.said)});
+        EXPECT_EQ(f.rig.session.setList(), before);
+        EXPECT_FALSE(f.commands.setListModified());
+    }
+    FileRig f;
+    SetListCommands list(f.rig.session, f.commands, f.boxes, f.dialogs);
+    EXPECT_FALSE(list.addSong()) << "an arrangement never saved";
+    EXPECT_EQ(f.boxes.texts(),
+              std::vector<std::string>{std::string(SetListCommands::kSaveArrangementFirst)});
+    EXPECT_TRUE(f.dialogs.calls.empty());
+    EXPECT_FALSE(f.rig.session.playingSetList());
 }
 
 }  // namespace
