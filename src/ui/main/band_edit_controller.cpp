@@ -226,7 +226,8 @@ void BandEditController::resetSelection() {
     dragMoved_ = false;
     preview_.clear();
     hovered_ = -1;
-    pressPlayed_ = false;
+    // A key held with the mouse keeps its note through a song switch; its release ends it where
+    // it began (UiNotePlayer).
     selection_.clear();
     selection_.toggle(0);
     view_.setJoinEnabled(false);

@@ -118,8 +118,8 @@ class BandEditController {
     void setSplitMode(bool on);
     bool splitMode() const { return splitMode_; }
 
-    // A new or loaded arrangement: Band 0 alone selected and shown, a drag in progress dropped,
-    // the join button disabled.
+    // A new or loaded arrangement, or another song: Band 0 alone selected and shown, a drag in
+    // progress dropped, the join button disabled. A key held with the mouse stays held.
     void resetSelection();
 
     bool dragging() const { return dragging_; }

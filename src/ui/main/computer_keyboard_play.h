@@ -15,6 +15,9 @@ namespace tarvelo::ui {
 // Windows virtual-key codes the key-play rules single out.
 inline constexpr int kVirtualKeyReturn = 0x0D;
 inline constexpr int kVirtualKeyShift = 0x10;
+// Page Up and Page Down: the previous and the next song while a set list plays.
+inline constexpr int kVirtualKeyPageUp = 0x21;
+inline constexpr int kVirtualKeyPageDown = 0x22;
 
 // One key event of the main window, as the key-play rules see it.
 struct KeyStroke {
@@ -28,11 +31,11 @@ struct KeyStroke {
 // held with Shift when Shift is released (hook on or off).
 //
 // The window hands it every key press and release before any widget sees them. While the hook is
-// on, every key is taken (no widget receives it), whether or not it plays a note, except keys
-// with Alt and Enter in a commit-with-Enter edit. A key plays through the first Part whose range
-// holds its note; holding it sends one note on, releasing it one note off, which goes where the
-// note on went (see UiNotePlayer). The notes go through the session's player, so they follow
-// whichever arrangement is live in it.
+// on, every key is taken (no widget receives it), whether or not it plays a note, except the
+// window's own keys (see leavesToWindow) and Enter in a commit-with-Enter edit. A key plays through
+// the first Part whose range holds its note; holding it sends one note on, releasing it one note
+// off, which goes where the note on went (see UiNotePlayer). The notes go through the session's
+// player, so they follow whichever arrangement is live in it.
 //
 // A key-code policy of the window, kept free of widgets so it is tested without them.
 // User-interface thread only.
@@ -40,6 +43,16 @@ class ComputerKeyboardPlay {
   public:
     // Fills the default layout; the hook starts off. session must outlive this.
     explicit ComputerKeyboardPlay(LiveSession& session);
+
+    // Keys the hook never takes: those with Alt, and, while song keys are on, Page Up and Page
+    // Down (neither plays a note).
+    bool leavesToWindow(const KeyStroke& key) const {
+        return key.systemKey || (songKeys_ && (key.virtualKey == kVirtualKeyPageUp ||
+                                               key.virtualKey == kVirtualKeyPageDown));
+    }
+    // On while a set list plays, whose songs those keys switch; off, the hook takes them as
+    // any other key.
+    void setSongKeys(bool on) { songKeys_ = on; }
 
     // True when the key is taken: the window must not pass it on.
     bool keyDown(const KeyStroke& key);
@@ -61,6 +74,7 @@ class ComputerKeyboardPlay {
     LiveSession& session_;
     KeyNoteMap map_;
     bool hook_ = false;
+    bool songKeys_ = false;
     // The note each held key started, by slot.
     std::array<std::optional<UiNote>, KeyNoteMap::kSlotCount> playing_{};
 };

@@ -61,6 +61,10 @@ const char* controlName(int id) {
             return "hexDisplay";
         case id_::kExit:
             return "exit";
+        case id_::kAddToSetList:
+            return "addToSetList";
+        case id_::kSetListView:
+            return "setListView";
         default:
             return "";
     }

@@ -18,6 +18,10 @@ inline QRect dluRect(int x, int y, int width, int height) {
     return QRect(dluToPixels(x), dluToPixels(y), dluToPixels(width), dluToPixels(height));
 }
 
+// The main window's size in dialog units (without the set-list view).
+inline constexpr int kMainWindowWidth = 463;
+inline constexpr int kMainWindowHeight = 166;
+
 // Control ids of the main window (QObject property "controlId"); each control is also named
 // (controlName), which is how tests find it.
 namespace control_id {
@@ -47,6 +51,9 @@ inline constexpr int kKeyboardHook = 1041;
 inline constexpr int kInitialMessages = 1055;
 inline constexpr int kHexDisplay = 1062;
 inline constexpr int kExit = 1063;
+// The set list's controls, numbered apart from the others.
+inline constexpr int kAddToSetList = 1070;
+inline constexpr int kSetListView = 1071;
 }  // namespace control_id
 
 inline constexpr const char* kControlIdProperty = "controlId";

@@ -14,6 +14,12 @@ class QKeyEvent;
 
 namespace tarvelo::ui {
 
+// The keys that switch to the previous and the next song while a set list plays (by position
+// kVirtualKeyPageUp and kVirtualKeyPageDown), hook on or off: keys every full keyboard has,
+// that play no note, and whose names say "back" and "on".
+inline constexpr Qt::Key kPreviousSongKey = Qt::Key_PageUp;
+inline constexpr Qt::Key kNextSongKey = Qt::Key_PageDown;
+
 // The virtual-key code of a key by its XKB keycode (the Linux evdev code + 8, which the xcb and
 // Wayland platforms give as the native scan code); 0 for a key the table does not know.
 int virtualKeyFromXkbKeycode(std::uint32_t keycode);

@@ -21,6 +21,7 @@ void KeyboardView::drawKeyboard() {
     pressed_.fill(false);
     requested_.fill(false);
     markers_.clear();
+    lingering_.reset();
     update();
 }
 
@@ -69,6 +70,27 @@ void KeyboardView::paintChangedKeys() {
     // dispatch per frame.
     if (const QRegion changed = takeChangedKeys(); !changed.isEmpty())
         repaint(changed);
+}
+
+void KeyboardView::showLingering(const std::bitset<128>& keys) {
+    const std::bitset<128> changed = keys ^ lingering_;
+    if (changed.none())
+        return;
+    lingering_ = keys;
+    QRegion region;
+    for (std::size_t key = 0; key < changed.size(); ++key) {
+        if (changed.test(key))
+            region += keyRect(static_cast<int>(key));
+    }
+    update(region & QRect(0, 0, kClipRight, kViewOriginY + kOctaveHeight));
+}
+
+QRect KeyboardView::lingeringMarkRect(int key) const {
+    // Below the black keys on a white key, low on a black key: where no neighbour covers it.
+    const int x = keyImageX(originX_, key);
+    if (keyShape(key) == KeyShape::Black)
+        return QRect(x + 1, kViewOriginY + kBlackKeyHeight - 10, kBlackKeyWidth - 2, 6);
+    return QRect(x + kWhiteKeyWidth / 2 - 4, kViewOriginY + kOctaveHeight - 15, 9, 9);
 }
 
 bool KeyboardView::keyPressed(int key) const {
@@ -125,6 +147,16 @@ void KeyboardView::paintEvent(QPaintEvent* event) {
             if (r.intersects(area))
                 p.drawPixmap(r.topLeft(), keyImage(keyShape(key), true));
         }
+        p.setPen(QPen(palette::kLingeringOutline, 1));
+        p.setBrush(palette::kLingeringMark);
+        for (std::size_t key = 0; key < lingering_.size(); ++key) {
+            if (!lingering_.test(key))
+                continue;
+            const QRect mark = lingeringMarkRect(static_cast<int>(key));
+            if (mark.intersects(area))
+                p.drawEllipse(mark.adjusted(0, 0, -1, -1));
+        }
+        p.setBrush(Qt::NoBrush);
     }
 
     p.setClipRegion(event->region() & keyboardArea);

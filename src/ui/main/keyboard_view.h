@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <array>
+#include <bitset>
 #include <vector>
 
 #include "midi/packed_message.h"
@@ -10,7 +11,8 @@
 namespace tarvelo::ui {
 
 // The keyboard picture: eleven octave pictures side by side from the view origin, with the keys
-// that notes have shown pressed and the boundary markers of band editing on top.
+// that notes have shown pressed, a mark on the keys that still sound from an earlier song, and
+// the boundary markers of band editing on top.
 //
 // Views paint, handlers decide: the draw and show functions only record what to show and
 // schedule a repaint; several changes before the next event-loop pass cost one paint of the keys
@@ -47,6 +49,11 @@ class KeyboardView : public QWidget {
     void drawBoundaryMarker(int x, BoundaryShape shape, bool visible);
 
     bool keyPressed(int key) const;
+
+    // Marks exactly these keys (0..127) as still sounding from an earlier song: a dot low on
+    // the key, over its pressed or released picture. Repaints the keys whose mark changed.
+    void showLingering(const std::bitset<128>& keys);
+    const std::bitset<128>& lingering() const { return lingering_; }
     struct Marker {
         int x;
         BoundaryShape shape;
@@ -59,6 +66,7 @@ class KeyboardView : public QWidget {
 
   private:
     QRect keyRect(int key) const;
+    QRect lingeringMarkRect(int key) const;
     // The keys whose state differs from what the last repaint request showed; they count as
     // requested from now on.
     QRegion takeChangedKeys();
@@ -71,6 +79,7 @@ class KeyboardView : public QWidget {
     std::array<bool, kKeyCount> requested_{};  // the states the last repaint request showed
     bool updateQueued_ = false;
     std::vector<Marker> markers_;
+    std::bitset<128> lingering_;
 };
 
 }  // namespace tarvelo::ui

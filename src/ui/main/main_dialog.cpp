@@ -83,7 +83,7 @@ CMainDialog::CMainDialog(MainWindowModel& model, Services services, QWidget* par
     setWindowTitle(QStringLiteral("Tarvelo"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    setFixedSize(dluToPixels(463), dluToPixels(166));
+    setFixedSize(dluToPixels(kMainWindowWidth), dluToPixels(kMainWindowHeight));
     setMouseTracking(true);
     setFont(japaneseUiFont());
     createControls();
@@ -149,6 +149,7 @@ void CMainDialog::createControls() {
 
     strip_->installEventFilter(this);
     keyboard_->installEventFilter(this);
+    createSetListControls();
 }
 
 void CMainDialog::createEditing() {
@@ -189,6 +190,7 @@ void CMainDialog::connectControls() {
             &CMainDialog::editInitialMessages);
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(help, &QShortcut::activated, this, &CMainDialog::openAboutBox);
+    connectSetList();
 }
 
 PictureArea CMainDialog::areaAt(QPoint windowPos, QPoint* local) const {
@@ -239,7 +241,11 @@ void CMainDialog::showBandRange(int lowKey, int highKey) {
 }
 
 void CMainDialog::setModified(bool modified) {
+    const bool was = files_.modified();
     files_.setModified(modified);
+    // The list marks each song with changes.
+    if (was != modified && session_.playingSetList())
+        showSetList();
 }
 
 void CMainDialog::scrollKeyboard(ScrollCode code, int target) {
@@ -257,10 +263,13 @@ void CMainDialog::openAboutBox() {
 
 void CMainDialog::editInitialMessages() {
     const int part = selection_.current();
+    const int song = session_.currentSong();
     initEditor_->SetPart(session_, part);
     initEditor_->exec();
-    // Only this band's list: a walk over all Parts after a load is not restarted.
-    session_.sendInitialMessages(part);
+    // Only this band's list: a walk over all Parts after a load is not restarted. A song switch
+    // closed the editor: its list belongs to a song no longer played.
+    if (session_.currentSong() == song)
+        session_.sendInitialMessages(part);
 }
 
 void CMainDialog::closeEvent(QCloseEvent* event) {
@@ -423,10 +432,18 @@ void CMainDialog::setTitle(std::string_view title) {
 }
 
 void CMainDialog::showNewArrangement() {
+    // The devices were closed: nothing an earlier song sent still sounds.
+    lingering_.clear();
+    showSong();
+    showLingeringKeys();
+}
+
+void CMainDialog::showSong() {
     // New and loading list the devices again (a JACK graph changes while the program runs), so
     // the boxes follow, keeping a box's position equal to the device index.
     fillDeviceBoxes();
     bandEditing_->resetSelection();
+    showSetList();
 }
 
 void CMainDialog::postInitSent(int part) {

@@ -11,9 +11,11 @@
 #include "session/file_commands.h"
 #include "session/live_session.h"
 #include "session/session_host.h"
+#include "session/set_list_commands.h"
 #include "ui/main/band_selection.h"
 #include "ui/main/computer_keyboard_play.h"
 #include "ui/main/keyboard_geometry.h"
+#include "ui/main/lingering_keys.h"
 #include "ui/main/main_window_model.h"
 #include "ui/main/panel_editing.h"
 #include "ui/main/picture_mouse.h"
@@ -22,6 +24,7 @@ class QCheckBox;
 class QComboBox;
 class QPushButton;
 class QScrollBar;
+class QShortcut;
 class QTimer;
 
 namespace tarvelo::ui {
@@ -35,6 +38,7 @@ class KeyPlayFilter;
 class KeyboardView;
 class MidiNotePump;
 class PropertyPanel;
+class SetListView;
 
 // What the main window uses from outside; tests answer the boxes and dialogs themselves.
 struct MainDialogServices {
@@ -57,7 +61,9 @@ struct MainDialogServices {
 // PropertyPanel and its handlers in PanelEditing, the file commands in FileCommands, mouse editing
 // and mouse play in BandEditing, computer-keyboard play in ComputerKeyboardPlay (fed by
 // KeyPlayFilter), the initial-message editor in CChInitDialog. Every change the user makes marks
-// the arrangement modified. User-interface thread only.
+// the arrangement modified. While a set list plays, the window grows by the set-list view below
+// everything else (see main_dialog_set_list.cpp); without one it is exactly as it was.
+// User-interface thread only.
 class CMainDialog : public QDialog,
                     private SessionHost,
                     private FileWindowHooks,
@@ -76,10 +82,10 @@ class CMainDialog : public QDialog,
     // input or output device); the window is then not to be shown.
     bool initialize();
 
-    // After a successful start-up: shows the window and opens the arrangement file at path (the
-    // one named on the command line) as Open does once a file is chosen, so that the boxes about
-    // missing devices or a file that cannot be read stand over the window. A file that cannot be
-    // read leaves the new arrangement. True when the file was loaded.
+    // After a successful start-up: shows the window and opens the arrangement or set list at path
+    // (the one named on the command line) as Open does once a file is chosen, so that the boxes
+    // about missing devices or a file that cannot be read stand over the window. A file that
+    // cannot be read leaves the new arrangement. True when the file was loaded.
     bool openAtStartUp(const std::string& path);
 
     // The controls that band editing reaches.
@@ -148,6 +154,7 @@ class CMainDialog : public QDialog,
     void serverBack() override;
     void devicesChanged(const DeviceListChanges& changes) override;
     void followUpWanted(std::chrono::milliseconds) override { scheduleRelisting(); }
+    void songChanged(int index, std::chrono::microseconds took) override;
     void postInitSent(int part) override;
     MessageBoxes& messageBoxes() override { return boxes_; }
     // FileWindowHooks
@@ -157,6 +164,19 @@ class CMainDialog : public QDialog,
     void createControls();
     void createEditing();
     void connectControls();
+    // The set list: the view and its keys, the entry point that exists without a list.
+    void createSetListControls();
+    void connectSetList();
+    // The song played now, after a load or a switch: the device boxes, band 0 selected and
+    // shown, the set-list view.
+    void showSong();
+    // Shows or hides the set-list view, as the session plays a set list or not, with the window's
+    // size, the song keys and the view's state.
+    void showSetList();
+    // Runs one of the set list's building commands, then shows the list as it is.
+    void editSetList(const std::function<void()>& command);
+    // Marks the keys that still sound from an earlier song; polls while there are some.
+    void showLingeringKeys();
     void loadReferenceFiles();
     void checkDevices();
     void fillDeviceBoxes();
@@ -182,10 +202,15 @@ class CMainDialog : public QDialog,
     int stripWidth_ = 0;
     int startKey_ = 0;
     FileCommands files_;
+    SetListCommands setListCommands_{session_, files_, boxes_, dialogs_};
     MidiNotePump* pump_ = nullptr;  // a child, deleted first
     QTimer* relistTimer_ = nullptr;
     ComputerKeyboardPlay keyPlay_{session_};
     PictureMouseHandler* mouseHandler_ = nullptr;
+    // The song the window shows: the one a switch left, whose notes may still sound.
+    int shownSong_ = 0;
+    LingeringKeys lingering_;
+    QTimer* lingerPoll_ = nullptr;
     bool closedAtStartUp_ = false;
 
     CStylishButton* new_ = nullptr;
@@ -201,6 +226,10 @@ class CMainDialog : public QDialog,
     KeyboardView* keyboard_ = nullptr;
     QCheckBox* hook_ = nullptr;
     QScrollBar* scrollBar_ = nullptr;
+    QPushButton* addToSetList_ = nullptr;
+    SetListView* setListView_ = nullptr;
+    QShortcut* previousSongKey_ = nullptr;
+    QShortcut* nextSongKey_ = nullptr;
 
     // After the controls they work on, so they go first.
     std::unique_ptr<CChInitDialog> initEditor_;

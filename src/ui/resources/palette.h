@@ -24,6 +24,9 @@ inline constexpr QColor kKeyTransparent(0, 255, 0);
 // The keyboard picture's frame and the boundary markers of band editing.
 inline constexpr QColor kFrame(0, 0, 0);
 inline constexpr QColor kMarkerRed(255, 0, 0);
+// The mark on a key whose note from the song played before still sounds, with its outline.
+inline constexpr QColor kLingeringMark(255, 150, 0);
+inline constexpr QColor kLingeringOutline(120, 60, 0);
 
 // The band strip (and the icon, which shows two bands).
 inline constexpr QColor kStripBackground(190, 230, 200);
