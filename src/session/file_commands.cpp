@@ -58,7 +58,7 @@ std::string describeWriteError(const std::string& path, const FileError& error) 
 
 std::string describeSetListProblems(const std::string& path,
                                     const std::vector<SetListProblem>& problems) {
-    std::string text = "セットリストを読み込めませんでした。何も変わっていません。\n";
+    std::string text = "セットリストを読み込めませんでした。\n";
     text += path;
     for (const SetListProblem& problem : problems) {
         text += "\n";

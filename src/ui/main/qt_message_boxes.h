@@ -8,7 +8,8 @@ class QWidget;
 
 namespace tarvelo::ui {
 
-// The program's fixed message boxes as modal QMessageBoxes over a parent window.
+// The program's fixed message boxes as modal QMessageBoxes over a parent window; an Ok box with a
+// text of many lines (every problem of a set list) scrolls its text in a box of its own size.
 // User-interface thread only.
 class QtMessageBoxes final : public MessageBoxes {
   public:

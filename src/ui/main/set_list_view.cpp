@@ -1,6 +1,7 @@
 #include "ui/main/set_list_view.h"
 
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QLabel>
 #include <QListWidget>
@@ -79,6 +80,7 @@ void SetListView::createControls() {
     // Page Up and Page Down belong to the window (the previous and next song), and the list's own
     // arrows would pick a row without switching to it.
     list_->setFocusPolicy(Qt::NoFocus);
+    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     int x = kLeft;
     auto place = [&x](QWidget* w, int width) {
@@ -171,14 +173,16 @@ void SetListView::showState(const SetListShow& show) {
     {
         const QSignalBlocker block(list_);
         list_->clear();
+        // Entries too long for the list end in an ellipsis; the tip shows the whole song.
+        const int room = list_->viewport()->width() - 8;
         for (std::size_t i = 0; i < show.entries.size(); ++i) {
-            auto* item = new QListWidgetItem(utf8(show.entries[i]), list_);
-            item->setToolTip(utf8(show.details[i]));
-            if (static_cast<int>(i) == show.current) {
-                QFont bold = list_->font();
-                bold.setBold(true);
-                item->setFont(bold);
-            }
+            QFont face = list_->font();
+            face.setBold(static_cast<int>(i) == show.current);
+            const QString text =
+                QFontMetrics(face).elidedText(utf8(show.entries[i]), Qt::ElideRight, room);
+            auto* item = new QListWidgetItem(text, list_);
+            item->setFont(face);
+            item->setToolTip(utf8(show.names[i] + "\n" + show.details[i]));
         }
         const int count = list_->count();
         list_->setCurrentRow(editMode_->isChecked() && keep >= 0 ? std::min(keep, count - 1)

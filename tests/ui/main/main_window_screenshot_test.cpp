@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemView>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QListWidget>
 #include <QMouseEvent>
 #include <QTest>
 #include <QTimer>
@@ -17,6 +19,8 @@
 
 #include "main_window_fixture.h"
 #include "model/arrangement_file.h"
+#include "model/set_list_file.h"
+#include "support/show_files.h"
 #include "ui/controls/stylish_check_button.h"
 #include "ui/controls/ui_look.h"
 #include "ui/main/band_editing.h"
@@ -26,6 +30,7 @@
 #include "ui/main/property_panel.h"
 #include "ui/main/qt_file_dialogs.h"
 #include "ui/main/qt_message_boxes.h"
+#include "ui/main/set_list_view.h"
 
 namespace tarvelo::ui {
 namespace {
@@ -203,6 +208,62 @@ TEST_F(MainWindowScreenshot, BoundaryDragAndSplitPreview) {
                                  .toImage()
                                  .scaled(640, 504, Qt::IgnoreAspectRatio, Qt::FastTransformation);
     ASSERT_TRUE(splitZoom.save(QDir(dir).filePath("main_split_preview_zoom.png")));
+}
+
+// A show of five songs, the third one playing, with the chord held from the first still
+// sounding; the list being built; a set list with many problems.
+TEST_F(MainWindowScreenshot, SetList) {
+    const tarvelo::testing::ShowFiles show(rig.files.path(), "In0");
+    const std::string list = rig.files.file("live.trvset");
+    std::ofstream(list)
+        << "@next 80\na.trv | オープニング\nb.trv | 夜明けのブルース\nc.trv | Slow Dance\n"
+           "a.trv | Encore with a name far too long for its place on the screen\n"
+           "b.trv\n";
+    rig.dialogs.answers.push_back(list);
+    control<CStylishButton>(*rig.window, control_id::kOpen)->click();
+    ASSERT_EQ(rig.model.session.songCount(), 5);
+    save("main_set_list_first.png");
+
+    std::thread midi([&] {
+        for (std::uint8_t key : {48, 60, 64, 67})
+            rig.backend.inject(0, packMessage(0x90, key, 100));
+        rig.backend.inject(0, packMessage(0xC0, 2, 0));
+    });
+    midi.join();
+    QElapsedTimer timer;
+    timer.start();
+    while (keyboardView(*rig.window)->lingering().count() < 4 && timer.elapsed() < 2000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    ASSERT_EQ(keyboardView(*rig.window)->lingering().count(), 4u);
+    save("main_set_list_lingering.png");
+    const QImage zoom = rig.window->grab(QRect(290, 140, 210, 112))
+                            .toImage()
+                            .scaled(840, 448, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    ASSERT_TRUE(zoom.save(QDir(dir).filePath("main_set_list_lingering_zoom.png")));
+
+    rig.model.session.selectSong(3);
+    auto* view = control<SetListView>(*rig.window, control_id::kSetListView);
+    view->findChild<QCheckBox*>(QString::fromLatin1(SetListView::kEditModeName))->setChecked(true);
+    auto* songs = view->findChild<QListWidget*>(QString::fromLatin1(SetListView::kListName));
+    QTest::mouseClick(songs->viewport(), Qt::LeftButton, {},
+                      songs->visualItemRect(songs->item(1)).center());
+    save("main_set_list_editing.png");
+
+    const std::string broken = rig.files.file("broken.trvset");
+    std::ofstream(broken) << "a.trv\nmissing.trv\n@channel 17\na.trv | | 0\n@next\nx.trv | | 300\n";
+    QtMessageBoxes boxes(rig.window.get());
+    saveModal("main_set_list_problems.png", [&] {
+        boxes.show(describeSetListProblems(broken, readSetList(broken).problems),
+                   FileCommands::kSetListCaption, MessageButtons::Ok, MessageIcon::Error);
+    });
+    std::ofstream many(broken);
+    for (int i = 0; i < 40; ++i)
+        many << "song" << i << ".trv\n";
+    many.close();
+    saveModal("main_set_list_many_problems.png", [&] {
+        boxes.show(describeSetListProblems(broken, readSetList(broken).problems),
+                   FileCommands::kSetListCaption, MessageButtons::Ok, MessageIcon::Error);
+    });
 }
 
 }  // namespace
