@@ -298,6 +298,13 @@ void CMainDialog::stopBySignal() {
             }
         }
     }
+    // The recovery file holds one arrangement: other songs of a set list with changes are named.
+    for (int song = 0; song < session_.songCount(); ++song) {
+        if (song != session_.currentSong() && session_.songModified(song)) {
+            std::fprintf(stderr, "tarvelo: stopped; the changes to %s were not saved\n",
+                         session_.songInfo(song).path.c_str());
+        }
+    }
     // The input first, then every output is reset (its held notes released) and closed.
     session_.shutdown();
     QDialog::done(QDialog::Rejected);

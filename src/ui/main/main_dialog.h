@@ -132,8 +132,9 @@ class CMainDialog : public QDialog,
     void editInitialMessages();
 
     // The program was told to stop (SIGINT, SIGTERM, SIGHUP): closes as the close box does, but
-    // without the prompt. A modified arrangement is first written to the recovery file (its path
-    // goes to standard error); then every device is reset and closed and the window ends.
+    // without the prompt. A modified arrangement (the song played now, with a set list) is first
+    // written to the recovery file (its path goes to standard error, with the files of the other
+    // songs whose changes are lost); then every device is reset and closed and the window ends.
     void stopBySignal();
 
   protected:

@@ -170,6 +170,7 @@ TEST_F(SetListWindow, OpenTellsAListByItsContentAndABrokenOneChangesNothing) {
     const std::string named = rig.files.file("show-list.trv");
     std::filesystem::copy_file(show.list, named);
     ASSERT_TRUE(openList(named));
+    EXPECT_EQ(rig.dialogs.calls.back().options.filterPattern, "*.trv *.trvset");
     EXPECT_EQ(session().songCount(), 3);
     EXPECT_EQ(rig.shownFileName(), "a.trv");
 
