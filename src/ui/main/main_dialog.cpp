@@ -241,11 +241,7 @@ void CMainDialog::showBandRange(int lowKey, int highKey) {
 }
 
 void CMainDialog::setModified(bool modified) {
-    const bool was = files_.modified();
     files_.setModified(modified);
-    // The list marks each song with changes.
-    if (was != modified && session_.playingSetList())
-        showSetList();
 }
 
 void CMainDialog::scrollKeyboard(ScrollCode code, int target) {
@@ -435,7 +431,13 @@ void CMainDialog::showNoticeLater(const char* text, const char* caption, Message
 }
 
 void CMainDialog::setTitle(std::string_view title) {
-    setWindowTitle(QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())));
+    const QString text = QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size()));
+    if (text == windowTitle())
+        return;
+    setWindowTitle(text);
+    // The title changes with a song's mark, which the set list's entries show too.
+    if (session_.playingSetList())
+        showSetList();
 }
 
 void CMainDialog::showNewArrangement() {
