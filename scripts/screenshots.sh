@@ -3,8 +3,9 @@
 # with a four-part arrangement loaded and one band selected, with keys held on the input, with a
 # band boundary being dragged (main_drag*.png) and in split mode with its preview
 # (main_split_preview*.png), with a long part name selected (main_long_name.png), with a part's
-# device gone and marked absent in the output device box (main_absent_device*.png), and Qt's own save
-# prompt and open dialog in Japanese (main_save_prompt.png, main_open_dialog.png); the *_zoom.png
+# device gone and marked absent in the output device box (main_absent_device*.png), Qt's own save
+# prompt and open dialog in Japanese (main_save_prompt.png, main_open_dialog.png) and the panic
+# controller's dialog (main_panic_trigger.png); the *_zoom.png
 # files enlarge the strip and keyboard around the edit; devices_*.png show the device boxes open
 # on the program's own MIDI system (the built-in synthesizer and the virtual input).
 # Usage: scripts/screenshots.sh [output directory, default <build>/screenshots] [main|initmsg|all]

@@ -22,7 +22,7 @@ UiNotePlayer& ComputerKeyboardPlay::player() {
 }
 
 bool ComputerKeyboardPlay::keyDown(const KeyStroke& key) {
-    if (!hook_ || key.systemKey)
+    if (!hook_ || isWindowKey(key))
         return false;
     // The focused edit commits its text with Enter before any window-wide handling.
     if (key.virtualKey == kVirtualKeyReturn && key.focusInEdit)
@@ -50,7 +50,7 @@ bool ComputerKeyboardPlay::keyUp(const KeyStroke& key) {
             player().stopAllMouseNotes();
         return false;
     }
-    if (!hook_ || key.systemKey)
+    if (!hook_ || isWindowKey(key))
         return false;
     if (key.autoRepeat)
         return true;  // the key is still down

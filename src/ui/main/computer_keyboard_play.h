@@ -15,6 +15,8 @@ namespace tarvelo::ui {
 // Windows virtual-key codes the key-play rules single out.
 inline constexpr int kVirtualKeyReturn = 0x0D;
 inline constexpr int kVirtualKeyShift = 0x10;
+// Pause: the panic key of the window, which key play never takes, hook on or off.
+inline constexpr int kVirtualKeyPause = 0x13;
 
 // One key event of the main window, as the key-play rules see it.
 struct KeyStroke {
@@ -28,11 +30,11 @@ struct KeyStroke {
 // held with Shift when Shift is released (hook on or off).
 //
 // The window hands it every key press and release before any widget sees them. While the hook is
-// on, every key is taken (no widget receives it), whether or not it plays a note, except keys
-// with Alt and Enter in a commit-with-Enter edit. A key plays through the first Part whose range
-// holds its note; holding it sends one note on, releasing it one note off, which goes where the
-// note on went (see UiNotePlayer). The notes go through the session's player, so they follow
-// whichever arrangement is live in it.
+// on, every key is taken (no widget receives it), whether or not it plays a note, except the
+// window's own keys (see isWindowKey) and Enter in a commit-with-Enter edit. A key plays through
+// the first Part whose range holds its note; holding it sends one note on, releasing it one note
+// off, which goes where the note on went (see UiNotePlayer). The notes go through the session's
+// player, so they follow whichever arrangement is live in it.
 //
 // A key-code policy of the window, kept free of widgets so it is tested without them.
 // User-interface thread only.
@@ -40,6 +42,12 @@ class ComputerKeyboardPlay {
   public:
     // Fills the default layout; the hook starts off. session must outlive this.
     explicit ComputerKeyboardPlay(LiveSession& session);
+
+    // Keys the hook never takes: those with Alt, and the panic key, which must work whatever the
+    // hook's state.
+    static bool isWindowKey(const KeyStroke& key) {
+        return key.systemKey || key.virtualKey == kVirtualKeyPause;
+    }
 
     // True when the key is taken: the window must not pass it on.
     bool keyDown(const KeyStroke& key);

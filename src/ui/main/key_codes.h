@@ -14,6 +14,10 @@ class QKeyEvent;
 
 namespace tarvelo::ui {
 
+// The key that asks for the panic in the main window (kVirtualKeyPause by position), hook on or
+// off: a key every full keyboard has that plays no note and means "stop".
+inline constexpr Qt::Key kPanicKey = Qt::Key_Pause;
+
 // The virtual-key code of a key by its XKB keycode (the Linux evdev code + 8, which the xcb and
 // Wayland platforms give as the native scan code); 0 for a key the table does not know.
 int virtualKeyFromXkbKeycode(std::uint32_t keycode);

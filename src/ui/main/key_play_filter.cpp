@@ -33,7 +33,8 @@ bool KeyPlayFilter::eventFilter(QObject* watched, QEvent* event) {
                 return false;
             const KeyStroke stroke =
                 keyStrokeOf(*static_cast<QKeyEvent*>(event), focusInCommitEdit());
-            if (stroke.systemKey || (stroke.virtualKey == kVirtualKeyReturn && stroke.focusInEdit))
+            if (ComputerKeyboardPlay::isWindowKey(stroke) ||
+                (stroke.virtualKey == kVirtualKeyReturn && stroke.focusInEdit))
                 return false;
             event->accept();
             return true;
