@@ -36,7 +36,9 @@ int runHeadless(std::string_view path, const MidiOptions& options) {
             return 1;
         }
         const int stopFd = signals.fd();
+        const PanicSignal panic;
         HeadlessRunner session(system->backend(), std::cerr);
+        session.watchPanicRequests(panic.fd());
         if (const auto error = session.load(std::string(path))) {
             std::fprintf(stderr, "%s\n", fileErrorLine(path, *error).c_str());
             status = 2;

@@ -163,6 +163,8 @@ void LiveSession::panic() {
         if (OutputDevice* out = devices_.outputHandle(device))
             out->panic();
     }
+    if (host_)
+        host_->panicked();
 }
 
 std::string LiveSession::outputDeviceName(int part) const {
@@ -246,9 +248,9 @@ void LiveSession::setUpReadyOutputs(const DeviceListChanges& changes) {
     for (const int device : changes.readyOutputs) {
         // A device that came back may have lost its set-up (switched off): every Part on it is
         // set up again. One connected late gets the lists that could not reach it.
-        const bool cameBack = std::any_of(
-            changes.outputs.begin(), changes.outputs.end(),
-            [device](const DeviceChange& c) { return c.index == device; });
+        const bool cameBack =
+            std::any_of(changes.outputs.begin(), changes.outputs.end(),
+                        [device](const DeviceChange& c) { return c.index == device; });
         std::vector<int> skipped = sender_.takeSkipped(device);
         bool requested = false;
         for (int part = 0; part < parts_.partCount(); ++part) {
