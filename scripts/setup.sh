@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config clang clang-format libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
-  librtmidi-dev libasound2-dev libcli11-dev
+  librtmidi-dev libasound2-dev libcli11-dev nlohmann-json3-dev
   libfluidsynth-dev timgm6mb-soundfont libsndfile1-dev libglib2.0-dev
   jackd2 libjack-jackd2-dev pipewire pipewire-jack
   libgtest-dev libgmock-dev libbenchmark-dev

@@ -1,9 +1,6 @@
 #include "model/arrangement_file.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-#include <system_error>
+#include <filesystem>
 
 #include "reference/input_file.h"
 #include "reference/output_file.h"
@@ -12,8 +9,23 @@ namespace tarvelo {
 
 namespace {
 
-FileError osError(FileErrorKind kind, int error) {
-    return FileError{kind, std::system_category().message(error)};
+FileError writeError(std::string detail) {
+    return FileError{FileErrorKind::CannotWrite, std::move(detail)};
+}
+
+// Writes `bytes` to a pending file for `path` and makes them durable; the file takes its name
+// only at commit().
+std::optional<std::string> prepare(OutputFile& file, const std::string& path,
+                                   std::span<const std::uint8_t> bytes) {
+    if (auto error = file.open(path, OutputFile::Pending::Temporary))
+        return error;
+    if (auto error = file.writeAll(bytes))
+        return error;
+    return file.sync();
+}
+
+std::span<const std::uint8_t> bytesOf(const std::string& text) {
+    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
 }  // namespace
@@ -38,22 +50,33 @@ ArrangementReadResult readArrangementFile(const std::string& path) {
 
 std::optional<FileError> writeArrangementFile(const std::string& path,
                                               const StoredArrangement& arrangement) {
-    const std::vector<std::uint8_t> bytes = encodeArrangement(arrangement);
     OutputFile file;
-    if (auto error = file.open(path, OutputFile::Pending::Temporary))
-        return FileError{FileErrorKind::CannotWrite, *error};
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(file.fd(), bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return osError(FileErrorKind::CannotWrite, errno);
-        }
-        done += static_cast<std::size_t>(n);
-    }
+    if (auto error = prepare(file, path, encodeArrangement(arrangement)))
+        return writeError(*error);
     if (auto error = file.commit())
-        return FileError{FileErrorKind::CannotWrite, *error};
+        return writeError(*error);
+    return std::nullopt;
+}
+
+std::optional<FileError> writeArrangementFiles(const std::string& path,
+                                               const StoredArrangement& arrangement,
+                                               const CompanionSettings& settings) {
+    const std::string companion = companionPath(path);
+    const auto companionError = [&companion](const std::string& reason) {
+        return writeError(std::filesystem::path(companion).filename().string() + ": " + reason);
+    };
+    // Both are made whole and durable before either takes its name, so a failure up to here
+    // leaves both earlier files as they were.
+    OutputFile trv;
+    OutputFile json;
+    if (auto error = prepare(trv, path, encodeArrangement(arrangement)))
+        return writeError(*error);
+    if (auto error = prepare(json, companion, bytesOf(encodeCompanion(settings))))
+        return companionError(*error);
+    if (auto error = trv.commit())
+        return writeError(*error);
+    if (auto error = json.commit())
+        return companionError(*error);
     return std::nullopt;
 }
 

@@ -1,48 +1,12 @@
 #include "model/arrangement_json.h"
 
-#include <cstdio>
-
-#include "reference/cp932.h"
+#include "model/companion_json.h"
 
 namespace tarvelo {
 
 namespace {
 
-std::string quoted(std::string_view text) {
-    // Texts are UTF-8 already; a stray byte is replaced so the output stays valid JSON.
-    const std::string utf8 = sanitizeUtf8(text);
-    std::string out = "\"";
-    for (const char c : utf8) {
-        const auto byte = static_cast<unsigned char>(c);
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                if (byte < 0x20 || byte == 0x7F) {
-                    char escape[8];
-                    std::snprintf(escape, sizeof escape, "\\u%04X", byte);
-                    out += escape;
-                } else {
-                    out += c;
-                }
-        }
-    }
-    out += '"';
-    return out;
-}
+using companion_json::Json;
 
 std::string hexBytes(const std::vector<std::uint8_t>& bytes) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
@@ -56,98 +20,46 @@ std::string hexBytes(const std::vector<std::uint8_t>& bytes) {
     return out;
 }
 
-class JsonObject {
-  public:
-    JsonObject(std::string& out, int indent) : out_(out), indent_(indent) { out_ += "{"; }
-    void field(std::string_view name, std::string_view rawValue) {
-        out_ += first_ ? "\n" : ",\n";
-        first_ = false;
-        out_.append(static_cast<std::size_t>(indent_ + 2), ' ');
-        out_ += quoted(name);
-        out_ += ": ";
-        out_ += rawValue;
-    }
-    void field(std::string_view name, long long value) { field(name, std::to_string(value)); }
-    void close() {
-        out_ += "\n";
-        out_.append(static_cast<std::size_t>(indent_), ' ');
-        out_ += "}";
-    }
-
-  private:
-    std::string& out_;
-    int indent_;
-    bool first_ = true;
-};
-
-std::string messageJson(const InitialMessage& m, int indent) {
-    std::string out;
-    JsonObject o(out, indent);
-    o.field("type", m.type);
-    o.field("status", m.status);
-    o.field("data1", m.data1);
-    o.field("data2", m.data2);
-    o.field("sysexLength", m.sysexLength);
-    o.field("sysexData", quoted(hexBytes(m.sysexData)));
-    o.close();
-    return out;
+Json messageJson(const InitialMessage& m) {
+    return {
+        {"type", m.type},   {"status", m.status},           {"data1", m.data1},
+        {"data2", m.data2}, {"sysexLength", m.sysexLength}, {"sysexData", hexBytes(m.sysexData)}};
 }
 
-std::string partJson(const StoredPart& sp, int indent) {
+Json partJson(const StoredPart& sp, const CompanionSettings::PartSwitches* switches) {
     const Part& p = sp.part;
-    std::string out;
-    JsonObject o(out, indent);
-    o.field("name", quoted(p.name));
-    o.field("outputDevice", quoted(sp.outputDeviceName));
-    o.field("noteShift", p.noteShift);
-    o.field("channel", p.channel);
-    o.field("reserved", p.reserved);
-    o.field("lowKey", p.lowKey);
-    o.field("highKey", p.highKey);
-    std::string messages = "[";
-    const auto& list = sp.messages.messages();
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        messages += i == 0 ? "\n" : ",\n";
-        messages.append(static_cast<std::size_t>(indent + 4), ' ');
-        messages += messageJson(list[i], indent + 4);
-    }
-    if (!list.empty()) {
-        messages += "\n";
-        messages.append(static_cast<std::size_t>(indent + 2), ' ');
-    }
-    messages += "]";
-    o.field("messages", messages);
-    o.close();
-    return out;
+    Json messages = Json::array();
+    for (const InitialMessage& m : sp.messages.messages())
+        messages.push_back(messageJson(m));
+    Json part = {{"name", p.name},           {"outputDevice", sp.outputDeviceName},
+                 {"noteShift", p.noteShift}, {"channel", p.channel},
+                 {"reserved", p.reserved},   {"lowKey", p.lowKey},
+                 {"highKey", p.highKey},     {"messages", std::move(messages)}};
+    if (switches != nullptr)
+        companion_json::addSwitches(*switches, part);
+    return part;
 }
 
 }  // namespace
 
-std::string arrangementToJson(const StoredArrangement& a) {
-    std::string out;
-    JsonObject root(out, 0);
-    root.field("partCount", static_cast<long long>(a.parts.size()));
-    root.field("highestKey", a.highestKey);
-    root.field("lowestKey", a.lowestKey);
-    root.field("nextPartNumber", a.nextPartNumber);
-    root.field("inputDevice", quoted(a.inputDeviceName));
-    std::string parts = "[";
+std::string arrangementToJson(const StoredArrangement& a, const CompanionSettings* companion) {
+    Json parts = Json::array();
     for (std::size_t i = 0; i < a.parts.size(); ++i) {
-        parts += i == 0 ? "\n    " : ",\n    ";
-        parts += partJson(a.parts[i], 4);
+        const bool hasSwitches = companion != nullptr && i < companion->parts.size();
+        parts.push_back(partJson(a.parts[i], hasSwitches ? &companion->parts[i] : nullptr));
     }
-    parts += "\n  ]";
-    root.field("parts", parts);
-    std::string target;
-    JsonObject t(target, 2);
-    t.field("part", a.targetPart);
-    t.field("device", quoted(a.targetDeviceName));
-    t.field("channel", a.targetChannel);
-    t.close();
-    root.field("target", target);
-    root.close();
-    out += "\n";
-    return out;
+    Json root = {
+        {"partCount", a.parts.size()},
+        {"highestKey", a.highestKey},
+        {"lowestKey", a.lowestKey},
+        {"nextPartNumber", a.nextPartNumber},
+        {"inputDevice", a.inputDeviceName},
+        {"parts", std::move(parts)},
+        {"target",
+         {{"part", a.targetPart}, {"device", a.targetDeviceName}, {"channel", a.targetChannel}}}};
+    if (companion != nullptr)
+        root[companion_json::keys::kPanicKey] = companion_json::panic(companion->panic);
+    return root.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
 }  // namespace tarvelo

@@ -55,8 +55,14 @@ std::optional<std::filesystem::path> takeRecoveryFile(const std::filesystem::pat
             name += "-" + std::to_string(n);
         const std::filesystem::path kept = directory / (name + ".trv");
         // Never over a file of that name, even one that appears meanwhile.
-        if (::renameat2(AT_FDCWD, pending.c_str(), AT_FDCWD, kept.c_str(), RENAME_NOREPLACE) == 0)
+        if (::renameat2(AT_FDCWD, pending.c_str(), AT_FDCWD, kept.c_str(), RENAME_NOREPLACE) == 0) {
+            // Its companion goes along; a stray one of the new name belongs to no arrangement.
+            const std::string companion = companionPath(kept.string());
+            if (std::rename(companionPath(pending.string()).c_str(), companion.c_str()) != 0 &&
+                errno == ENOENT)
+                std::filesystem::remove(companion, ec);
             return kept;
+        }
         if (errno != EEXIST)
             return std::nullopt;
     }

@@ -11,8 +11,9 @@
 namespace tarvelo {
 
 // An arrangement that was not saved when the window was stopped by a signal is written to
-// "recovery.trv" in the recovery directory, so that nothing is lost; the next start takes it out
-// of the way (under a name with the date) and offers to open it.
+// "recovery.trv" in the recovery directory (with its companion file, as every save), so that
+// nothing is lost; the next start takes it out of the way (under a name with the date) and offers
+// to open it.
 
 // $XDG_STATE_HOME/tarvelo, or ~/.local/state/tarvelo; empty when neither can be told.
 std::filesystem::path defaultRecoveryDirectory();
@@ -28,7 +29,8 @@ RecoveryWrite writeRecoveryFile(
     const std::function<std::optional<FileError>(const std::string& path)>& save);
 
 // When `directory`/recovery.trv exists: renames it to recovered-YYYYMMDD-HHMMSS.trv (local time
-// `now`; a number is added when that name is taken) and returns the new path. Without such a
+// `now`; a number is added when that name is taken), and its companion file with it, and
+// returns the new path. Without such a
 // file, or when it cannot be renamed, nullopt, and the file stays where it is.
 std::optional<std::filesystem::path> takeRecoveryFile(
     const std::filesystem::path& directory,

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <limits>
 #include <system_error>
 
 namespace tarvelo {
@@ -56,6 +57,22 @@ struct CheckedFile {
     CheckedFile& operator=(const CheckedFile&) = delete;
 };
 
+// Reads into bytes from `used` on until they are full or the file ends, counting in `used`.
+std::optional<InputFileError> fill(int fd, std::vector<std::uint8_t>& bytes, std::size_t& used) {
+    while (used < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + used, bytes.size() - used);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return systemError(InputFileError::Kind::CannotRead, errno);
+        }
+        if (n == 0)
+            break;
+        used += static_cast<std::size_t>(n);
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<std::string> whyNotAFile(unsigned mode) {
@@ -80,27 +97,34 @@ InputFileBytes readInputFile(const std::string& path, std::uint64_t maxBytes) {
     result.bytes.resize(static_cast<std::size_t>(file.size) + 1);
     std::size_t used = 0;
     for (;;) {
-        if (used == result.bytes.size()) {
-            if (used > maxBytes) {
-                result.error = tooLarge(maxBytes);
-                result.bytes.clear();
-                return result;
-            }
-            result.bytes.resize(std::min<std::uint64_t>(used * 2, maxBytes + 1));
-        }
-        const ssize_t n = ::read(file.fd, result.bytes.data() + used, result.bytes.size() - used);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            result.error = systemError(InputFileError::Kind::CannotRead, errno);
+        if (auto error = fill(file.fd, result.bytes, used)) {
+            result.error = error;
             result.bytes.clear();
             return result;
         }
-        if (n == 0)
+        if (used < result.bytes.size())
             break;
-        used += static_cast<std::size_t>(n);
+        if (used > maxBytes) {
+            result.error = tooLarge(maxBytes);
+            result.bytes.clear();
+            return result;
+        }
+        result.bytes.resize(std::min<std::uint64_t>(used * 2, maxBytes + 1));
     }
     result.bytes.resize(used);
+    return result;
+}
+
+InputFileBytes readInputFileHead(const std::string& path, std::size_t count) {
+    InputFileBytes result;
+    const CheckedFile file(path, std::numeric_limits<std::uint64_t>::max());
+    result.error = file.error;
+    if (!result.error) {
+        result.bytes.resize(count);
+        std::size_t used = 0;
+        result.error = fill(file.fd, result.bytes, used);
+        result.bytes.resize(result.error ? 0 : used);
+    }
     return result;
 }
 

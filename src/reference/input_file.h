@@ -16,11 +16,15 @@ namespace tarvelo {
 namespace input_limits {
 inline constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
 inline constexpr std::uint64_t kArrangementBytes = 64 * kMiB;
+// A set list is a line per song, 128 songs at most: a few kilobytes.
+inline constexpr std::uint64_t kSetListBytes = 1 * kMiB;
 // A performance's Standard MIDI File is kilobytes; 16 MiB is no performance.
 inline constexpr std::uint64_t kMidiFileBytes = 16 * kMiB;
 // FluidSynth keeps every sample in memory; the largest General MIDI sets are some 1.6 GB.
 inline constexpr std::uint64_t kSoundFontBytes = 2048 * kMiB;
 inline constexpr std::uint64_t kReferenceFileBytes = 1 * kMiB;
+// An arrangement's companion file takes some 70 bytes a Part.
+inline constexpr std::uint64_t kCompanionBytes = 1 * kMiB;
 }  // namespace input_limits
 
 // Why an input file was refused.
@@ -54,5 +58,10 @@ InputFileBytes readInputFile(const std::string& path, std::uint64_t maxBytes);
 // The same checks for a file that a library reads itself (a SoundFont): nullopt when path is a
 // regular file of at most maxBytes that can be opened for reading.
 std::optional<InputFileError> checkInputFile(const std::string& path, std::uint64_t maxBytes);
+
+// The first `count` bytes of the regular file at path (all of it when it is shorter), to tell
+// what kind of file it is before it is read whole under the limit of that kind. Checked and
+// opened as readInputFile does, but any size is accepted. Any thread but the real-time ones.
+InputFileBytes readInputFileHead(const std::string& path, std::size_t count);
 
 }  // namespace tarvelo

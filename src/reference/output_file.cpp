@@ -80,6 +80,30 @@ std::optional<std::string> OutputFile::open(const std::string& target, Pending p
     return std::nullopt;
 }
 
+std::optional<std::string> OutputFile::writeAll(std::span<const std::uint8_t> bytes) {
+    if (fd_ < 0)
+        return reason(EBADF);
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return reason(errno);
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> OutputFile::sync() {
+    if (fd_ < 0)
+        return reason(EBADF);
+    if (::fsync(fd_) != 0)
+        return reason(errno);
+    return std::nullopt;
+}
+
 std::optional<std::string> OutputFile::commit() {
     if (fd_ < 0)
         return reason(EBADF);

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 
 namespace tarvelo {
@@ -33,6 +35,15 @@ class OutputFile {
     // is not a regular file. On failure nothing is created and the reason comes back in one line
     // without a file name.
     std::optional<std::string> open(const std::string& target, Pending pending);
+
+    // Writes all of `bytes` to the open file (a write interrupted by a signal goes on). On
+    // failure the reason.
+    std::optional<std::string> writeAll(std::span<const std::uint8_t> bytes);
+
+    // Makes what was written durable without giving the file its name yet, so that several files
+    // can be made whole first and then given their names one right after another (commit() finds
+    // nothing left to flush). On failure the reason; the file stays open.
+    std::optional<std::string> sync();
 
     // Makes the file durable, closes it and gives it the target's name, replacing an earlier
     // file in one step. On failure the reason; the file is then abandoned.

@@ -6,6 +6,7 @@
 
 #include "midi/key_route.h"
 #include "model/arrangement_file.h"
+#include "session/arrangement_companion.h"
 #include "session/arrangement_devices.h"
 
 namespace tarvelo {
@@ -55,13 +56,15 @@ std::optional<FileError> LiveSession::load(const std::string& path) {
     devices_.initialize(&mailbox_);
     ResolvedArrangement resolved =
         resolveDevices(*read.arrangement, devices_, host_->messageBoxes());
+    loadCompanionSettings(path, resolved.parts, host_->messageBoxes());
     parts_ = std::move(resolved.parts);
     openArrangement(resolved.inputDevice);
     return std::nullopt;
 }
 
 std::optional<FileError> LiveSession::save(const std::string& path) const {
-    return writeArrangementFile(path, storedArrangementOf(parts_, devices_));
+    return writeArrangementFiles(path, storedArrangementOf(parts_, devices_),
+                                 companionSettingsOf(parts_));
 }
 
 bool LiveSession::setInputDevice(int index) {

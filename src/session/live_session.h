@@ -51,11 +51,13 @@ class LiveSession final : public MailboxVisitor, private InitialMessageHost {
 
     // Reads the arrangement file at path. On success the devices are listed again, every name
     // in the file is looked up (a missing input or Part device is reported in a box and replaced
-    // by device 0), and its devices are opened. On failure nothing changes. Initial messages
-    // are not sent (sendAllInitialMessages).
+    // by device 0), the settings of its companion file are taken (see loadCompanionSettings: one
+    // that cannot be used is reported in a box and gives the defaults), and its devices are
+    // opened. On failure nothing changes. Initial messages are not sent (sendAllInitialMessages).
     std::optional<FileError> load(const std::string& path);
 
-    // Writes the arrangement, its devices by name. Replaces the file only once it is complete.
+    // Writes the arrangement, its devices by name, and its companion file (always, so that no
+    // earlier companion outlives a save); see writeArrangementFiles.
     std::optional<FileError> save(const std::string& path) const;
 
     // Reopens the MIDI input with device index. A negative index does nothing (false).

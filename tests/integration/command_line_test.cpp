@@ -108,6 +108,24 @@ TEST(CommandLine, VersionHelpAndMistakes) {
     EXPECT_EQ(run("a.trv --dump b.trv").status, 2);
 }
 
+TEST(CommandLine, DumpShowsTheCompanionsSettingsOrSaysInOneLineWhyNot) {
+    testing::TempDir dir;
+    const std::string trv = dir.file("song.trv");
+    StoredArrangement a;
+    a.parts.resize(1);
+    ASSERT_FALSE(writeArrangementFiles(trv, a, {{{true, false}}, PanicTrigger{119}}));
+    EXPECT_NE(run("--dump " + trv).output.find(R"("controller": 119)"), std::string::npos);
+    std::ofstream(companionPath(trv)) << "{\"version\": 1";
+    const ProgramRun damaged = run("--dump " + trv);
+    EXPECT_EQ(damaged.status, 0);
+    EXPECT_EQ(damaged.output.rfind("tarvelo: '" + companionPath(trv) +
+                                       "': not valid JSON (at byte 14); its settings are not "
+                                       "shown\n{\n",
+                                   0),
+              0u)
+        << damaged.output;
+}
+
 TEST(CommandLine, AProgramInItsBuildTreeReadsTheSourceTreesReferenceFilesFromAnywhere) {
     testing::TempDir elsewhere;
     const std::string data =

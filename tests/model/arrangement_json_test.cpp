@@ -84,11 +84,29 @@ TEST(ArrangementJson, EveryFieldAndMessageIsListed) {
 TEST(ArrangementJson, ControlCharactersAndBrokenTextStayValidJson) {
     StoredArrangement a;
     a.parts.push_back(StoredPart{});
-    a.parts[0].part.name = std::string("a\x01\x7F") + "\xFF";
+    a.parts[0].part.name = std::string("a\x01\x1F\x7F") + "\xFF";
     const std::string json = arrangementToJson(a);
-    EXPECT_NE(json.find(R"("name": "a\u0001\u007F)"
-                        "\xEF\xBF\xBD\""),
+    // DEL needs no escape in JSON and is written as it is.
+    EXPECT_NE(json.find(R"("name": "a\u0001\u001f)"
+                        "\x7F\xEF\xBF\xBD\""),
               std::string::npos)
+        << json;
+}
+
+TEST(ArrangementJson, CompanionSettingsFollowEachPartAndTheTarget) {
+    StoredArrangement a;
+    a.parts.resize(1);
+    const CompanionSettings settings{{{true, false}}, PanicTrigger{}};
+    const std::string json = arrangementToJson(a, &settings);
+    EXPECT_NE(json.find(R"("messages": [],
+      "followsPedals": true,
+      "followsWheels": false
+    }
+  ],)"),
+              std::string::npos)
+        << json;
+    EXPECT_TRUE(json.ends_with(
+        "  },\n  \"panic\": {\n    \"controller\": null,\n    \"value\": 127\n  }\n}\n"))
         << json;
 }
 

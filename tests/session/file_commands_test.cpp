@@ -127,6 +127,25 @@ TEST(FileSave, FailedSaveIsReportedAndStaysModified) {
     EXPECT_EQ(f.commands.filePath(), "");
 }
 
+// The switches and the panic go through Open and Save As; the earlier companion is not touched.
+TEST(FileSave, SaveAsWritesTheCompanionBesideTheNewName) {
+    FileRig f;
+    const CompanionSettings settings{{{true, true}}, PanicTrigger{20, 1}};
+    const std::string first = f.dir.file("first.trv");
+    StoredArrangement a;
+    a.parts.resize(1);
+    ASSERT_EQ(writeArrangementFiles(first, a, settings), std::nullopt);
+    const std::vector<std::uint8_t> before = testing::readBytes(companionPath(first));
+    f.dialogs.openAnswers.push_back(first);
+    ASSERT_TRUE(f.commands.open());
+    EXPECT_EQ(companionSettingsOf(f.rig.parts()), settings);
+
+    f.dialogs.saveAnswers.push_back(f.dir.file("second.trv"));
+    ASSERT_TRUE(f.commands.saveAs());
+    EXPECT_EQ(readCompanionFile(f.dir.file("second.trv"), 1).settings, settings);
+    EXPECT_EQ(testing::readBytes(companionPath(first)), before);
+}
+
 TEST(FileOpen, CancelInTheDialogShowsNoPrompt) {
     FileRig f;
     f.edit();

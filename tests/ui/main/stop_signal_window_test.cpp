@@ -36,6 +36,7 @@ TEST(WindowStop, UnsavedWorkIsKeptForTheNextStartAndHeldNotesAreReleased) {
         EXPECT_FALSE(rig.backend.isOutputOpen("Out0"));
         EXPECT_FALSE(rig.backend.isInputOpen("In0"));
         EXPECT_TRUE(std::filesystem::exists(state.path() / "recovery.trv"));
+        EXPECT_TRUE(std::filesystem::exists(state.path() / "recovery.tarvelo.json"));
         EXPECT_TRUE(rig.boxes.shown.empty());
     }
     {
@@ -48,6 +49,8 @@ TEST(WindowStop, UnsavedWorkIsKeptForTheNextStartAndHeldNotesAreReleased) {
         EXPECT_NE(text.find((state.path() / "recovered-").string()), std::string::npos) << text;
         EXPECT_EQ(rig.model.session.parts().partAt(0).name, "Kept");
         EXPECT_FALSE(std::filesystem::exists(state.path() / "recovery.trv"));
+        // Its companion went along: no box says it is missing or stray.
+        EXPECT_FALSE(std::filesystem::exists(state.path() / "recovery.tarvelo.json"));
     }
     {
         MainWindowRig rig;

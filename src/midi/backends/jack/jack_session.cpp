@@ -115,17 +115,10 @@ SendResult OutputState::sendFromInput(PackedMessage message) noexcept {
         lastFrame_ = frame;
         return SendResult::Written;
     }
-    switch (backlog_.push(message)) {
-        case OutputBacklog::Push::Queued:
-            return SendResult::Deferred;
-        case OutputBacklog::Push::QueuedForANoteOn:
-            session_.countDropped(1);
-            return SendResult::Deferred;
-        case OutputBacklog::Push::Dropped:
-            break;
-    }
-    session_.countDropped(1);
-    return SendResult::Dropped;
+    const OutputBacklog::Pushed pushed = backlog_.push(message);
+    if (pushed.lost > 0)
+        session_.countDropped(pushed.lost);
+    return pushed.queued ? SendResult::Deferred : SendResult::Dropped;
 }
 
 void OutputState::finishCycle() noexcept {

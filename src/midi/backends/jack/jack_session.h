@@ -181,7 +181,8 @@ class Session {
     jack_nframes_t frames() const noexcept { return frames_; }
     jack_nframes_t frame() const noexcept { return frame_; }
 
-    // Any thread: messages lost (buffers full, sysex bigger than a buffer, queue full).
+    // Any thread: messages lost (buffers full, sysex bigger than a buffer, queue full), and those
+    // a full output backlog let give way to later ones.
     void countDropped(std::uint64_t n) noexcept {
         dropped_.fetch_add(n, std::memory_order_relaxed);
     }
