@@ -235,7 +235,8 @@ bool measure(const std::string& server, Sender& sender, Receiver& receiver, int 
     RoutingTable routes;
     ChannelRoutingPublisher channels;
     MidiDeviceSet devices(backend);
-    LiveRouter router(routes, channels, devices);
+    tarvelo::SongBookPublisher songs;
+    LiveRouter router(songs, devices);
     devices.setInputHandler(&router);
     devices.initialize(postNotes ? &mailbox : nullptr);
     const int output = devices.findOutputByName(jack_port_name(receiver.routed));
@@ -251,6 +252,10 @@ bool measure(const std::string& server, Sender& sender, Receiver& receiver, int 
     routing.targetPart = 0;
     routing.target = tarvelo::Destination{output, 0};
     channels.publish(routing, [&devices] { devices.waitForInputCallback(); });
+    tarvelo::SongBook book;
+    book.songs[0] = tarvelo::SongRouting{&routes, &channels};
+    book.count = 1;
+    songs.publish(book, [&devices] { devices.waitForInputCallback(); });
     devices.openInput(input);
 
     clockid_t cpuClock{};

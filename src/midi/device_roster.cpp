@@ -28,9 +28,9 @@ std::vector<DeviceChange> DeviceRoster::update(const std::vector<std::string>& l
         seen[i] = true;
         if (!present_[i]) {
             present_[i] = true;
-            changes.push_back({everListed_[i] ? DeviceChangeKind::Returned
-                                              : DeviceChangeKind::Appeared,
-                               static_cast<int>(i)});
+            changes.push_back(
+                {everListed_[i] ? DeviceChangeKind::Returned : DeviceChangeKind::Appeared,
+                 static_cast<int>(i)});
             everListed_[i] = true;
         }
     }

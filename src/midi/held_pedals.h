@@ -12,8 +12,7 @@ inline constexpr std::uint8_t kSostenutoPedal = 66;
 inline constexpr std::uint8_t kSoftPedal = 67;
 
 constexpr bool isPedalController(std::uint8_t controller) {
-    return controller == kSustainPedal || controller == kSostenutoPedal ||
-           controller == kSoftPedal;
+    return controller == kSustainPedal || controller == kSostenutoPedal || controller == kSoftPedal;
 }
 // A pedal value of 64 or more holds the pedal down.
 constexpr bool isPedalDown(std::uint8_t value) {
@@ -40,7 +39,8 @@ class HeldPedals {
     };
 
     // A pedal controller message with this value was sent to destination.
-    void sent(const Destination& destination, std::uint8_t controller, std::uint8_t value) noexcept {
+    void sent(const Destination& destination, std::uint8_t controller,
+              std::uint8_t value) noexcept {
         const std::uint8_t bit = bitOf(controller);
         if (bit == 0)
             return;
@@ -98,6 +98,16 @@ class HeldPedals {
                 ++i;
             }
         }
+    }
+
+    // Whether that pedal is down anywhere.
+    bool anyDown(std::uint8_t controller) const noexcept {
+        const std::uint8_t bit = bitOf(controller);
+        for (std::size_t i = 0; i < count_; ++i) {
+            if ((entries_[i].down & bit) != 0)
+                return true;
+        }
+        return false;
     }
 
     bool empty() const noexcept { return count_ == 0; }

@@ -13,9 +13,13 @@ bool InitialMessageSender::sendInitialMessages(int part) {
     return request(part, 0);
 }
 
+bool InitialMessageSender::sendForSongSwitch(int part) {
+    return request(part, 0, true);
+}
+
 void InitialMessageSender::sendAllInitialMessages() {
     const std::uint64_t sequence = nextSequence_++;
-    if (parts_.partCount() <= 0) {
+    if (parts_->partCount() <= 0) {
         sequence_.reset();
         return;
     }
@@ -23,15 +27,16 @@ void InitialMessageSender::sendAllInitialMessages() {
     request(0, sequence);
 }
 
-bool InitialMessageSender::request(int part, std::uint64_t sequence) {
-    const Part& p = parts_.partAt(part);
+bool InitialMessageSender::request(int part, std::uint64_t sequence, bool skipKnownPrograms) {
+    const Part& p = parts_->partAt(part);
     Request r;
     r.part = part;
     r.device = p.outputDevice;
     r.channel = p.channel;
-    r.messages = parts_.messageListAt(part).messages();
+    r.messages = parts_->messageListAt(part).messages();
     r.sequence = sequence;
     r.id = nextRequestId_++;
+    r.skipKnownPrograms = skipKnownPrograms;
     const std::uint64_t id = r.id;
     queue_.push_back(std::move(r));
     pump();
@@ -90,6 +95,8 @@ bool InitialMessageSender::continueRun(Run& run) {
                     fault != ShortMessageFault::None) {
                     host_.reportUnsendable(run.request.part, static_cast<int>(run.next - 1), packed,
                                            fault);
+                } else if (out && run.request.skipKnownPrograms) {
+                    out->sendSetUp(packed);
                 } else if (out) {
                     out->sendShort(packed);
                 }
@@ -117,7 +124,7 @@ bool InitialMessageSender::continueRun(Run& run) {
 }
 
 void InitialMessageSender::finishRun(const Run& run) {
-    finishedUpTo_ = run.request.id;
+    finishedUpTo_ = std::max(run.request.id, droppedUpTo_);
     posted_.push_back(PostedNotice{run.request.part, run.request.sequence});
     host_.postInitSent(run.request.part);
 }
@@ -139,11 +146,23 @@ void InitialMessageSender::onInitSent(int part) {
     if (notice.sequence == 0 || sequence_ != notice.sequence)
         return;
     const int next = notice.part + 1;
-    if (next < parts_.partCount()) {
+    if (next < parts_->partCount()) {
         request(next, notice.sequence);
     } else {
         sequence_.reset();
     }
+}
+
+void InitialMessageSender::switchParts(const PartList& parts) {
+    parts_ = &parts;
+    sequence_.reset();
+    if (!queue_.empty()) {
+        droppedUpTo_ = lastRequestId();
+        if (!current_)
+            finishedUpTo_ = droppedUpTo_;
+    }
+    queue_.clear();
+    skipped_.clear();
 }
 
 std::vector<int> InitialMessageSender::takeSkipped(int device) {

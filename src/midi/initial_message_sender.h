@@ -60,7 +60,7 @@ class InitialMessageSender {
     // output devices from devices.
     InitialMessageSender(InitialMessageHost& host, const PartList& parts,
                          const MidiDeviceSet& devices)
-        : host_(host), parts_(parts), devices_(devices) {}
+        : host_(host), parts_(&parts), devices_(devices) {}
     InitialMessageSender(const InitialMessageSender&) = delete;
     InitialMessageSender& operator=(const InitialMessageSender&) = delete;
 
@@ -69,6 +69,10 @@ class InitialMessageSender {
     // or for its turn. Throws InvalidArgumentError for a Part index outside the arrangement.
     bool sendInitialMessages(int part);
 
+    // The same for a list sent as its song is switched to: a program change that would select
+    // the program its channel has already (OutputDevice::sendSetUp) is skipped.
+    bool sendForSongSwitch(int part);
+
     // Sends every Part's list, Part 0 first, each one after the previous Part's notice has come
     // back through onInitSent. Starting again abandons the walk over the Parts that was under
     // way (lists already requested are still sent).
@@ -76,6 +80,11 @@ class InitialMessageSender {
 
     // The host delivers a notice posted through postInitSent.
     void onInitSent(int part);
+
+    // Reads the lists from parts from now on (another song is played). The walk over all Parts
+    // under way is abandoned, and the requests waiting their turn are dropped (they were for the
+    // song before, and count as finished); the list being sent finishes.
+    void switchParts(const PartList& parts);
 
     // A long message has completed on some device. Tokens this sender is not waiting for are
     // ignored.
@@ -104,6 +113,7 @@ class InitialMessageSender {
         std::vector<InitialMessage> messages;
         std::uint64_t sequence = 0;  // the walk over all Parts it belongs to; 0 for none
         std::uint64_t id = 0;        // arrival number
+        bool skipKnownPrograms = false;
     };
     struct Run {
         Request request;
@@ -116,7 +126,7 @@ class InitialMessageSender {
     };
 
     // Queues a copy of Part part's list and serves the queue. True when it has been sent.
-    bool request(int part, std::uint64_t sequence);
+    bool request(int part, std::uint64_t sequence, bool skipKnownPrograms = false);
     // Runs the current list and then the queued ones until one waits for a completion.
     void pump();
     // Sends the current run's messages up to the next long message. True when the list is done.
@@ -124,7 +134,7 @@ class InitialMessageSender {
     void finishRun(const Run& run);
 
     InitialMessageHost& host_;
-    const PartList& parts_;
+    const PartList* parts_;
     const MidiDeviceSet& devices_;
     std::optional<Run> current_;
     std::deque<Request> queue_;
@@ -139,6 +149,7 @@ class InitialMessageSender {
     std::uint64_t nextSequence_ = 1;
     std::uint64_t nextRequestId_ = 1;
     std::uint64_t finishedUpTo_ = 0;  // requests are finished in arrival order
+    std::uint64_t droppedUpTo_ = 0;   // requests dropped by switchParts count as finished
     LongMessageToken nextToken_ = 1;
     bool pumping_ = false;  // guards against re-entry from inside a message box
 };

@@ -18,14 +18,96 @@ void LiveRouter::onShortMessage(PackedMessage message) noexcept {
         devices_.sendToSlotFromInput(0, packMessage(status, data1, data2));
         return;
     }
+    const SongBook& book = songs_.current();
+    if (book.count <= 0)
+        return;
+    int active = std::clamp(songs_.active(), 0, book.count - 1);
+    if (active != routedSong_) {
+        // Switched from the user-interface thread since the last message: the pedals held come
+        // along before the new song routes anything.
+        routedSong_ = active;
+        carryPedals(book.songs[static_cast<std::size_t>(active)].channels->current());
+    }
     if (isNoteMessage(status)) {
         // Posted before the send, as received: the display shows the played key.
         if (OwnerMailbox* owner = devices_.owner())
             owner->postNote(packMessage(status, data1, data2));
-        routeNote(status, data1, data2);
+        routeNote(*book.songs[static_cast<std::size_t>(active)].routes, status, data1, data2);
         return;
     }
-    routeChannelMessage(status, data1, data2);
+    if (book.selectable && selectsSong(book, active, status, data1, data2))
+        return;
+    active = routedSong_;
+    routeChannelMessage(book.songs[static_cast<std::size_t>(active)].channels->current(), status,
+                        data1, data2);
+}
+
+bool LiveRouter::selectsSong(const SongBook& book, int active, std::uint8_t status,
+                             std::uint8_t data1, std::uint8_t data2) noexcept {
+    const SongSelection& selection = book.selection;
+    const std::uint8_t kind = status & 0xF0;
+    if (kind == 0xC0) {
+        if (selection.channel != SongSelection::kAnyChannel && selection.channel != (status & 0x0F))
+            return false;
+        // Every program change on the selecting channel is a song command: one that selects no
+        // song changes nothing, and reaches no synthesizer either.
+        const int song = selection.songOfProgram[data1];
+        if (song >= 0 && song < book.count)
+            switchTo(book, song);
+        return true;
+    }
+    if (kind != 0xB0)
+        return false;
+    const auto footswitch = [&](int controller, bool& held, int step) {
+        if (controller < 0 || data1 != controller)
+            return false;
+        // Once per press: the value crossing 64 upwards.
+        const bool down = isPedalDown(data2);
+        if (down && !held && active + step >= 0 && active + step < book.count)
+            switchTo(book, active + step);
+        held = down;
+        return true;
+    };
+    return footswitch(selection.nextController, nextHeld_, 1) ||
+           footswitch(selection.previousController, previousHeld_, -1);
+}
+
+void LiveRouter::switchTo(const SongBook& book, int index) noexcept {
+    if (index == routedSong_)
+        return;
+    const ChannelRouting& routing = book.songs[static_cast<std::size_t>(index)].channels->current();
+    // The new song's sound first, in this cycle, before anything it routes.
+    for (const ChannelRouting::SetUpMessage& m : routing.setUp)
+        devices_.sendSetUpToSlotFromInput(m.device, m.message);
+    songs_.setActive(index);
+    routedSong_ = index;
+    carryPedals(routing);
+    if (OwnerMailbox* owner = devices_.owner())
+        owner->songSwitched();
+}
+
+void LiveRouter::carryPedals(const ChannelRouting& routing) noexcept {
+    constexpr std::array<std::uint8_t, 3> kPedals{kSustainPedal, kSostenutoPedal, kSoftPedal};
+    for (std::size_t i = 0; i < kPedals.size(); ++i) {
+        const std::uint8_t controller = kPedals[i];
+        if (!pedals_.anyDown(controller))
+            continue;
+        const auto carry = [&](const Destination& d) {
+            const auto channel = static_cast<std::uint8_t>(d.channel & 0x0F);
+            const std::uint64_t open = devices_.incarnationForInput(d.device);
+            if (open == 0 || pedals_.isDown({d.device, open, channel}, controller))
+                return;
+            const PackedMessage down =
+                packMessage(static_cast<std::uint8_t>(0xB0 | channel), controller, pedalValues_[i]);
+            const std::uint64_t incarnation = devices_.sendToSlotFromInput(d.device, down);
+            if (incarnation != 0)
+                pedals_.sent({d.device, incarnation, channel}, controller, pedalValues_[i]);
+        };
+        if (routing.targetPart >= 0)
+            carry(routing.target);
+        for (const Destination& d : routing.pedals)
+            carry(d);
+    }
 }
 
 namespace {
@@ -48,12 +130,10 @@ PackedMessage onChannel(std::uint8_t kind, std::uint8_t channel, std::uint8_t da
 
 }  // namespace
 
-void LiveRouter::routeChannelMessage(std::uint8_t status, std::uint8_t data1,
-                                     std::uint8_t data2) noexcept {
-    const ChannelRouting& routing = channels_.current();
+void LiveRouter::routeChannelMessage(const ChannelRouting& routing, std::uint8_t status,
+                                     std::uint8_t data1, std::uint8_t data2) noexcept {
     const std::uint8_t kind = status & 0xF0;
-    if (kind == kControlChange && data1 == routing.panicController &&
-        data2 == routing.panicValue) {
+    if (kind == kControlChange && data1 == routing.panicController && data2 == routing.panicValue) {
         if (OwnerMailbox* owner = devices_.owner())
             owner->requestPanic();
         return;
@@ -93,7 +173,8 @@ void LiveRouter::routePedal(const ChannelRouting& routing, std::uint8_t controll
             d.device, onChannel(kControlChange, d.channel, controller, value));
         if (incarnation == 0)
             return;
-        reached[reachedCount++] = {d.device, incarnation, static_cast<std::uint8_t>(d.channel & 0x0F)};
+        reached[reachedCount++] = {d.device, incarnation,
+                                   static_cast<std::uint8_t>(d.channel & 0x0F)};
         if (isPedalDown(value))
             pedals_.sent(reached[reachedCount - 1], controller, value);
     };
@@ -101,15 +182,19 @@ void LiveRouter::routePedal(const ChannelRouting& routing, std::uint8_t controll
         send(routing.target);
     for (const Destination& d : routing.pedals)
         send(d);
-    if (isPedalDown(value))
+    if (isPedalDown(value)) {
+        pedalValues_[controller == kSustainPedal     ? 0
+                     : controller == kSostenutoPedal ? 1
+                                                     : 2] = value;
         return;
+    }
     pedals_.releaseEverywhere(controller, [&](const HeldPedals::Destination& d) {
         for (std::size_t i = 0; i < reachedCount; ++i) {
             if (reached[i] == d)
                 return;
         }
-        devices_.sendToIncarnationFromInput(d.device, d.incarnation,
-                                            onChannel(kControlChange, d.channel, controller, value));
+        devices_.sendToIncarnationFromInput(
+            d.device, d.incarnation, onChannel(kControlChange, d.channel, controller, value));
     });
 }
 
@@ -136,9 +221,14 @@ void LiveRouter::inputClosed() {
     sent_.fill(SentNote{});
     pedals_.clear();
     nextOrder_ = 0;
+    // The next input starts with no footswitch held, in the song played now.
+    nextHeld_ = false;
+    previousHeld_ = false;
+    routedSong_ = songs_.active();
 }
 
-void LiveRouter::routeNote(std::uint8_t status, std::uint8_t key, std::uint8_t velocity) noexcept {
+void LiveRouter::routeNote(const RoutingTable& routes, std::uint8_t status, std::uint8_t key,
+                           std::uint8_t velocity) noexcept {
     const std::uint8_t kind = status & 0xF0;
     const bool press = kind == 0x90 && velocity != 0;
     SentNote& held = sent_[static_cast<std::size_t>((status & 0x0F) * 256 + key)];
@@ -155,7 +245,7 @@ void LiveRouter::routeNote(std::uint8_t status, std::uint8_t key, std::uint8_t v
         return;
     }
 
-    const RouteEntry route = routes_.at(key);
+    const RouteEntry route = routes.at(key);
     const std::optional<RoutedNote> to = routeKey(route, key);
     if (press && held.state == NoteState::Sent &&
         (!to || held.device != to->device || held.channel != to->channel ||
@@ -175,8 +265,8 @@ void LiveRouter::routeNote(std::uint8_t status, std::uint8_t key, std::uint8_t v
         to->device, packMessage(static_cast<std::uint8_t>(kind | to->channel), to->note, velocity));
     if (press) {
         const NoteState state = incarnation != 0 ? NoteState::Sent : NoteState::Dropped;
-        held = SentNote{incarnation, to->device, nextOrder_++, to->channel, to->note, state,
-                        route.followsWheels};
+        held = SentNote{incarnation, to->device, nextOrder_++,       to->channel,
+                        to->note,    state,      route.followsWheels};
     }
 }
 

@@ -7,6 +7,7 @@
 #include "midi/held_pedals.h"
 #include "midi/midi_device_set.h"
 #include "midi/routing_table.h"
+#include "midi/song_book.h"
 
 namespace tarvelo {
 
@@ -20,6 +21,11 @@ namespace tarvelo {
 //    the wheels, each device and channel once. Key pressure of a key whose Part follows the
 //    wheels goes where that key's note went, transposed as the note was.
 //  - The panic controller, when one is set, is not routed: the owner is asked for the panic.
+//  - While a set list plays, program changes on the selecting channel and the next/previous
+//    footswitches select songs (they are not routed on): the message that switches is the last
+//    the old song routes, the next one is routed by the new song. The new song's set-up (its
+//    program changes and controllers) goes out at once to the devices open now, and a pedal
+//    held through the switch also goes down on the new song's target and followers.
 //
 // Three things go beyond a stateless table lookup, so that the stream that leaves is always valid
 // and no note hangs:
@@ -34,9 +40,8 @@ namespace tarvelo {
 // Runs on the MIDI input thread: no lock, no allocation, no wait.
 class LiveRouter final : public InputHandler {
   public:
-    LiveRouter(const RoutingTable& routes, const ChannelRoutingPublisher& channels,
-               const MidiDeviceSet& devices)
-        : routes_(routes), channels_(channels), devices_(devices) {}
+    LiveRouter(SongBookPublisher& songs, const MidiDeviceSet& devices)
+        : songs_(songs), devices_(devices) {}
 
     void onShortMessage(PackedMessage message) noexcept override;
 
@@ -62,21 +67,35 @@ class LiveRouter final : public InputHandler {
         bool followsWheels = false;  // its Part followed the wheels at the note on
     };
 
-    void routeNote(std::uint8_t status, std::uint8_t key, std::uint8_t velocity) noexcept;
-    void routeChannelMessage(std::uint8_t status, std::uint8_t data1, std::uint8_t data2) noexcept;
+    void routeNote(const RoutingTable& routes, std::uint8_t status, std::uint8_t key,
+                   std::uint8_t velocity) noexcept;
+    void routeChannelMessage(const ChannelRouting& routing, std::uint8_t status, std::uint8_t data1,
+                             std::uint8_t data2) noexcept;
     // A pedal to the target and the Parts that follow the pedals; a release also to wherever
     // that pedal is still down.
     void routePedal(const ChannelRouting& routing, std::uint8_t controller,
                     std::uint8_t value) noexcept;
+    // Takes the message when it selects a song (true): a program change on the selecting
+    // channel, a next/previous footswitch.
+    bool selectsSong(const SongBook& book, int active, std::uint8_t status, std::uint8_t data1,
+                     std::uint8_t data2) noexcept;
+    void switchTo(const SongBook& book, int index) noexcept;
+    // The pedals held down somewhere also go down at the song's target and followers.
+    void carryPedals(const ChannelRouting& routing) noexcept;
 
-    const RoutingTable& routes_;
-    const ChannelRoutingPublisher& channels_;
+    SongBookPublisher& songs_;
     const MidiDeviceSet& devices_;
     // Input thread only (the user-interface thread once the input is closed): where each held
     // key of each input channel was sent, and the pedals held down at each destination.
     std::array<SentNote, 16 * 256> sent_{};
     std::uint32_t nextOrder_ = 0;
     HeldPedals pedals_;
+    // The value each pedal (sustain, sostenuto, soft) last went down with.
+    std::array<std::uint8_t, 3> pedalValues_{127, 127, 127};
+    // The song whose routing this thread last used, and whether a footswitch is held.
+    int routedSong_ = 0;
+    bool nextHeld_ = false;
+    bool previousHeld_ = false;
 };
 
 }  // namespace tarvelo

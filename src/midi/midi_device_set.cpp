@@ -1,6 +1,7 @@
 #include "midi/midi_device_set.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace tarvelo {
 
@@ -120,6 +121,23 @@ bool MidiDeviceSet::acquireOutput(int index) {
     // A refused open, or an absent device, still counts, so the matching release balances it.
     ++slot.useCount;
     return true;
+}
+
+bool MidiDeviceSet::acquireOutputAfterSetUp(int index) {
+    if (index < 0 || index >= outputCount())
+        return false;
+    OutputSlot& slot = slots_[static_cast<std::size_t>(index)];
+    if (slot.useCount == 0)
+        openSlot(index, Routing::AfterSetUp);
+    ++slot.useCount;
+    return true;
+}
+
+bool MidiDeviceSet::takeReadyForSetUp(int index) {
+    if (index < 0 || index >= outputCount())
+        return false;
+    OutputSlot& slot = slots_[static_cast<std::size_t>(index)];
+    return std::exchange(slot.readyForSetUp, false);
 }
 
 void MidiDeviceSet::openSlot(int index, Routing routing) {

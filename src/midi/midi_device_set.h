@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "midi/backend.h"
-#include "midi/quiescence_gate.h"
 #include "midi/device_roster.h"
 #include "midi/output_device.h"
 #include "midi/owner_mailbox.h"
+#include "midi/quiescence_gate.h"
 
 namespace tarvelo {
 
@@ -103,6 +103,13 @@ class MidiDeviceSet {
     // by the refresh that sees it (DeviceListChanges::readyOutputs).
     bool acquireOutput(int index);
     bool releaseOutput(int index);
+    // As acquireOutput, but a device this opens is routed to only once the owner admits it
+    // (admitRouting), after its set-up: a song switched to opens its devices so. One connected
+    // within the call to awaitConnections that follows is taken with takeReadyForSetUp; later
+    // ones are reported by refresh (DeviceListChanges::readyOutputs).
+    bool acquireOutputAfterSetUp(int index);
+    // True, once, for an output connected and waiting for its set-up before it is routed to.
+    bool takeReadyForSetUp(int index);
     // An absent input is remembered and opens when it comes back. The input that closes (also
     // when the same index is opened again) tells the routing callback first, which releases what
     // it left sounding; only then is the new one opened.
@@ -169,6 +176,20 @@ class MidiDeviceSet {
         if (!device->sendFromInput(message))
             return 0;
         return device->incarnation();
+    }
+
+    // Thread: the MIDI input thread, inside the callback. A song's set-up message as the song is
+    // switched to (see OutputDevice::sendSetUpFromInput); nothing when the slot is not routed to.
+    void sendSetUpToSlotFromInput(int index, PackedMessage message) const noexcept {
+        if (OutputDevice* device = openDeviceForInput(index))
+            device->sendSetUpFromInput(message);
+    }
+
+    // Thread: the MIDI input thread, inside the callback. The opening slot index routes to now;
+    // 0 when none.
+    std::uint64_t incarnationForInput(int index) const noexcept {
+        const OutputDevice* device = openDeviceForInput(index);
+        return device != nullptr ? device->incarnation() : 0;
     }
 
     // Thread: the MIDI input thread. Sends only when slot index still holds the opening that

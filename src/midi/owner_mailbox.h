@@ -26,6 +26,9 @@ class MailboxVisitor {
     // The input asked for the panic action (its panic controller was played) since the last
     // drain; one call for any number of asks.
     virtual void onPanicRequested() {}
+    // The input switched songs (a program change, a footswitch) since the last drain; one call
+    // for any number of switches: the song played now is what counts.
+    virtual void onSongSwitched() {}
 };
 
 // Whether an owner shows the notes played (the window's keyboard picture) or not (the headless
@@ -91,6 +94,13 @@ class OwnerMailbox final : public LongMessageListener,
             wake_.notify();
     }
 
+    // Thread: the MIDI input thread. The input switched songs; switches that come before the
+    // next drain are delivered as one. Never blocks; one system call (the wake-up).
+    void songSwitched() noexcept {
+        if (!songSwitched_.exchange(true, std::memory_order_acq_rel))
+            wake_.notify();
+    }
+
     // Thread: any. Notices that arrive before the next drain are delivered as one.
     void devicesChanged() noexcept override {
         devicesChanged_.store(true, std::memory_order_release);
@@ -124,6 +134,8 @@ class OwnerMailbox final : public LongMessageListener,
             visitor.onServerLost();
         if (devicesChanged_.exchange(false, std::memory_order_acq_rel))
             visitor.onDevicesChanged();
+        if (songSwitched_.exchange(false, std::memory_order_acq_rel))
+            visitor.onSongSwitched();
         if (panicRequested_.exchange(false, std::memory_order_acq_rel))
             visitor.onPanicRequested();
         return anyNote;
@@ -152,6 +164,7 @@ class OwnerMailbox final : public LongMessageListener,
     std::atomic<bool> serverLost_{false};
     std::atomic<bool> devicesChanged_{false};
     std::atomic<bool> panicRequested_{false};
+    std::atomic<bool> songSwitched_{false};
     std::atomic<std::uint64_t> droppedNotes_{0};
     std::atomic<std::uint64_t> droppedCompletions_{0};
     WakeSignal wake_;

@@ -5,6 +5,9 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
+
+#include "midi/packed_message.h"
 
 namespace tarvelo {
 
@@ -57,10 +60,9 @@ class RoutingTable {
                (std::uint64_t{e.followsWheels} << 56);
     }
     static RouteEntry unpack(std::uint64_t v) {
-        return RouteEntry{static_cast<int>(static_cast<std::uint32_t>(v)),
-                          static_cast<std::uint8_t>(v >> 32),
-                          static_cast<std::int16_t>(static_cast<std::uint16_t>(v >> 40)),
-                          ((v >> 56) & 1U) != 0};
+        return RouteEntry{
+            static_cast<int>(static_cast<std::uint32_t>(v)), static_cast<std::uint8_t>(v >> 32),
+            static_cast<std::int16_t>(static_cast<std::uint16_t>(v >> 40)), ((v >> 56) & 1U) != 0};
     }
 
     std::array<std::atomic<std::uint64_t>, kSize> entries_;
@@ -101,10 +103,18 @@ struct ChannelRouting {
 
     int targetPart = -1;  // negative: no target
     Destination target;
-    Followers pedals;  // sustain, sostenuto, soft
-    Followers wheels;  // pitch bend, modulation, channel pressure
+    Followers pedals;          // sustain, sostenuto, soft
+    Followers wheels;          // pitch bend, modulation, channel pressure
     int panicController = -1;  // 0..127, or negative for none
     std::uint8_t panicValue = 127;
+
+    // The short messages that set the arrangement's sound up (each Part's program changes and
+    // controllers, on its channel), sent as a song is switched to, in the switching cycle.
+    struct SetUpMessage {
+        int device = RouteEntry::kNowhere;
+        PackedMessage message = 0;
+    };
+    std::vector<SetUpMessage> setUp;
 };
 
 // Hands ChannelRouting to the input callback whole: two copies, of which the callback reads the

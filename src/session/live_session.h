@@ -3,8 +3,10 @@
 #include <chrono>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "midi/backend.h"
 #include "midi/initial_message_sender.h"
@@ -12,8 +14,10 @@
 #include "midi/midi_device_set.h"
 #include "midi/owner_mailbox.h"
 #include "midi/routing_table.h"
+#include "midi/song_book.h"
 #include "model/arrangement_codec.h"
 #include "model/part_list.h"
+#include "model/set_list_file.h"
 #include "session/session_host.h"
 #include "session/ui_note_player.h"
 
@@ -56,9 +60,58 @@ class LiveSession final : public MailboxVisitor, private InitialMessageHost {
     // opened. On failure nothing changes. Initial messages are not sent (sendAllInitialMessages).
     std::optional<FileError> load(const std::string& path);
 
+    // Reads the set list at path and every arrangement it names with its companion file, lists
+    // the devices again, resolves every song's devices by name (absent ones are kept, as for one
+    // arrangement), and plays song firstSong (0-based; clamped into the list): its devices and the
+    // input of its arrangement are opened. Every other song is ready to be switched to without
+    // reading a file or listing a device. On failure nothing changes and every problem found is
+    // returned, in line order (an empty vector: success). Initial messages are not sent
+    // (sendAllInitialMessages).
+    std::vector<SetListProblem> loadSetList(const std::string& path, int firstSong = 0);
+
+    // The show: one song for a single arrangement; every song of a set list.
+    bool playingSetList() const { return setList_; }
+    int songCount() const { return static_cast<int>(songs_.size()); }
+    // The song the session shows and edits, and whose devices it holds.
+    int currentSong() const { return current_; }
+    // Song index's entry in the set list (name, program, arrangement path); for a single
+    // arrangement, its path and a name from it. Throws InvalidArgumentError outside the songs.
+    SetListSong songInfo(int index) const;
+    // The set list as it would be saved: its songs and settings.
+    SetList setList() const;
+    // The set list's file; empty for one not yet saved.
+    const std::string& setListPath() const { return setListPath_; }
+
+    // Switches to song index from this thread, as a program change from the input would: the
+    // new song's set-up reaches the devices open now at once, then the devices are followed (see
+    // followSong). False, and nothing changes, for an index outside the songs.
+    bool selectSong(int index);
+    bool nextSong() { return selectSong(current_ + 1); }
+    bool previousSong() { return selectSong(current_ - 1); }
+
+    // Building the set list in the window. addSong reads the arrangement at path (with its
+    // companion) as a new last song, selected by the lowest program number no song has; a single
+    // arrangement with a file becomes the first song of a new list (its file is what the list
+    // names: save it first). removeSong refuses the song played now and the last song left;
+    // moveSong keeps every song's program; renameSong refuses an empty name. saveSetList writes
+    // the list (writeSetList) and remembers its path. Nothing is switched by any of them.
+    std::optional<FileError> addSong(const std::string& path);
+    bool removeSong(int index);
+    bool moveSong(int from, int to);
+    bool renameSong(int index, std::string name);
+    std::optional<FileError> saveSetList(const std::string& path);
+    // Whether song index has changes not saved (kept per song, for the file commands).
+    bool songModified(int index) const {
+        return songs_.at(static_cast<std::size_t>(index))->modified;
+    }
+    void setSongModified(int index, bool modified) {
+        songs_.at(static_cast<std::size_t>(index))->modified = modified;
+    }
+
     // Writes the arrangement, its devices by name, and its companion file (always, so that no
     // earlier companion outlives a save); see writeArrangementFiles.
-    std::optional<FileError> save(const std::string& path) const;
+    // With a set list, the current song's arrangement; Save As also makes the path the song's.
+    std::optional<FileError> save(const std::string& path);
 
     // Reopens the MIDI input with device index. A negative index does nothing (false).
     bool setInputDevice(int index);
@@ -105,16 +158,17 @@ class LiveSession final : public MailboxVisitor, private InitialMessageHost {
     // on being routed. The host hears of it afterwards (SessionHost::panicked).
     void panic();
 
-    const PartList& parts() const { return parts_; }
+    // The arrangement played now (the current song's, with a set list).
+    const PartList& parts() const { return song().parts; }
     // Part part's initial messages, for the editor; editing them changes nothing live (a send
     // copies the list). Throws InvalidArgumentError for an index outside the Parts.
-    InitialMessageList& messageList(int part) { return parts_.messageListAt(part); }
+    InitialMessageList& messageList(int part) { return song().parts.messageListAt(part); }
     // The name of Part part's output device; empty when the device is not in the list.
     std::string outputDeviceName(int part) const;
 
     // The routes the input callback reads: every key a Part covers goes to that Part's device,
     // channel and shift; every other note byte goes nowhere.
-    const RoutingTable& routes() const { return routes_; }
+    const RoutingTable& routes() const { return song().routes; }
 
     // The devices: names, counts, the open input, use counts, the open outputs.
     const MidiDeviceSet& devices() const { return devices_; }
@@ -174,8 +228,43 @@ class LiveSession final : public MailboxVisitor, private InitialMessageHost {
     void onServerLost() override;
     void onDevicesChanged() override { followDevices(); }
     void onPanicRequested() override { panic(); }
+    void onSongSwitched() override { followSong(book_.active()); }
 
   private:
+    // One arrangement as the session plays it: the Parts and what the input callback reads for
+    // them. A set list holds one per song; a single arrangement is a show of one song.
+    struct Song {
+        PartList parts;
+        RoutingTable routes;
+        ChannelRoutingPublisher channels;
+        SetListSong entry;  // its name, program and arrangement file (empty path for a new one)
+        bool modified = false;
+    };
+    static std::vector<std::unique_ptr<Song>> oneSong() {
+        std::vector<std::unique_ptr<Song>> songs;
+        songs.push_back(std::make_unique<Song>());
+        return songs;
+    }
+    Song& song() { return *songs_[static_cast<std::size_t>(current_)]; }
+    const Song& song() const { return *songs_[static_cast<std::size_t>(current_)]; }
+
+    // Follows the input (or selectSong) to song index: opens the devices the new song uses that
+    // were not open, sends its initial messages, releases the old song's uses (an output only the
+    // old song used closes once nothing sent there sounds: releaseQuietOutputs), and tells the
+    // host. Only the last of several quick switches does this work.
+    void followSong(int index);
+    // Releases the uses of lingering outputs that are quiet now, or shared.
+    void releaseQuietOutputs();
+    // An arrangement read from path as a song: its devices resolved, its companion's settings
+    // taken, named after its file.
+    struct ReadSong {
+        std::unique_ptr<Song> song;
+        int inputDevice = 0;
+    };
+    ReadSong songFrom(const std::string& path, const StoredArrangement& stored);
+    // Replaces the show by songs, plays song first with inputDevice open.
+    void replaceShow(std::vector<std::unique_ptr<Song>> songs, int first, int inputDevice);
+
     // InitialMessageHost
     void postInitSent(int part) override {
         admitSetUpOutputs();
@@ -188,12 +277,16 @@ class LiveSession final : public MailboxVisitor, private InitialMessageHost {
     }
 
     // Writes every route entry from the Parts (later Parts win where ranges overlap), one store
-    // per entry.
+    // per entry; then publishChannelRouting. Of the current song, or of song s.
     void rebuildRoutes();
+    void rebuildRoutes(Song& s);
     // Hands the input callback what it routes channel messages by: the target snapshot, the
-    // Parts that follow the pedals and the wheels, the panic controller. May wait (briefly) for
-    // a running callback.
+    // Parts that follow the pedals and the wheels, the panic controller, the set-up sent as the
+    // song is switched to. May wait (briefly) for a running callback.
     void publishChannelRouting();
+    void publishChannelRouting(Song& s);
+    // Hands the input callback the songs and how they are selected.
+    void publishBook();
     // Opens every Part's output device (one use per Part), the routes and target for them, then
     // the input, so the input never routes by a table of an earlier arrangement.
     void openArrangement(int inputDevice);
@@ -212,15 +305,21 @@ class LiveSession final : public MailboxVisitor, private InitialMessageHost {
     // routed to once the sender has finished it.
     std::map<int, std::uint64_t> awaitingSetUp_;
     std::chrono::milliseconds announcedInterval_{-1};
-    PartList parts_;
     // Declared before the devices: they post into it until they are closed.
     OwnerMailbox mailbox_;
-    // What the input callback reads; they outlive the devices, which are closed first.
-    RoutingTable routes_;
-    ChannelRoutingPublisher channels_;
+    // What the input callback reads; they outlive the devices, which are closed first. Songs are
+    // held by pointer so that what the book points at stays put.
+    std::vector<std::unique_ptr<Song>> songs_ = oneSong();
+    int current_ = 0;  // the song the session shows and edits
+    bool setList_ = false;
+    SetListSettings setListSettings_;
+    std::string setListPath_;
+    // One use per entry, of outputs the songs before used, held until they are quiet.
+    std::vector<int> lingering_;
+    SongBookPublisher book_;
     MidiDeviceSet devices_;
-    LiveRouter router_{routes_, channels_, devices_};
-    InitialMessageSender sender_{*this, parts_, devices_};
+    LiveRouter router_{book_, devices_};
+    InitialMessageSender sender_{*this, songs_.front()->parts, devices_};
     UiNotePlayer notePlayer_{*this, [this](PackedMessage message) { host_->notePlayed(message); }};
 };
 

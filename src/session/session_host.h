@@ -53,6 +53,12 @@ class SessionHost {
     // message).
     virtual MessageBoxes& messageBoxes() = 0;
 
+    // The song played now changed (a set list: the input, the window or a signal switched), and
+    // the session now shows and edits song index (parts(), currentSong()). `took` is the owner's
+    // share of the switch: from the switch noticed until the new song's devices were open and its
+    // initial messages on their way.
+    virtual void songChanged(int /*index*/, std::chrono::microseconds /*took*/) {}
+
     // Message `index` of Part part's initial messages was not sent: as `message` it is no valid
     // short MIDI message (see shortMessageFault). The list goes on with the next one.
     virtual void reportUnsendable(int /*part*/, int /*index*/, PackedMessage /*message*/,

@@ -66,6 +66,7 @@ class MidiNotePump : public QObject {
         void onServerLost() override { target_.onServerLost(); }
         void onDevicesChanged() override { target_.onDevicesChanged(); }
         void onPanicRequested() override { target_.onPanicRequested(); }
+        void onSongSwitched() override { target_.onSongSwitched(); }
 
       private:
         MailboxVisitor& target_;
