@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -53,20 +54,25 @@ class AudioProbe {
     jack_client_t* client() const { return client_; }
 
     // Upward zero crossings per second over the recording after its first `skip` samples, at
-    // `rate` frames per second: the pitch of a pure enough tone.
+    // `rate` frames per second: the pitch of a pure enough tone. Periods across frames the probe
+    // missed are left out.
     double crossingsPerSecond(std::size_t skip, std::uint32_t rate) const {
         const std::size_t recorded = count_.load(std::memory_order_acquire);
-        std::size_t first = 0;
-        std::size_t last = 0;
-        int crossings = 0;
+        std::size_t last = 0;  // the previous crossing; 0: none since the last gap
+        std::size_t periods = 0;
+        std::size_t frames = 0;
         for (std::size_t i = skip + 1; i < recorded; ++i) {
-            if (samples_[i - 1] < 0.0f && samples_[i] >= 0.0f) {
-                if (crossings++ == 0)
-                    first = i;
+            if (std::isnan(samples_[i])) {
+                last = 0;
+            } else if (samples_[i - 1] < 0.0f && samples_[i] >= 0.0f) {
+                if (last != 0) {
+                    ++periods;
+                    frames += i - last;
+                }
                 last = i;
             }
         }
-        return crossings < 2 ? 0.0 : (crossings - 1) * double(rate) / double(last - first);
+        return periods == 0 ? 0.0 : double(periods) * double(rate) / double(frames);
     }
     std::size_t recorded() const { return count_.load(std::memory_order_acquire); }
     // The absolute frame after the last one recorded; 0 before the first cycle.
@@ -87,7 +93,7 @@ class AudioProbe {
     }
 
     // The RMS level in dBFS of the `frames` samples from absolute frame `from`; NaN when they
-    // were not all recorded.
+    // were not all recorded or the probe missed some.
     double levelDbfs(std::uint64_t from, std::size_t frames) const {
         const std::uint64_t first = firstFrame_.load(std::memory_order_acquire);
         if (from < first || from - first + frames > count_.load(std::memory_order_acquire))
@@ -104,9 +110,15 @@ class AudioProbe {
     static int process(jack_nframes_t frames, void* arg) noexcept {
         auto& self = *static_cast<AudioProbe*>(arg);
         const auto* in = static_cast<const float*>(jack_port_get_buffer(self.port_, frames));
+        const std::uint64_t now = jack_last_frame_time(self.client_);
         std::size_t at = self.count_.load(std::memory_order_relaxed);
         if (at == 0)
-            self.firstFrame_.store(jack_last_frame_time(self.client_), std::memory_order_release);
+            self.firstFrame_.store(now, std::memory_order_release);
+        // A cycle this client missed (an xrun on a busy machine) is recorded as unknown (NaN),
+        // never as sound or silence, so every sample keeps its frame.
+        const std::uint64_t start = now - self.firstFrame_.load(std::memory_order_relaxed);
+        for (; at < start && at < self.samples_.size(); ++at)
+            self.samples_[at] = std::numeric_limits<float>::quiet_NaN();
         for (jack_nframes_t i = 0; i < frames && at < self.samples_.size(); ++i)
             self.samples_[at++] = in[i];
         self.count_.store(at, std::memory_order_release);
