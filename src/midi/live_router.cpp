@@ -22,10 +22,13 @@ void LiveRouter::onShortMessage(PackedMessage message) noexcept {
     if (book.count <= 0)
         return;
     int active = std::clamp(songs_.active(), 0, book.count - 1);
-    if (active != routedSong_) {
-        // Switched from the user-interface thread since the last message: the pedals held come
-        // along before the new song routes anything.
+    if (const std::uint32_t admitted = devices_.admissions();
+        active != routedSong_ || admitted != seenAdmissions_) {
+        // Switched from the user-interface thread since the last message, or an output was
+        // opened for the song (after its set-up): the pedals held come along before the song
+        // routes anything more.
         routedSong_ = active;
+        seenAdmissions_ = admitted;
         carryPedals(book.songs[static_cast<std::size_t>(active)].channels->current());
     }
     if (isNoteMessage(status)) {

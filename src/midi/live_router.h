@@ -94,6 +94,7 @@ class LiveRouter final : public InputHandler {
     std::array<std::uint8_t, 3> pedalValues_{127, 127, 127};
     // The song whose routing this thread last used, and whether a footswitch is held.
     int routedSong_ = 0;
+    std::uint32_t seenAdmissions_ = 0;  // MidiDeviceSet::admissions() when last looked at
     bool nextHeld_ = false;
     bool previousHeld_ = false;
 };

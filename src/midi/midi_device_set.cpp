@@ -161,6 +161,7 @@ void MidiDeviceSet::confirmSlot(OutputSlot& slot) {
     slot.link = LinkState::Connected;
     if (slot.routeWhenConnected) {
         slot.handle.store(slot.device.get(), std::memory_order_seq_cst);
+        admissions_.fetch_add(1, std::memory_order_release);
     } else {
         slot.readyForSetUp = true;
     }
@@ -220,6 +221,7 @@ void MidiDeviceSet::admitRouting(int index) {
     OutputSlot& slot = slots_[static_cast<std::size_t>(index)];
     if (slot.link == LinkState::Connected && slot.device)
         slot.handle.store(slot.device.get(), std::memory_order_seq_cst);
+    admissions_.fetch_add(1, std::memory_order_release);
 }
 
 std::chrono::milliseconds MidiDeviceSet::followUpInterval() const {

@@ -192,6 +192,13 @@ class MidiDeviceSet {
         return device != nullptr ? device->incarnation() : 0;
     }
 
+    // Thread: any. Counts the outputs the input callback has been given to route to; a change
+    // tells the callback that a device it could not reach before may now be reached (the pedals
+    // held are carried there). Acquire: the device given is seen with it.
+    std::uint32_t admissions() const noexcept {
+        return admissions_.load(std::memory_order_acquire);
+    }
+
     // Thread: the MIDI input thread. Sends only when slot index still holds the opening that
     // incarnation names: a release must not reach a device that was closed (and so silenced)
     // and opened again since its note on.
@@ -298,6 +305,7 @@ class MidiDeviceSet {
     std::atomic<OutputSlot*> slotTable_{nullptr};
     std::atomic<int> slotCount_{0};
     mutable std::atomic<std::uint64_t> droppedForAbsent_{0};
+    std::atomic<std::uint32_t> admissions_{0};
     std::uint64_t nextIncarnation_ = 1;  // user-interface thread only
     // What a callback that never left (its thread hangs) may still be using: kept, not freed.
     std::vector<std::unique_ptr<OutputDevice>> stuckDevices_;

@@ -33,6 +33,7 @@ struct RecordingHost : SessionHost {
     void serverBack() override { ++serverReturns; }
     void devicesChanged(const DeviceListChanges& c) override { changes.push_back(c); }
     void postInitSent(int part) override { posted.push_back(part); }
+    void songChanged(int index, std::chrono::microseconds) override { songs.push_back(index); }
     MessageBoxes& messageBoxes() override { return boxes; }
 
     ScriptedMessageBoxes boxes;
@@ -41,6 +42,7 @@ struct RecordingHost : SessionHost {
     int serverLosses = 0;
     int serverReturns = 0;
     std::vector<DeviceListChanges> changes;
+    std::vector<int> songs;  // songChanged, in order
     std::deque<int> posted;
 };
 
