@@ -134,19 +134,23 @@ TEST_F(HeadlessTest, SigUsr1SilencesEveryOutputAndTheInputPlaysOn) {
     Program program(dir, {"--midi-api", "jack", "--headless", file});
     ASSERT_TRUE(synthA.waitForReceived(3, 10s)) << program.errors();
     ASSERT_TRUE(synthB.waitForReceived(1, 10s)) << program.errors();
+    jack_port_t* keysOut = jack_port_by_name(keys.client(), keys.outputPort(0).c_str());
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (jack_port_connected(keysOut) == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(10ms);
     ASSERT_TRUE(keys.send(0, 0, {0x90, 64, 100}));
-    ASSERT_TRUE(synthB.waitForReceived(2));
+    ASSERT_TRUE(synthB.waitForReceived(2, 10s));
 
     program.signal(SIGUSR1);
     ASSERT_TRUE(program.waitForError("tarvelo: panic: every output silenced\n"))
         << program.errors();
-    ASSERT_TRUE(synthA.waitForReceived(3 + 16 * 6));
-    ASSERT_TRUE(synthB.waitForReceived(2 + 1 + 16 * 6));
+    ASSERT_TRUE(synthA.waitForReceived(3 + 16 * 6, 10s));
+    ASSERT_TRUE(synthB.waitForReceived(2 + 1 + 16 * 6, 10s));
     // Six messages a channel, and on channel 6 the held note's note off before them.
     EXPECT_EQ(synthB.received()[2 + 5 * 6].bytes, (Bytes{0x85, 76, 0}));
     EXPECT_EQ(synthA.received().back().bytes, (Bytes{0xBF, 120, 0}));
     ASSERT_TRUE(keys.send(0, 0, {0x90, 40, 90}));
-    ASSERT_TRUE(synthA.waitForReceived(3 + 16 * 6 + 1));
+    ASSERT_TRUE(synthA.waitForReceived(3 + 16 * 6 + 1, 10s));
     EXPECT_EQ(synthA.received().back().bytes, (Bytes{0x92, 40, 90}));
     program.signal(SIGTERM);
     EXPECT_EQ(program.waitForExit(), 0) << program.errors();
