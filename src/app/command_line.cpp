@@ -16,6 +16,7 @@ struct Reading {
     CommandLine line;
     std::string api;
     std::string playChannels;
+    std::string song;
     bool noAudioConnect = false;
     // The options that select a command, and which.
     std::vector<std::pair<const CLI::Option*, Command>> commands;
@@ -84,9 +85,11 @@ void describeOptions(CLI::App& app, Reading& r) {
     table.command("--reference-files", Command::ReferenceFiles,
                   "show where midi_msg.mdr and cc.mdr are read from and exit");
     table.commandWithFile("--headless", Command::Headless, r.line.file,
-                          "load the arrangement FILE, send its initial messages and\n"
-                          "route live MIDI without a window until SIGINT or SIGTERM\n"
-                          "(with --play: until the file has played and died away)");
+                          "load the arrangement or set list FILE, send its initial\n"
+                          "messages and route live MIDI without a window until SIGINT\n"
+                          "or SIGTERM (with --play: until the file has played and died\n"
+                          "away); SIGUSR1 silences every output; with a set list,\n"
+                          "SIGUSR2 selects the next song");
     table.commandWithFile("--dump", Command::Dump, r.line.file,
                           "print the arrangement FILE as JSON and exit");
     table.text("--midi-api", "API", r.api,
@@ -96,6 +99,8 @@ void describeOptions(CLI::App& app, Reading& r) {
                "is there, else JACK when a server runs, else internal: the\n"
                "program's own system of the built-in synthesizer and the\n"
                "virtual input)");
+    table.text("--song", "N", r.song, "option '--song' needs a song number",
+               "start a set list with its song N (1 for the first)");
     table.file("--soundfont", "FILE", r.line.midi.soundFont,
                "the SoundFont (.sf2, .sf3) of the built-in synthesizer\n"
                "\"Tarvelo GM Synth\" (default: TARVELO_SOUNDFONT, else\n"
@@ -115,7 +120,7 @@ void describeOptions(CLI::App& app, Reading& r) {
                "--headless and --play it renders faster than real time");
     table.flag("--no-audio-connect", r.noAudioConnect,
                "leave the synthesizer's JACK audio ports unconnected");
-    app.add_option("FILE.trv", r.line.openFile, "the arrangement the window opens");
+    app.add_option("FILE.trv", r.line.openFile, "the arrangement or set list the window opens");
 }
 
 // The parser over the table; arguments it does not know are left for check() to name.
@@ -182,6 +187,13 @@ std::string check(const CLI::App& app, Reading& r) {
             return "option '--play-channels' needs --play";
         r.line.midi.playChannels = *channels;
     }
+    if (!r.song.empty()) {
+        const bool digits = r.song.find_first_not_of("0123456789") == std::string::npos;
+        const int number = digits && r.song.size() <= 3 ? std::stoi(r.song) : 0;
+        if (number < 1 || number > 128)
+            return "'" + r.song + "' is not a song number 1 to 128";
+        r.line.song = number - 1;
+    }
     r.line.midi.connectAudio = !r.noAudioConnect;
     if (!r.line.openFile.empty() && r.line.command != Command::None)
         return "a file to open cannot be combined with a command: '" + r.line.openFile + "'";
@@ -239,8 +251,9 @@ std::string usageText() {
     out << "Usage: tarvelo [--midi-api API] [FILE.trv]\n"
            "  or:  tarvelo COMMAND [--midi-api API]\n"
            "Live MIDI keyboard splitter. Without a command it opens its window on a new\n"
-           "arrangement, or on the arrangement FILE.trv as the Open button would (a file that\n"
-           "cannot be read is reported and the window starts on a new arrangement).\n"
+           "arrangement, or on the arrangement or set list FILE as the Open button would (a\n"
+           "file that cannot be read is reported and the window starts on a new arrangement).\n"
+           "An arrangement (.trv) and a set list (text) are told apart by their content.\n"
            "\n";
     for (const CLI::Option* option : app.get_options()) {
         if (option->nonpositional())

@@ -13,7 +13,8 @@ struct CommandLine {
     Command command = Command::None;
     MidiOptions midi;
     std::string file;      // the arrangement file of --headless and --dump
-    std::string openFile;  // the arrangement the window opens with; empty for a new one
+    std::string openFile;  // the arrangement or set list the window opens; empty for a new one
+    int song = -1;         // --song: the set list's song to start with (0-based); -1: the first
     std::string error;     // why the line cannot be used (one line); empty when it can
 };
 

@@ -20,6 +20,8 @@ namespace tarvelo::app {
 // file cannot be played, the SoundFont does not load, the recording cannot be created), with
 // one line on standard error saying why; 1 when the recording could not be written completely
 // or a run that plays a file was stopped before its end. Must run on the process's main thread.
-int runHeadless(std::string_view path, const MidiOptions& options);
+// A set list (told by the file's content) plays its song `song` (0-based; -1: the first), and
+// SIGUSR2 selects the next song; each problem of a set list that cannot be used is one line.
+int runHeadless(std::string_view path, const MidiOptions& options, int song = -1);
 
 }  // namespace tarvelo::app

@@ -37,7 +37,7 @@ int run(int argc, char** argv) {
         case Command::ReferenceFiles:
             return tarvelo::app::runReferenceFiles();
         case Command::Headless:
-            return tarvelo::app::runHeadless(line.file, line.midi);
+            return tarvelo::app::runHeadless(line.file, line.midi, line.song);
         case Command::Dump:
             return tarvelo::app::runDump(line.file);
         case Command::None:

@@ -27,6 +27,18 @@ std::optional<FileError> HeadlessRunner::load(const std::string& path) {
     return session_.load(path);
 }
 
+std::vector<SetListProblem> HeadlessRunner::loadSetList(const std::string& path, int firstSong) {
+    return session_.loadSetList(path, firstSong);
+}
+
+void HeadlessRunner::songChanged(int index, std::chrono::microseconds took) {
+    const SetListSong song = session_.songInfo(index);
+    char tookText[32];
+    std::snprintf(tookText, sizeof tookText, "%.2f", static_cast<double>(took.count()) / 1000.0);
+    diagnostics_ << "tarvelo: song " << index + 1 << " of " << session_.songCount() << ": "
+                 << song.name << " (switched in " << tookText << " ms)" << std::endl;
+}
+
 bool HeadlessRunner::selectInput(std::string_view name) {
     const int index = session_.devices().findInputByName(name);
     if (index < 0)

@@ -5,6 +5,7 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "midi/drop_report.h"
 #include "model/arrangement_file.h"
@@ -28,6 +29,11 @@ class HeadlessRunner final : private SessionHost, private MessageBoxes {
     // Reads the file and opens its devices; a missing device is reported and device 0 used.
     // On failure nothing is opened.
     std::optional<FileError> load(const std::string& path);
+    // Reads the set list and every arrangement it names, and plays song firstSong (0-based):
+    // see LiveSession::loadSetList. Every problem found, in line order; none on success.
+    std::vector<SetListProblem> loadSetList(const std::string& path, int firstSong);
+    // Switches to the next song of the set list, as its footswitch would; false after the last.
+    bool nextSong() { return session_.nextSong(); }
 
     // Makes the input device of that name the open input, if it is not; false when there is no
     // such device.
@@ -70,6 +76,8 @@ class HeadlessRunner final : private SessionHost, private MessageBoxes {
     void devicesChanged(const DeviceListChanges& changes) override;
     void panicked() override;
     void postInitSent(int part) override { posted_.push_back(part); }
+    // One line per switch: the song's number and name, and how long the switch took.
+    void songChanged(int index, std::chrono::microseconds took) override;
     MessageBoxes& messageBoxes() override { return *this; }
     // One line naming the Part and the message.
     void reportUnsendable(int part, int index, PackedMessage message,

@@ -126,6 +126,36 @@ TEST(CommandLine, DumpShowsTheCompanionsSettingsOrSaysInOneLineWhyNot) {
         << damaged.output;
 }
 
+TEST(CommandLine, HeadlessTellsASetListByItsContentAndRefusesOneThatCannotBeUsedWhole) {
+    testing::TempDir dir;
+    StoredArrangement a;
+    a.parts.resize(1);
+    a.parts[0].part.highKey = 127;
+    a.nextPartNumber = 2;
+    ASSERT_FALSE(writeArrangementFile(dir.file("a.trv"), a));
+    // Set lists under names that say otherwise: the content decides.
+    std::ofstream(dir.file("broken.trv")) << "a.trv\nmissing.trv\n@next 300\n";
+    std::ofstream(dir.file("show.mid")) << "a.trv\na.trv | Again\n";
+    const std::string noSynth = "TARVELO_SOUNDFONT=/nonexistent/none.sf2";
+    struct Case {
+        std::string arguments;
+        std::vector<std::string> said;
+    };
+    const Case cases[] = {
+        {"--headless " + dir.file("broken.trv"),
+         {dir.file("broken.trv") + ": line 2: ", dir.file("broken.trv") + ": line 3: "}},
+        {"--song 3 --headless " + dir.file("show.mid"), {"has 2 songs: there is no song 3"}},
+        {"--song 1 --headless " + dir.file("a.trv"), {"option '--song' needs a set list"}},
+        {"--song 0 --headless " + dir.file("show.mid"), {"'0' is not a song number 1 to 128"}},
+    };
+    for (const Case& c : cases) {
+        const ProgramRun r = run("--midi-api internal " + c.arguments, noSynth);
+        EXPECT_EQ(r.status, 2) << c.arguments << "\n" << r.output;
+        for (const std::string& text : c.said)
+            EXPECT_NE(r.output.find(text), std::string::npos) << c.arguments << "\n" << r.output;
+    }
+}
+
 TEST(CommandLine, AProgramInItsBuildTreeReadsTheSourceTreesReferenceFilesFromAnywhere) {
     testing::TempDir elsewhere;
     const std::string data =

@@ -10,6 +10,7 @@
 #include <string>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 namespace tarvelo::testing {
 
@@ -47,8 +48,15 @@ bool PrivateJackServer::start(std::chrono::milliseconds timeout) {
             ::dup2(devNull, STDOUT_FILENO);
             ::dup2(devNull, STDERR_FILENO);
         }
-        ::execlp("jackd", "jackd", "-n", name_.c_str(), "--no-realtime", "-d", "dummy", "-r",
-                 rate.c_str(), "-p", period.c_str(), static_cast<char*>(nullptr));
+        // Synchronous: each cycle waits for every client, so a loaded machine delays the
+        // graph instead of dropping a late client's cycle.
+        std::vector<const char*> args{"jackd", "-n", name_.c_str(), "--no-realtime"};
+        if (synchronous_)
+            args.push_back("-S");
+        for (const char* a : {"-d", "dummy", "-r", rate.c_str(), "-p", period.c_str()})
+            args.push_back(a);
+        args.push_back(nullptr);
+        ::execvp("jackd", const_cast<char* const*>(args.data()));
         ::_exit(127);
     }
     const auto deadline = std::chrono::steady_clock::now() + timeout;

@@ -22,6 +22,8 @@ class PrivateJackServer {
     bool start(std::chrono::milliseconds timeout = std::chrono::seconds(15));
     // The rate the next start() runs the server at (48000 unless told).
     void setSampleRate(int rate) { sampleRate_ = rate; }
+    // Whether the next start() runs the server synchronously (-S).
+    void setSynchronous(bool synchronous) { synchronous_ = synchronous; }
     // Ends the server with the signal (SIGKILL: a crash) and waits until it has gone.
     void kill(int signal);
     // Ends the server politely, if it runs.
@@ -34,6 +36,7 @@ class PrivateJackServer {
     std::string name_;
     int framesPerPeriod_;
     int sampleRate_ = 48000;
+    bool synchronous_ = false;
     pid_t pid_ = -1;
 };
 
