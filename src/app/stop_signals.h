@@ -45,4 +45,10 @@ class PanicSignal : public SignalDescriptor {
     PanicSignal() : SignalDescriptor({SIGUSR1}) {}
 };
 
+// SIGUSR2, which selects the next song of the set list played (as its footswitch would).
+class NextSongSignal : public SignalDescriptor {
+  public:
+    NextSongSignal() : SignalDescriptor({SIGUSR2}) {}
+};
+
 }  // namespace tarvelo::app

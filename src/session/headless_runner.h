@@ -46,6 +46,8 @@ class HeadlessRunner final : private SessionHost, private MessageBoxes {
     // eventfd counter, such as SIGUSR1's): processEvents reads it empty and silences every output,
     // which is said in one line. -1: none. The descriptor must outlive its use here.
     void watchPanicRequests(int fd) { panicFd_ = fd; }
+    // Likewise for a descriptor that asks for the next song of the set list.
+    void watchNextSongRequests(int fd) { nextSongFd_ = fd; }
 
     // Handles whatever the devices delivered and the notices posted meanwhile, waiting up to
     // timeoutMs (-1: forever) for something to arrive; lists the devices again when the session's
@@ -90,6 +92,8 @@ class HeadlessRunner final : private SessionHost, private MessageBoxes {
     void deliverPosted();
     // Runs the panic when panicFd_ asked for it; reads the descriptor empty.
     void takePanicRequest();
+    // Selects the next song when nextSongFd_ asked for it; reads the descriptor empty.
+    void takeNextSongRequest();
     void reportDrops();
     // Lists the devices again when the relist interval has passed; returns the milliseconds until
     // the next listing is due, or -1 when none is (changes are announced).
@@ -101,6 +105,7 @@ class HeadlessRunner final : private SessionHost, private MessageBoxes {
     DropReport drops_;
     std::chrono::steady_clock::time_point lastListing_ = std::chrono::steady_clock::now();
     int panicFd_ = -1;
+    int nextSongFd_ = -1;
     std::uint32_t audioRate_ = 0;  // the audio host's rate when last heard of; 0: none
 };
 
