@@ -3,12 +3,12 @@
 # with a four-part arrangement loaded and one band selected, with keys held on the input, with a
 # band boundary being dragged (main_drag*.png) and in split mode with its preview
 # (main_split_preview*.png), with a long part name selected (main_long_name.png), with a part's
-# device gone and marked absent in the output device box (main_absent_device*.png), and Qt's own save
-# prompt and open dialog in Japanese (main_save_prompt.png, main_open_dialog.png), playing a set
-# list (main_set_list_first.png; main_set_list_lingering*.png after a switch with a chord of the
-# previous song still held, its keys marked; main_set_list_editing.png with the list being edited;
-# main_set_list_problems.png and main_set_list_many_problems.png, the boxes of set lists that
-# cannot be read); the *_zoom.png
+# device gone and marked absent in the output device box (main_absent_device*.png), Qt's own save
+# prompt and open dialog in Japanese (main_save_prompt.png, main_open_dialog.png), the panic
+# controller's dialog (main_panic_trigger.png), playing a set list (main_set_list_first.png;
+# main_set_list_lingering*.png after a switch with a chord of the previous song still held, its
+# keys marked; main_set_list_editing.png with the list being edited; main_set_list_problems.png
+# and main_set_list_many_problems.png, the boxes of set lists that cannot be read); the *_zoom.png
 # files enlarge the strip and keyboard around the edit; devices_*.png show the device boxes open
 # on the program's own MIDI system (the built-in synthesizer and the virtual input).
 # Usage: scripts/screenshots.sh [output directory, default <build>/screenshots] [main|initmsg|all]

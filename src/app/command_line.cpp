@@ -88,7 +88,8 @@ void describeOptions(CLI::App& app, Reading& r) {
                           "load the arrangement or set list FILE, send its initial\n"
                           "messages and route live MIDI without a window until SIGINT\n"
                           "or SIGTERM (with --play: until the file has played and died\n"
-                          "away); with a set list, SIGUSR2 selects the next song");
+                          "away); SIGUSR1 silences every output; with a set list,\n"
+                          "SIGUSR2 selects the next song");
     table.commandWithFile("--dump", Command::Dump, r.line.file,
                           "print the arrangement FILE as JSON and exit");
     table.text("--midi-api", "API", r.api,

@@ -36,6 +36,7 @@ int runGui(int argc, char** argv, const MidiOptions& options, const std::string&
     int status = 0;
     {
         const StopSignals stopSignals;
+        const PanicSignal panicSignal;
         // A recording that fails (a full disk) stops the program as a signal does.
         if (!system->startRecording(stopSignals.fd()))
             return 2;
@@ -43,6 +44,16 @@ int runGui(int argc, char** argv, const MidiOptions& options, const std::string&
         services.recoveryDirectory = defaultRecoveryDirectory();
         ui::MainWindowModel model(system->backend());
         ui::CMainDialog window(model, std::move(services));
+        // SIGUSR1 silences every output, as the window's panic button does.
+        std::unique_ptr<QSocketNotifier> panic;
+        if (panicSignal.fd() >= 0) {
+            panic = std::make_unique<QSocketNotifier>(panicSignal.fd(), QSocketNotifier::Read);
+            QObject::connect(panic.get(), &QSocketNotifier::activated, &window,
+                             [&window, &panicSignal] {
+                                 if (panicSignal.take())
+                                     window.panic();
+                             });
+        }
         std::unique_ptr<QSocketNotifier> stop;
         if (stopSignals.fd() >= 0) {
             stop = std::make_unique<QSocketNotifier>(stopSignals.fd(), QSocketNotifier::Read);

@@ -77,7 +77,11 @@ int runHeadless(std::string_view path, const MidiOptions& options, int song) {
             return 1;
         }
         const int stopFd = signals.fd();
+        const PanicSignal panic;
         HeadlessRunner session(system->backend(), std::cerr);
+        session.watchPanicRequests(panic.fd());
+        const NextSongSignal nextSong;
+        session.watchNextSongRequests(nextSong.fd());
         if (!loaded(session, path, setList, song)) {
             status = 2;
         } else if (!system->startRecording(stopFd)) {

@@ -3,6 +3,8 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 
@@ -10,37 +12,55 @@ namespace tarvelo::app {
 
 namespace {
 
-// Written by the handler; set before the handlers are installed, cleared after they are restored.
-int signalFd = -1;
+// The descriptor each signal's handler writes to, by signal number, plus one (0: none). Set before
+// the handler is installed and cleared after the old action is back; the handler may run on any
+// thread. Lock-free, so reading it in a handler is async-signal-safe.
+constinit std::array<std::atomic<int>, NSIG> descriptorOf{};
+static_assert(std::atomic<int>::is_always_lock_free);
 
-extern "C" void onStopSignal(int) {
+extern "C" void onSignal(int number) {
     const int saved = errno;
-    const std::uint64_t one = 1;
-    // write() is async-signal-safe; an eventfd counter cannot fill with one write per signal.
-    [[maybe_unused]] const auto written = ::write(signalFd, &one, sizeof one);
+    const int fd =
+        descriptorOf[static_cast<std::size_t>(number)].load(std::memory_order_acquire) - 1;
+    if (fd >= 0) {
+        const std::uint64_t one = 1;
+        // write() is async-signal-safe; an eventfd counter cannot fill with one write per signal.
+        [[maybe_unused]] const auto written = ::write(fd, &one, sizeof one);
+    }
     errno = saved;
 }
 
 }  // namespace
 
-StopSignals::StopSignals() : fd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
+SignalDescriptor::SignalDescriptor(std::vector<int> numbers)
+    : signals_(std::move(numbers)),
+      old_(signals_.size()),
+      fd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
     if (fd_ < 0)
         return;
-    signalFd = fd_;
     struct sigaction action {};
-    action.sa_handler = onStopSignal;
+    action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
-    for (int i = 0; i < 3; ++i)
-        ::sigaction(kSignals[i], &action, &old_[i]);
+    for (std::size_t i = 0; i < signals_.size(); ++i) {
+        descriptorOf[static_cast<std::size_t>(signals_[i])].store(fd_ + 1,
+                                                                  std::memory_order_release);
+        ::sigaction(signals_[i], &action, &old_[i]);
+    }
 }
 
-StopSignals::~StopSignals() {
+SignalDescriptor::~SignalDescriptor() {
     if (fd_ < 0)
         return;
-    for (int i = 0; i < 3; ++i)
-        ::sigaction(kSignals[i], &old_[i], nullptr);
-    signalFd = -1;
+    for (std::size_t i = 0; i < signals_.size(); ++i) {
+        ::sigaction(signals_[i], &old_[i], nullptr);
+        descriptorOf[static_cast<std::size_t>(signals_[i])].store(0, std::memory_order_release);
+    }
     ::close(fd_);
+}
+
+bool SignalDescriptor::take() const {
+    std::uint64_t count = 0;
+    return fd_ >= 0 && ::read(fd_, &count, sizeof count) == sizeof count && count > 0;
 }
 
 }  // namespace tarvelo::app

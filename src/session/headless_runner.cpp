@@ -1,6 +1,7 @@
 #include "session/headless_runner.h"
 
 #include <poll.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -81,22 +82,41 @@ bool HeadlessRunner::processEvents(int timeoutMs, int stopFd) {
     const int untilListing = followDevicesWhenDue();
     deliverPosted();
     const int wakeFd = session_.mailbox().wakeSignal().fd();
-    pollfd fds[2] = {{wakeFd, POLLIN, 0}, {stopFd, POLLIN, 0}};
+    pollfd fds[4] = {
+        {wakeFd, POLLIN, 0}, {stopFd, POLLIN, 0}, {panicFd_, POLLIN, 0}, {nextSongFd_, POLLIN, 0}};
     // Without a wake-up descriptor the mailbox is polled on a short period instead.
     // Wakes at least once a second to report messages the devices could not send.
     const int longest = wakeFd < 0 ? 10 : 1000;
     int timeout = timeoutMs < 0 || timeoutMs > longest ? longest : timeoutMs;
     if (untilListing >= 0 && timeout > untilListing)
         timeout = untilListing;
-    const int ready = ::poll(fds, 2, timeout);
+    const int ready = ::poll(fds, 4, timeout);
     reportDrops();
     if (ready < 0 && errno != EINTR)
         return true;
     if (stopFd >= 0 && (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) != 0)
         return false;
+    if (panicFd_ >= 0 && (fds[2].revents & POLLIN) != 0)
+        takePanicRequest();
+    if (nextSongFd_ >= 0 && (fds[3].revents & POLLIN) != 0)
+        takeNextSongRequest();
     session_.drain();
     deliverPosted();
     return true;
+}
+
+void HeadlessRunner::takePanicRequest() {
+    std::uint64_t count = 0;
+    if (::read(panicFd_, &count, sizeof count) == sizeof count && count > 0)
+        session_.panic();
+}
+
+void HeadlessRunner::takeNextSongRequest() {
+    std::uint64_t count = 0;
+    if (::read(nextSongFd_, &count, sizeof count) == sizeof count && count > 0 &&
+        !session_.nextSong()) {
+        diagnostics_ << "tarvelo: the last song plays: there is no next song" << std::endl;
+    }
 }
 
 void HeadlessRunner::run(int stopFd) {
@@ -131,6 +151,10 @@ void HeadlessRunner::serverBack() {
             audioRate_ = rate;
     }
     diagnostics_ << std::endl;
+}
+
+void HeadlessRunner::panicked() {
+    diagnostics_ << "tarvelo: panic: every output silenced" << std::endl;
 }
 
 void HeadlessRunner::devicesChanged(const DeviceListChanges& changes) {

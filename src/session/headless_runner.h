@@ -42,6 +42,13 @@ class HeadlessRunner final : private SessionHost, private MessageBoxes {
     // Starts sending the initial messages, Part 0 first.
     void start();
 
+    // A descriptor that becomes readable when the panic action is asked for from outside (an
+    // eventfd counter, such as SIGUSR1's): processEvents reads it empty and silences every output,
+    // which is said in one line. -1: none. The descriptor must outlive its use here.
+    void watchPanicRequests(int fd) { panicFd_ = fd; }
+    // Likewise for a descriptor that asks for the next song of the set list.
+    void watchNextSongRequests(int fd) { nextSongFd_ = fd; }
+
     // Handles whatever the devices delivered and the notices posted meanwhile, waiting up to
     // timeoutMs (-1: forever) for something to arrive; lists the devices again when the session's
     // relist interval has passed, waking up for it. Messages the devices could not send are
@@ -69,6 +76,7 @@ class HeadlessRunner final : private SessionHost, private MessageBoxes {
     void serverBack() override;
     // One line per change.
     void devicesChanged(const DeviceListChanges& changes) override;
+    void panicked() override;
     void postInitSent(int part) override { posted_.push_back(part); }
     // One line per switch: the song's number and name, and how long the switch took.
     void songChanged(int index, std::chrono::microseconds took) override;
@@ -82,6 +90,10 @@ class HeadlessRunner final : private SessionHost, private MessageBoxes {
                        MessageIcon icon) override;
 
     void deliverPosted();
+    // Runs the panic when panicFd_ asked for it; reads the descriptor empty.
+    void takePanicRequest();
+    // Selects the next song when nextSongFd_ asked for it; reads the descriptor empty.
+    void takeNextSongRequest();
     void reportDrops();
     // Lists the devices again when the relist interval has passed; returns the milliseconds until
     // the next listing is due, or -1 when none is (changes are announced).
@@ -92,6 +104,8 @@ class HeadlessRunner final : private SessionHost, private MessageBoxes {
     std::deque<int> posted_;
     DropReport drops_;
     std::chrono::steady_clock::time_point lastListing_ = std::chrono::steady_clock::now();
+    int panicFd_ = -1;
+    int nextSongFd_ = -1;
     std::uint32_t audioRate_ = 0;  // the audio host's rate when last heard of; 0: none
 };
 

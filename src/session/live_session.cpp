@@ -440,6 +440,8 @@ void LiveSession::panic() {
         if (OutputDevice* out = devices_.outputHandle(device))
             out->panic();
     }
+    if (host_)
+        host_->panicked();
 }
 
 std::string LiveSession::outputDeviceName(int part) const {

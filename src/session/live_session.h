@@ -157,7 +157,7 @@ class LiveSession final : public MailboxVisitor, private InitialMessageHost {
     // Silences everything the program sent, on every open output a Part or the target uses:
     // a note off for every note known to sound, the pedals up and the pitch bend centred, then
     // All Notes Off and All Sound Off, on every channel (see OutputDevice::panic). The input goes
-    // on being routed.
+    // on being routed. The host hears of it afterwards (SessionHost::panicked).
     void panic();
 
     // The arrangement played now (the current song's, with a set list).

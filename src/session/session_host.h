@@ -45,6 +45,10 @@ class SessionHost {
     // is away); zero: only on notices. Said whenever the wish changes.
     virtual void followUpWanted(std::chrono::milliseconds /*interval*/) {}
 
+    // Every output a Part or the target uses was just silenced (LiveSession::panic), asked for
+    // by the owner or by the input's panic controller.
+    virtual void panicked() {}
+
     // Where the session's boxes go (a device named in a file is missing, an unknown initial
     // message).
     virtual MessageBoxes& messageBoxes() = 0;

@@ -22,8 +22,8 @@
 #include <vector>
 
 #include "integration/jack_test_client.h"
-#include "integration/program_process.h"
 #include "integration/private_jack_server.h"
+#include "integration/program_process.h"
 #include "model/arrangement_file.h"
 #include "support/temp_dir.h"
 
@@ -124,6 +124,73 @@ TEST_F(HeadlessTest, SendsInitialMessagesInOrderThenRoutesUntilStopped) {
     const std::vector<Bytes> a = bytesOf(synthA.received());
     EXPECT_NE(std::find(a.begin(), a.end(), Bytes{0x82, 40, 0}), a.end());
     EXPECT_EQ(program.errors(), "");
+}
+
+// SIGUSR1 silences every output the arrangement uses (the exact messages are the session's
+// business), says so in one line, and the keys play on.
+TEST_F(HeadlessTest, SigUsr1SilencesEveryOutputAndTheInputPlaysOn) {
+    const std::string file =
+        save(splitArrangement(keys.outputPort(0), synthA.inputPort(0), synthB.inputPort(0)));
+    Program program(dir, {"--midi-api", "jack", "--headless", file});
+    ASSERT_TRUE(synthA.waitForReceived(3, 10s)) << program.errors();
+    ASSERT_TRUE(synthB.waitForReceived(1, 10s)) << program.errors();
+    jack_port_t* keysOut = jack_port_by_name(keys.client(), keys.outputPort(0).c_str());
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (jack_port_connected(keysOut) == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(10ms);
+    ASSERT_TRUE(keys.send(0, 0, {0x90, 64, 100}));
+    ASSERT_TRUE(synthB.waitForReceived(2, 10s));
+
+    program.signal(SIGUSR1);
+    ASSERT_TRUE(program.waitForError("tarvelo: panic: every output silenced\n"))
+        << program.errors();
+    ASSERT_TRUE(synthA.waitForReceived(3 + 16 * 6, 10s));
+    ASSERT_TRUE(synthB.waitForReceived(2 + 1 + 16 * 6, 10s));
+    // Six messages a channel, and on channel 6 the held note's note off before them.
+    EXPECT_EQ(synthB.received()[2 + 5 * 6].bytes, (Bytes{0x85, 76, 0}));
+    EXPECT_EQ(synthA.received().back().bytes, (Bytes{0xBF, 120, 0}));
+    ASSERT_TRUE(keys.send(0, 0, {0x90, 40, 90}));
+    ASSERT_TRUE(synthA.waitForReceived(3 + 16 * 6 + 1, 10s));
+    EXPECT_EQ(synthA.received().back().bytes, (Bytes{0x92, 40, 90}));
+    program.signal(SIGTERM);
+    EXPECT_EQ(program.waitForExit(), 0) << program.errors();
+    EXPECT_EQ(program.errors(), "tarvelo: panic: every output silenced\n");
+}
+
+// A set list: SIGUSR2 and the keyboard's program change switch songs, each switch said in one
+// line, and the next note is routed by the song switched to.
+TEST_F(HeadlessTest, ASetListSwitchesBySigUsr2AndByProgramChangeOneLineEach) {
+    save(splitArrangement(keys.outputPort(0), synthA.inputPort(0), synthB.inputPort(0)));
+    StoredArrangement second =
+        splitArrangement(keys.outputPort(0), synthA.inputPort(0), synthB.inputPort(0));
+    second.parts[1].outputDeviceName = synthA.inputPort(0);  // every key on synthA
+    second.parts[1].part.channel = 9;
+    ASSERT_EQ(writeArrangementFile(dir.file("second.trv"), second), std::nullopt);
+    std::ofstream(dir.file("show.txt")) << "song.trv | First\nsecond.trv | Second\n";
+    Program program(dir, {"--midi-api", "jack", "--headless", dir.file("show.txt")});
+    ASSERT_TRUE(synthB.waitForReceived(1, 10s)) << program.errors();
+    jack_port_t* keysOut = jack_port_by_name(keys.client(), keys.outputPort(0).c_str());
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (jack_port_connected(keysOut) == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(10ms);
+
+    program.signal(SIGUSR2);
+    ASSERT_TRUE(program.waitForError("tarvelo: song 2 of 2: Second (switched in "))
+        << program.errors();
+    ASSERT_TRUE(keys.send(0, 0, {0x90, 64, 100}));
+    const auto heard = std::chrono::steady_clock::now() + 10s;
+    const auto routed = [&] {
+        const std::vector<Bytes> a = bytesOf(synthA.received());
+        return std::find(a.begin(), a.end(), Bytes{0x99, 76, 100}) != a.end();
+    };
+    while (!routed() && std::chrono::steady_clock::now() < heard)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_TRUE(routed());
+    ASSERT_TRUE(keys.send(0, 0, {0xC0, 0}));
+    ASSERT_TRUE(program.waitForError("tarvelo: song 1 of 2: First (switched in "))
+        << program.errors();
+    program.signal(SIGTERM);
+    EXPECT_EQ(program.waitForExit(), 0) << program.errors();
 }
 
 // A keyboard whose driver packs many messages into one event: writes each event it is given in a

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 #include <jack/jack.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -29,9 +31,11 @@ using testing::uniqueName;
 // Records one audio input from its first cycle on, with the absolute frame of the first sample.
 class AudioProbe {
   public:
-    AudioProbe(const std::string& server, std::size_t capacity) : samples_(capacity) {
+    AudioProbe(const std::string& server, std::size_t capacity,
+               const std::string& name = "probe-ears")
+        : samples_(capacity) {
         jack_status_t status{};
-        client_ = jack_client_open(uniqueName("probe-ears").c_str(),
+        client_ = jack_client_open(uniqueName(name).c_str(),
                                    static_cast<jack_options_t>(JackNoStartServer | JackServerName),
                                    &status, server.c_str());
         if (client_ == nullptr)
@@ -50,22 +54,32 @@ class AudioProbe {
     jack_client_t* client() const { return client_; }
 
     // Upward zero crossings per second over the recording after its first `skip` samples, at
-    // `rate` frames per second: the pitch of a pure enough tone.
+    // `rate` frames per second: the pitch of a pure enough tone. Periods across frames the probe
+    // missed are left out.
     double crossingsPerSecond(std::size_t skip, std::uint32_t rate) const {
         const std::size_t recorded = count_.load(std::memory_order_acquire);
-        std::size_t first = 0;
-        std::size_t last = 0;
-        int crossings = 0;
+        std::size_t last = 0;  // the previous crossing; 0: none since the last gap
+        std::size_t periods = 0;
+        std::size_t frames = 0;
         for (std::size_t i = skip + 1; i < recorded; ++i) {
-            if (samples_[i - 1] < 0.0f && samples_[i] >= 0.0f) {
-                if (crossings++ == 0)
-                    first = i;
+            if (std::isnan(samples_[i])) {
+                last = 0;
+            } else if (samples_[i - 1] < 0.0f && samples_[i] >= 0.0f) {
+                if (last != 0) {
+                    ++periods;
+                    frames += i - last;
+                }
                 last = i;
             }
         }
-        return crossings < 2 ? 0.0 : (crossings - 1) * double(rate) / double(last - first);
+        return periods == 0 ? 0.0 : double(periods) * double(rate) / double(frames);
     }
     std::size_t recorded() const { return count_.load(std::memory_order_acquire); }
+    // The absolute frame after the last one recorded; 0 before the first cycle.
+    std::uint64_t recordedUntil() const {
+        const std::size_t recorded = count_.load(std::memory_order_acquire);
+        return recorded == 0 ? 0 : firstFrame_.load(std::memory_order_acquire) + recorded;
+    }
 
     // The absolute frame of the first sample above the noise floor at or after `from`; 0 if none.
     std::uint64_t onsetAfter(std::uint64_t from) const {
@@ -78,13 +92,33 @@ class AudioProbe {
         return 0;
     }
 
+    // The RMS level in dBFS of the `frames` samples from absolute frame `from`; NaN when they
+    // were not all recorded or the probe missed some.
+    double levelDbfs(std::uint64_t from, std::size_t frames) const {
+        const std::uint64_t first = firstFrame_.load(std::memory_order_acquire);
+        if (from < first || from - first + frames > count_.load(std::memory_order_acquire))
+            return std::nan("");
+        double sum = 0.0;
+        for (std::size_t i = 0; i < frames; ++i) {
+            const double s = samples_[from - first + i];
+            sum += s * s;
+        }
+        return 10.0 * std::log10(sum / double(frames) + 1e-30);
+    }
+
   private:
     static int process(jack_nframes_t frames, void* arg) noexcept {
         auto& self = *static_cast<AudioProbe*>(arg);
         const auto* in = static_cast<const float*>(jack_port_get_buffer(self.port_, frames));
+        const std::uint64_t now = jack_last_frame_time(self.client_);
         std::size_t at = self.count_.load(std::memory_order_relaxed);
         if (at == 0)
-            self.firstFrame_.store(jack_last_frame_time(self.client_), std::memory_order_release);
+            self.firstFrame_.store(now, std::memory_order_release);
+        // A cycle this client missed (an xrun on a busy machine) is recorded as unknown (NaN),
+        // never as sound or silence, so every sample keeps its frame.
+        const std::uint64_t start = now - self.firstFrame_.load(std::memory_order_relaxed);
+        for (; at < start && at < self.samples_.size(); ++at)
+            self.samples_[at] = std::numeric_limits<float>::quiet_NaN();
         for (jack_nframes_t i = 0; i < frames && at < self.samples_.size(); ++i)
             self.samples_[at++] = in[i];
         self.count_.store(at, std::memory_order_release);
@@ -157,6 +191,79 @@ TEST(SynthOnJack, SoundStartsInTheCycleOfTheKeyAt64Frames) {
     const std::int64_t delay = onsetDelay(server.name(), 64, 0);
     std::printf("64 frames/period, key at frame 0: sound %lld frames later\n",
                 static_cast<long long>(delay));
+}
+
+// A chord held by the sustain pedal, then the panic: the synthesizer's output (both ports) falls
+// below -80 dBFS within 20 ms of the cycle in which the call returned, and stays there. Counted
+// in the server's frames, so a slow machine delays the test but does not change the figure.
+TEST(SynthOnJack, APanicSilencesASustainedChordWithin20Milliseconds) {
+    const char* server = std::getenv("JACK_DEFAULT_SERVER");
+    synth::SynthOptions options;
+    options.soundFont = "/usr/share/sounds/sf2/TimGM6mb.sf2";
+    options.connectAudio = false;
+    synth::SynthBackend backend(std::make_unique<JackBackend>(server ? server : ""), options);
+    ASSERT_NE(backend.engine(), nullptr);
+    ASSERT_EQ(backend.engine()->waitUntilLoaded(), synth::SynthEngine::State::Ready);
+    JackTestClient keys(uniqueName("panic-keys"), {}, {"out"});
+    AudioProbe left(server ? server : "", 48000 * 20, "panic-left");
+    AudioProbe right(server ? server : "", 48000 * 20, "panic-right");
+    ASSERT_TRUE(keys.ok() && left.ok() && right.ok());
+    const auto& jack = static_cast<JackBackend&>(backend.system());
+    ASSERT_TRUE(testing::connectPorts(left.client(), jack.clientName() + ":synth L", left.port()));
+    ASSERT_TRUE(
+        testing::connectPorts(right.client(), jack.clientName() + ":synth R", right.port()));
+    testing::RecordingHost host;
+    LiveSession session(backend, host);
+    session.newArrangement();
+    ASSERT_TRUE(session.setOutputDevice(0, session.devices().findOutputByName(kSynthDeviceName)));
+    ASSERT_TRUE(session.setInputDevice(session.devices().findInputByName(keys.outputPort(0))));
+    const std::uint32_t rate = jack_get_sample_rate(left.client());
+    const std::size_t block = rate / 1000;  // levels over 1 ms
+    auto level = [&](std::uint64_t from) {
+        return std::max(left.levelDbfs(from, block), right.levelDbfs(from, block));
+    };
+    // Waits until both probes hold every frame before `frame`.
+    auto recordedUpTo = [&](std::uint64_t frame) {
+        const auto deadline = std::chrono::steady_clock::now() + 20s;
+        while (!(left.recordedUntil() >= frame && right.recordedUntil() >= frame) &&
+               std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(5ms);
+        return left.recordedUntil() >= frame && right.recordedUntil() >= frame;
+    };
+
+    ASSERT_TRUE(keys.send(0, 0, {0xB0, 64, 127}));
+    ASSERT_TRUE(keys.sendInOneCycle({{0, 0, {0x90, 48, 110}},
+                                     {0, 0, {0x90, 60, 110}},
+                                     {0, 0, {0x90, 64, 110}},
+                                     {0, 0, {0x90, 67, 110}}}));
+    ASSERT_TRUE(keys.sendInOneCycle({{0, 0, {0x80, 48, 0}},
+                                     {0, 0, {0x80, 60, 0}},
+                                     {0, 0, {0x80, 64, 0}},
+                                     {0, 0, {0x80, 67, 0}}}));
+    ASSERT_TRUE(keys.waitUntilSent());
+    const std::uint64_t released = keys.sent().back().frame;
+    // The pedal holds the chord 100 ms after its keys were let go.
+    ASSERT_TRUE(recordedUpTo(released + 100 * block));
+    const double before = level(released + 99 * block);
+    ASSERT_GT(before, -40.0) << "the chord did not sound";
+
+    session.panic();
+    const std::uint64_t action = jack_last_frame_time(left.client());
+    ASSERT_TRUE(recordedUpTo(action + 201 * block));
+    // The first millisecond from which on every one is below -80 dBFS, up to 200 ms after.
+    std::size_t silentFrom = 200;
+    for (std::size_t ms = 200; ms-- > 0;) {
+        if (!(level(action + ms * block) < -80.0))
+            break;
+        silentFrom = ms;
+    }
+    std::printf(
+        "[ figures  ] sustained chord at %.1f dBFS; below -80 dBFS %zu ms after the "
+        "panic's cycle (%.1f dBFS at 20 ms; %u frames a cycle at %u Hz)\n",
+        before, silentFrom, level(action + 20 * block),
+        static_cast<unsigned>(jack_get_buffer_size(left.client())), static_cast<unsigned>(rate));
+    EXPECT_LE(silentFrom, 20u);
+    session.shutdown();
 }
 
 // A server that comes back at another rate: the synthesizer renders at the new one, so a note

@@ -15,6 +15,8 @@ namespace tarvelo::ui {
 // Windows virtual-key codes the key-play rules single out.
 inline constexpr int kVirtualKeyReturn = 0x0D;
 inline constexpr int kVirtualKeyShift = 0x10;
+// Pause: the panic key of the window, which key play never takes, hook on or off.
+inline constexpr int kVirtualKeyPause = 0x13;
 // Page Up and Page Down: the previous and the next song while a set list plays.
 inline constexpr int kVirtualKeyPageUp = 0x21;
 inline constexpr int kVirtualKeyPageDown = 0x22;
@@ -44,11 +46,12 @@ class ComputerKeyboardPlay {
     // Fills the default layout; the hook starts off. session must outlive this.
     explicit ComputerKeyboardPlay(LiveSession& session);
 
-    // Keys the hook never takes: those with Alt, and, while song keys are on, Page Up and Page
-    // Down (neither plays a note).
+    // Keys the hook never takes: those with Alt, the panic key (it must work whatever the hook's
+    // state), and, while song keys are on, Page Up and Page Down (neither plays a note).
     bool leavesToWindow(const KeyStroke& key) const {
-        return key.systemKey || (songKeys_ && (key.virtualKey == kVirtualKeyPageUp ||
-                                               key.virtualKey == kVirtualKeyPageDown));
+        return key.systemKey || key.virtualKey == kVirtualKeyPause ||
+               (songKeys_ &&
+                (key.virtualKey == kVirtualKeyPageUp || key.virtualKey == kVirtualKeyPageDown));
     }
     // On while a set list plays, whose songs those keys switch; off, the hook takes them as
     // any other key.

@@ -61,6 +61,14 @@ const char* controlName(int id) {
             return "hexDisplay";
         case id_::kExit:
             return "exit";
+        case id_::kFollowsPedals:
+            return "followsPedals";
+        case id_::kFollowsWheels:
+            return "followsWheels";
+        case id_::kPanic:
+            return "panic";
+        case id_::kPanicTrigger:
+            return "panicTrigger";
         case id_::kAddToSetList:
             return "addToSetList";
         case id_::kSetListView:

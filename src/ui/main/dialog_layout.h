@@ -51,6 +51,11 @@ inline constexpr int kKeyboardHook = 1041;
 inline constexpr int kInitialMessages = 1055;
 inline constexpr int kHexDisplay = 1062;
 inline constexpr int kExit = 1063;
+// Controls of our own, numbered after the others.
+inline constexpr int kFollowsPedals = 1064;
+inline constexpr int kFollowsWheels = 1065;
+inline constexpr int kPanic = 1066;
+inline constexpr int kPanicTrigger = 1067;
 // The set list's controls, numbered apart from the others.
 inline constexpr int kAddToSetList = 1070;
 inline constexpr int kSetListView = 1071;

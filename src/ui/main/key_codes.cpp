@@ -83,6 +83,7 @@ constexpr std::pair<int, int> kEvdevToVirtualKey[] = {
     {96, 0x0D},   // keypad Enter
     {97, 0x11},   // right Ctrl
     {100, 0x12},  // right Alt
+    {119, 0x13},  // Pause
     {104, kVirtualKeyPageUp},
     {109, kVirtualKeyPageDown},
     {124, 0xDC},  // yen
@@ -200,6 +201,8 @@ int virtualKeyFromQtKey(int key, Qt::KeyboardModifiers modifiers) {
             return 0x20;
         case Qt::Key_Backspace:
             return 0x08;
+        case kPanicKey:
+            return kVirtualKeyPause;
         case kPreviousSongKey:
             return kVirtualKeyPageUp;
         case kNextSongKey:

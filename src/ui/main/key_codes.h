@@ -14,6 +14,9 @@ class QKeyEvent;
 
 namespace tarvelo::ui {
 
+// The key that asks for the panic in the main window (kVirtualKeyPause by position), hook on or
+// off: a key every full keyboard has that plays no note and means "stop".
+inline constexpr Qt::Key kPanicKey = Qt::Key_Pause;
 // The keys that switch to the previous and the next song while a set list plays (by position
 // kVirtualKeyPageUp and kVirtualKeyPageDown), hook on or off: keys every full keyboard has,
 // that play no note, and whose names say "back" and "on".

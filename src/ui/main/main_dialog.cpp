@@ -24,9 +24,11 @@
 #include "ui/main/band_strip_view.h"
 #include "ui/main/dialog_layout.h"
 #include "ui/main/drop_notice.h"
+#include "ui/main/key_codes.h"
 #include "ui/main/key_play_filter.h"
 #include "ui/main/keyboard_view.h"
 #include "ui/main/midi_note_pump.h"
+#include "ui/main/panic_trigger_dialog.h"
 #include "ui/main/property_panel.h"
 #include "ui/main/qt_file_dialogs.h"
 #include "ui/main/qt_message_boxes.h"
@@ -110,6 +112,15 @@ void CMainDialog::createControls() {
     for (CStylishButton* b : {new_, open_, save_, saveAs_})
         b->setAutoDefault(false);
 
+    // Ours: the panic button where the eye starts, by the file buttons, and the panic controller
+    // beside the input it listens to, both in the row's free room.
+    panic_ = new QPushButton(QStringLiteral("パニック"), this);
+    placeControl(panic_, dluRect(66, 7, 40, 16), id::kPanic);
+    panicTrigger_ = new QPushButton(this);
+    placeControl(panicTrigger_, dluRect(200, 7, 68, 16), id::kPanicTrigger);
+    for (QPushButton* b : {panic_, panicTrigger_})
+        b->setAutoDefault(false);
+
     addLabel(this, QStringLiteral("入力デバイス :"), dluRect(273, 12, 41, 10));
     inputBox_ = new QComboBox(this);
     QRect inputRect = dluRect(319, 10, 101, 33);
@@ -182,6 +193,10 @@ void CMainDialog::connectControls() {
         scrollKeyboard(scrollCodeForAction(action), scrollBar_->sliderPosition());
         scrollBar_->setSliderPosition(scroll_.position);
     });
+    connect(panic_, &QPushButton::clicked, this, &CMainDialog::panic);
+    auto* panicKey = new QShortcut(QKeySequence(kPanicKey), this);
+    connect(panicKey, &QShortcut::activated, this, &CMainDialog::panic);
+    connect(panicTrigger_, &QPushButton::clicked, this, &CMainDialog::editPanicTrigger);
     connect(join_, &QPushButton::clicked, this, [this] { bandEditing_->join(); });
     connect(split_, &QPushButton::clicked, this,
             [this] { bandEditing_->setSplitMode(split_->checked()); });
@@ -266,6 +281,25 @@ void CMainDialog::editInitialMessages() {
     // closed the editor: its list belongs to a song no longer played.
     if (session_.currentSong() == song)
         session_.sendInitialMessages(part);
+}
+
+void CMainDialog::panic() {
+    session_.panic();
+}
+
+void CMainDialog::editPanicTrigger() {
+    PanicTriggerDialog dialog(reference_, this);
+    dialog.setTrigger(session_.parts().panicTrigger());
+    if (dialog.exec() == QDialog::Accepted && dialog.trigger() != session_.parts().panicTrigger()) {
+        session_.setPanicTrigger(dialog.trigger());
+        setModified(true);
+    }
+    showPanicTrigger();
+}
+
+void CMainDialog::showPanicTrigger() {
+    panicTrigger_->setText(
+        QString::fromStdString(panicTriggerCaption(session_.parts().panicTrigger())));
 }
 
 void CMainDialog::closeEvent(QCloseEvent* event) {
@@ -452,6 +486,7 @@ void CMainDialog::showSong() {
     // the boxes follow, keeping a box's position equal to the device index.
     fillDeviceBoxes();
     bandEditing_->resetSelection();
+    showPanicTrigger();
     showSetList();
 }
 

@@ -51,11 +51,12 @@ struct MainDialogServices {
     std::filesystem::path recoveryDirectory;
 };
 
-// The main window: one fixed-size dialog with the file buttons, the input device box, the part
-// property panel, the band strip over the keyboard picture and the keyboard scroll bar. It shows
-// and edits a model its caller owns (the live session, the reference tables, the band selection),
-// is the session's host while it exists, runs the file commands and drains the session's hand-off
-// from the MIDI threads on the user-interface thread.
+// The main window: one fixed-size dialog with the file buttons, the panic button and the panic
+// controller's button, the input device box, the part property panel, the band strip over the
+// keyboard picture and the keyboard scroll bar. It shows and edits a model its caller owns (the
+// live session, the reference tables, the band selection), is the session's host while it
+// exists, runs the file commands and drains the session's hand-off from the MIDI threads on the
+// user-interface thread.
 //
 // The window only wires pieces together: drawing lives in the two picture views, the panel in
 // PropertyPanel and its handlers in PanelEditing, the file commands in FileCommands, mouse editing
@@ -131,6 +132,14 @@ class CMainDialog : public QDialog,
     // band's list to its device however the editor was closed.
     void editInitialMessages();
 
+    // The panic button "パニック", the panic key (kPanicKey) and SIGUSR1: silences every output a
+    // Part or the target uses (LiveSession::panic). Changes nothing in the arrangement.
+    void panic();
+
+    // The panic-controller button: sets, in a small dialog, which control change on the input
+    // asks for the panic; a change marks the arrangement modified.
+    void editPanicTrigger();
+
     // The program was told to stop (SIGINT, SIGTERM, SIGHUP): closes as the close box does, but
     // without the prompt. A modified arrangement (the song played now, with a set list) is first
     // written to the recovery file (its path goes to standard error, with the files of the other
@@ -187,6 +196,8 @@ class CMainDialog : public QDialog,
     // loop goes on draining (completions, notes) underneath it.
     void showNoticeLater(const char* text, const char* caption, MessageIcon icon);
     void setUpToolTips();
+    // The panic-controller button's caption, from the arrangement.
+    void showPanicTrigger();
     void offerRecoveredArrangement();
     bool forwardMouse(QWidget* source, QEvent* event);
 
@@ -218,6 +229,8 @@ class CMainDialog : public QDialog,
     CStylishButton* open_ = nullptr;
     CStylishButton* save_ = nullptr;
     CStylishButton* saveAs_ = nullptr;
+    QPushButton* panic_ = nullptr;
+    QPushButton* panicTrigger_ = nullptr;
     QComboBox* inputBox_ = nullptr;
     QPushButton* exit_ = nullptr;
     PropertyPanel* panel_ = nullptr;

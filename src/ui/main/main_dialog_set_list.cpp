@@ -61,7 +61,7 @@ void CMainDialog::connectSetList() {
             [this](int index) { session_.selectSong(index); });
     connect(view, &SetListView::previousClicked, this, [this] { session_.previousSong(); });
     connect(view, &SetListView::nextClicked, this, [this] { session_.nextSong(); });
-    connect(view, &SetListView::panicClicked, this, [this] { session_.panic(); });
+    connect(view, &SetListView::panicClicked, this, &CMainDialog::panic);
     connect(view, &SetListView::addClicked, this,
             [this] { editSetList([this] { setListCommands_.addSong(); }); });
     connect(view, &SetListView::removeClicked, this, [this](int index) {

@@ -169,6 +169,8 @@ void CMainDialog::setUpToolTips() {
     open_->setToolTip(QStringLiteral("開く"));
     save_->setToolTip(QStringLiteral("保存"));
     saveAs_->setToolTip(QStringLiteral("名前をつけて保存"));
+    panic_->setToolTip(QStringLiteral("すべての出力の音を止める (Pause キー)"));
+    panicTrigger_->setToolTip(QStringLiteral("入力のどのコントロールチェンジでパニックするか"));
 }
 
 }  // namespace tarvelo::ui

@@ -51,6 +51,10 @@ PanelEditing::PanelEditing(LiveSession& session, BandSelection& selection, Prope
     // The box toggles itself, exactly as the target does.
     connect(panel_.channelMessageBox(), &QCheckBox::clicked, this,
             [this] { apply(logic_.toggleChannelMessageTarget(current())); });
+    connect(panel_.followsPedalsBox(), &QCheckBox::clicked, this,
+            [this](bool on) { apply(logic_.setFollowsPedals(current(), on)); });
+    connect(panel_.followsWheelsBox(), &QCheckBox::clicked, this,
+            [this](bool on) { apply(logic_.setFollowsWheels(current(), on)); });
     connect(inputBox_, &QComboBox::activated, this,
             [this](int index) { apply(logic_.selectInputDevice(index)); });
     connect(panel_.outputBox(), &QComboBox::activated, this,

@@ -82,6 +82,16 @@ PropertyPanel::PropertyPanel(QWidget* window) : QObject(window) {
     addLabel(window, QStringLiteral("ﾉｰﾄｼﾌﾄ :"), dluRect(249, 57, 27, 8));
     noteShift_ = makeEdit(window, dluRect(279, 56, 24, 12), id::kNoteShiftEdit);
     noteShiftSpin_ = makeSpin(window, dluRect(303, 56, 8, 12), id::kNoteShiftSpin);
+    // Ours, in the room the second row leaves between the note shift and the initial-message
+    // button, one above the other.
+    followsPedals_ = new QCheckBox(QStringLiteral("ﾍﾟﾀﾞﾙ追従"), window);
+    placeControl(followsPedals_, dluRect(316, 52, 48, 10), id::kFollowsPedals);
+    followsPedals_->setToolTip(QStringLiteral(
+        "サステイン・ソステヌート・ソフトペダル (CC 64, 66, 67) をこのパートにも送る"));
+    followsWheels_ = new QCheckBox(QStringLiteral("ﾎｲｰﾙ追従"), window);
+    placeControl(followsWheels_, dluRect(316, 62, 48, 10), id::kFollowsWheels);
+    followsWheels_->setToolTip(QStringLiteral(
+        "ピッチベンド・モジュレーション (CC 1)・チャンネルプレッシャーをこのパートにも送る"));
     initialMessages_ = new QPushButton(QStringLiteral("ﾊﾟｰﾄ初期情報"), window);
     initialMessages_->setAutoDefault(false);
     placeControl(initialMessages_, dluRect(366, 55, 50, 15), id::kInitialMessages);
@@ -133,9 +143,11 @@ void PropertyPanel::show(const PropertyPanelViewState& view, QComboBox* inputBox
         output_->setCurrentIndex(view.outputDevice < output_->count() ? view.outputDevice : -1);
     }
     {
-        const QSignalBlocker b1(channelMessage_), b2(hex_);
+        const QSignalBlocker b1(channelMessage_), b2(hex_), b3(followsPedals_), b4(followsWheels_);
         channelMessage_->setChecked(view.channelMessageTarget);
         hex_->setChecked(view.hexDisplay);
+        followsPedals_->setChecked(view.followsPedals);
+        followsWheels_->setChecked(view.followsWheels);
     }
 }
 

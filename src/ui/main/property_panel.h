@@ -23,11 +23,10 @@ class CInEdit;
 std::string formatNumber(int value, bool hex);
 
 // The part property panel: the group box with the current band's name, output device, channel,
-// note shift and key range, the hex display and channel-message boxes and the initial-message
-// button. It creates its controls on the main window at their dialog-unit places and shows what
-// PropertyPanelLogic says a band looks like; what the user does with them is handled by
-// PanelEditing.
-// User-interface thread only.
+// note shift and key range, the hex display and channel-message boxes, whether the band follows
+// the pedals and the wheels, and the initial-message button. It creates its controls on the main
+// window at their dialog-unit places and shows what PropertyPanelLogic says a band looks like; what
+// the user does with them is handled by PanelEditing. User-interface thread only.
 class PropertyPanel : public QObject {
     Q_OBJECT
 
@@ -57,6 +56,8 @@ class PropertyPanel : public QObject {
     QScrollBar* noteShiftSpin() const { return noteShiftSpin_; }
     QCheckBox* hexBox() const { return hex_; }
     QCheckBox* channelMessageBox() const { return channelMessage_; }
+    QCheckBox* followsPedalsBox() const { return followsPedals_; }
+    QCheckBox* followsWheelsBox() const { return followsWheels_; }
     QComboBox* outputBox() const { return output_; }
     QPushButton* initialMessagesButton() const { return initialMessages_; }
 
@@ -74,6 +75,8 @@ class PropertyPanel : public QObject {
     QScrollBar* channelSpin_;
     CInEdit* noteShift_;
     QScrollBar* noteShiftSpin_;
+    QCheckBox* followsPedals_;
+    QCheckBox* followsWheels_;
     QPushButton* initialMessages_;
 };
 

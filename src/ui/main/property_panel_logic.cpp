@@ -94,6 +94,8 @@ PropertyPanelViewState PropertyPanelLogic::view(int band) const {
     v.inputDevice = input >= 0 && input < devices.inputCount() ? input : -1;
     v.channelMessageTarget = band == parts.targetPart();
     v.hexDisplay = hexDisplay_;
+    v.followsPedals = p.followsPedals;
+    v.followsWheels = p.followsWheels;
     return v;
 }
 
@@ -183,6 +185,18 @@ PanelRefresh PropertyPanelLogic::toggleChannelMessageTarget(int band) {
     session_.parts().partAt(band);  // the band must exist
     markModified();
     session_.setTarget(session_.parts().targetPart() == band ? -1 : band);
+    return {};
+}
+
+PanelRefresh PropertyPanelLogic::setFollowsPedals(int band, bool on) {
+    session_.setFollowsPedals(band, on);  // refuses an index outside the Parts first
+    markModified();
+    return {};
+}
+
+PanelRefresh PropertyPanelLogic::setFollowsWheels(int band, bool on) {
+    session_.setFollowsWheels(band, on);
+    markModified();
     return {};
 }
 

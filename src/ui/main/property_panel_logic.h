@@ -30,6 +30,8 @@ struct PropertyPanelViewState {
     int inputDevice = -1;          // entry of the input device box; -1 selects none
     bool channelMessageTarget = false;
     bool hexDisplay = true;
+    bool followsPedals = false;  // the pedal and wheel switches of the band
+    bool followsWheels = false;
 
     bool operator==(const PropertyPanelViewState&) const = default;
 };
@@ -101,6 +103,11 @@ class PropertyPanelLogic {
     // The channel-message check box: makes band the target, or clears the target when band
     // already is it.
     PanelRefresh toggleChannelMessageTarget(int band);
+
+    // The pedal and wheel switches: whether band also gets the pedals, or the wheels and
+    // pressure, besides the channel-message target.
+    PanelRefresh setFollowsPedals(int band, bool on);
+    PanelRefresh setFollowsWheels(int band, bool on);
 
     // The input device box: reopens the MIDI input with that device. A negative index (the box
     // lost its selection) does nothing.

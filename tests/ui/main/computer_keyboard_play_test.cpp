@@ -114,11 +114,13 @@ TEST_F(KeyboardPlayTest, EnterReachesTheFocusedCommitEdit) {
     EXPECT_EQ(rig.sent(1).size(), 1u);
 }
 
-TEST_F(KeyboardPlayTest, KeysWithAltAreLeftToTheWindow) {
+TEST_F(KeyboardPlayTest, KeysWithAltAndThePanicKeyAreLeftToTheWindow) {
     play.setHook(true);
     EXPECT_FALSE(play.keyDown(withAlt(kV)));
     EXPECT_FALSE(play.keyUp(withAlt(kV)));
     EXPECT_FALSE(play.keyDown(withAlt(0x12)));
+    EXPECT_FALSE(play.keyDown(key(kVirtualKeyPause)));
+    EXPECT_FALSE(play.keyUp(key(kVirtualKeyPause)));
     EXPECT_TRUE(rig.backend.events().empty());
 }
 

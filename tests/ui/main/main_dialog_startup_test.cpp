@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontInfo>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -140,6 +141,29 @@ TEST(MainWindowStartUp, LaysTheWindowOutAtOneAndThreeQuarterPixelsPerDialogUnit)
     for (int id : {1006, 1008, 1012, 1013})
         EXPECT_NE(qobject_cast<CInEdit*>(findControl(&w, id)), nullptr) << id;
     EXPECT_EQ(qobject_cast<CInEdit*>(findControl(&w, 1014)), nullptr);
+}
+
+// The panic button, the panic controller's button and the pedal and wheel switches sit in room
+// the other controls leave free.
+TEST(MainWindowStartUp, PutsItsAddedControlsWhereNoOtherControlIs) {
+    MainWindowRig rig;
+    ASSERT_TRUE(rig.start());
+    CMainDialog& w = *rig.window;
+    w.show();
+    const QList<QWidget*> all = w.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    for (const int id : {control_id::kPanic, control_id::kPanicTrigger, control_id::kFollowsPedals,
+                         control_id::kFollowsWheels}) {
+        const QWidget* added = findControl(&w, id);
+        ASSERT_NE(added, nullptr) << id;
+        EXPECT_TRUE(w.rect().contains(added->geometry())) << id;
+        for (const QWidget* other : all) {
+            if (other == added || !other->isVisible() || qobject_cast<const QGroupBox*>(other))
+                continue;
+            EXPECT_FALSE(added->geometry().intersects(other->geometry()))
+                << id << " overlaps " << other->metaObject()->className() << " "
+                << other->property(kControlIdProperty).toInt();
+        }
+    }
 }
 
 TEST(MainWindowStartUp, GivesEveryToolButtonItsImagesAndTooltip) {

@@ -108,6 +108,7 @@ TEST_F(MainWindowScreenshot, StartUpFourPartsAndHeldKeys) {
     save("main_start.png");
 
     loadFourParts();
+    rig.model.session.setFollowsPedals(2, true);
     BandSelection& selection = rig.model.selection;
     selection.clear();
     selection.toggle(2);
@@ -155,6 +156,8 @@ TEST_F(MainWindowScreenshot, LongNameAndQtsOwnDialogs) {
     });
     QtFileDialogs dialogs(rig.window.get());
     saveModal("main_open_dialog.png", [&] { dialogs.openFile(FileDialogOptions{}); });
+    saveModal("main_panic_trigger.png",
+              [&] { control<QPushButton>(*rig.window, control_id::kPanicTrigger)->click(); });
     QCoreApplication::removeTranslator(translator);
     delete translator;
 }

@@ -178,6 +178,34 @@ TEST_F(PanelEditingWindow, TheChannelMessageBoxMovesOrClearsTheTarget) {
     EXPECT_EQ(sent("Out1"), Messages{packMessage(0xB0 | channel, 7, 100)});
 }
 
+TEST_F(PanelEditingWindow, ThePedalAndWheelSwitchesSetTheCurrentBandAndShowItsOwn) {
+    splitAt({60});
+    moveToDevice(1, 1);
+    clickStrip(insideBand(1));
+    QCheckBox* pedals = control<QCheckBox>(w(), control_id::kFollowsPedals);
+    QCheckBox* wheels = control<QCheckBox>(w(), control_id::kFollowsWheels);
+    QTest::mouseClick(pedals, Qt::LeftButton);
+    EXPECT_TRUE(parts().partAt(1).followsPedals);
+    EXPECT_FALSE(parts().partAt(1).followsWheels);
+    EXPECT_TRUE(modified());
+    // The sustain pedal reaches band 1, on its own channel, as well as the target, band 0.
+    const int channel = parts().partAt(1).channel;
+    ASSERT_TRUE(rig.backend.inject(0, packMessage(0xB0, 64, 127)));
+    EXPECT_EQ(sent("Out1"), Messages{packMessage(0xB0 | channel, 64, 127)});
+    EXPECT_EQ(sent("Out0"), Messages{packMessage(0xB0, 64, 127)});
+
+    QTest::mouseClick(wheels, Qt::LeftButton);
+    EXPECT_TRUE(parts().partAt(1).followsWheels);
+    clickStrip(insideBand(0));
+    EXPECT_FALSE(pedals->isChecked());
+    EXPECT_FALSE(wheels->isChecked());
+    clickStrip(insideBand(1));
+    EXPECT_TRUE(pedals->isChecked());
+    EXPECT_TRUE(wheels->isChecked());
+    QTest::mouseClick(pedals, Qt::LeftButton);
+    EXPECT_FALSE(parts().partAt(1).followsPedals);
+}
+
 TEST_F(PanelEditingWindow, ChoosingAnOutputDeviceMovesTheBandAndClosesTheUnusedOne) {
     QComboBox* output = panel().outputBox();
     output->setFocus();

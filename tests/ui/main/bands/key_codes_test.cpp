@@ -42,6 +42,7 @@ TEST(KeyCodesByPosition, LettersDigitsAndPunctuationFollowTheJapaneseLegends) {
     EXPECT_EQ(virtualKeyFromXkbKeycode(xkb(54)), kVirtualKeyShift);
     EXPECT_EQ(virtualKeyFromXkbKeycode(xkb(28)), kVirtualKeyReturn);
     EXPECT_EQ(virtualKeyFromXkbKeycode(xkb(96)), kVirtualKeyReturn);
+    EXPECT_EQ(virtualKeyFromXkbKeycode(xkb(119)), kVirtualKeyPause);
 }
 
 TEST(KeyCodesByPosition, UnknownPositionsHaveNoCode) {
