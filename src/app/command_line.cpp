@@ -193,6 +193,8 @@ std::string check(const CLI::App& app, Reading& r) {
         if (number < 1 || number > 128)
             return "'" + r.song + "' is not a song number 1 to 128";
         r.line.song = number - 1;
+        if (r.line.openFile.empty() && r.line.command != Command::Headless)
+            return "option '--song' needs a set list to play (a file to open, or --headless)";
     }
     r.line.midi.connectAudio = !r.noAudioConnect;
     if (!r.line.openFile.empty() && r.line.command != Command::None)

@@ -21,7 +21,7 @@ namespace {
 constexpr int kSynthPollMs = 20;
 }  // namespace
 
-int runGui(int argc, char** argv, const MidiOptions& options, const std::string& file) {
+int runGui(int argc, char** argv, const MidiOptions& options, const std::string& file, int song) {
     QApplication application(argc, argv);
     // Ties the windows to the installed desktop entry (its icon and name in docks and panels).
     QGuiApplication::setDesktopFileName(QStringLiteral(TARVELO_APP_ID));
@@ -78,7 +78,7 @@ int runGui(int argc, char** argv, const MidiOptions& options, const std::string&
         }
         if (window.initialize()) {
             if (!file.empty())
-                window.openAtStartUp(file);
+                window.openAtStartUp(file, song);
             window.exec();
         }
     }

@@ -11,6 +11,7 @@ namespace tarvelo::app {
 // (missing devices and an unreadable file are reported in message boxes; the latter leaves the
 // new arrangement). A MIDI file given to play starts once the synthesizer's SoundFont has
 // loaded. Must run on the process's main thread.
-int runGui(int argc, char** argv, const MidiOptions& options, const std::string& file);
+int runGui(int argc, char** argv, const MidiOptions& options, const std::string& file,
+           int song = -1);
 
 }  // namespace tarvelo::app

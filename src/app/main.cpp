@@ -46,7 +46,7 @@ int run(int argc, char** argv) {
 #if TARVELO_WITH_GUI
     // No command: the main window, on the chosen MIDI API, with the file given or a new
     // arrangement.
-    return tarvelo::app::runGui(argc, argv, line.midi, line.openFile);
+    return tarvelo::app::runGui(argc, argv, line.midi, line.openFile, line.song);
 #else
     if (!line.openFile.empty()) {
         std::fputs("tarvelo: built without its window; play a file with --headless FILE\n", stderr);

@@ -136,12 +136,22 @@ TEST(RoutingStress, ReshapingWhileRoutingNeverCorruptsOrHangsANote) {
     testing::VirtualRig rig(kOutputs, std::size_t{1} << 21);
     std::atomic<bool> stop{false};
     std::atomic<long> routed{0};
+    std::atomic<long> reshaped{0};
+    constexpr int kSteps = 3000;
+    constexpr long kNotesPerStep = 30;
 
     std::thread midiThread([&] {
         std::mt19937 rng(7);
         std::array<int, 128> heldOnChannel;  // input channel a key is held on, or -1
         heldOnChannel.fill(-1);
         while (!stop.load(std::memory_order_acquire)) {
+            // Never more than a few steps ahead of the reshaping, however the two threads are
+            // scheduled on a busy machine: the recording has room for the whole run.
+            if (routed.load(std::memory_order_relaxed) >
+                (reshaped.load(std::memory_order_relaxed) + 4) * kNotesPerStep) {
+                std::this_thread::yield();
+                continue;
+            }
             const auto key = static_cast<std::uint8_t>(rng() % 128);
             const std::size_t k = key;
             if (heldOnChannel[k] < 0) {
@@ -182,10 +192,9 @@ TEST(RoutingStress, ReshapingWhileRoutingNeverCorruptsOrHangsANote) {
     });
 
     std::mt19937 rng(11);
-    constexpr int kSteps = 3000;
-    constexpr long kNotesPerStep = 30;
     for (int step = 0; step < kSteps; ++step) {
         reshape(rig.session, rng);
+        reshaped.store(step + 1, std::memory_order_relaxed);
         if (step % 50 == 0)
             rig.drain();  // the window keeps up with the posted notes
         // Pace the reshaping by the stream, so both threads stay busy side by side.

@@ -86,8 +86,10 @@ class CMainDialog : public QDialog,
     // After a successful start-up: shows the window and opens the arrangement or set list at path
     // (the one named on the command line) as Open does once a file is chosen, so that the boxes
     // about missing devices or a file that cannot be read stand over the window. A file that
-    // cannot be read leaves the new arrangement. True when the file was loaded.
-    bool openAtStartUp(const std::string& path);
+    // cannot be read leaves the new arrangement. True when the file was loaded. A set list then
+    // plays its song `song` (0-based; -1: the first); a song it does not have, or a song asked of
+    // an arrangement, is said in a box and the first song plays.
+    bool openAtStartUp(const std::string& path, int song = -1);
 
     // The controls that band editing reaches.
     BandStripView* bandStrip() const { return strip_; }

@@ -109,13 +109,27 @@ void CMainDialog::offerRecoveredArrangement() {
     }
 }
 
-bool CMainDialog::openAtStartUp(const std::string& path) {
+bool CMainDialog::openAtStartUp(const std::string& path, int song) {
     show();
     // The Open dialog hands over full paths; so does the command line, whatever directory the
     // program was started in.
     std::error_code error;
     const std::filesystem::path full = std::filesystem::absolute(path, error);
-    return files_.openPath(error ? path : full.string());
+    if (!files_.openPath(error ? path : full.string()))
+        return false;
+    if (song < 0)
+        return true;
+    if (!session_.playingSetList()) {
+        boxes_.show("--song はセットリストを開くときにだけ使えます。", "", MessageButtons::Ok,
+                    MessageIcon::Warning);
+    } else if (song >= session_.songCount()) {
+        boxes_.show("セットリストには " + std::to_string(session_.songCount()) +
+                        " 曲しかありません。最初の曲で始めます。",
+                    "", MessageButtons::Ok, MessageIcon::Warning);
+    } else {
+        session_.selectSong(song);
+    }
+    return true;
 }
 
 void CMainDialog::loadReferenceFiles() {
