@@ -135,6 +135,9 @@ CompanionReadResult decodeCompanion(std::span<const std::uint8_t> bytes, int par
         root = Json::parse(bytes.begin(), bytes.end());
     } catch (const Json::parse_error& e) {
         return damaged("not valid JSON (at byte " + std::to_string(e.byte) + ")");
+    } catch (const Json::exception& e) {
+        // A number beyond what a double holds (1e400) is out of range rather than a parse error.
+        return damaged(std::string("not valid JSON (") + e.what() + ")");
     }
     if (!root.is_object())
         return damaged("not a JSON object");

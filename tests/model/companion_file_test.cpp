@@ -37,6 +37,8 @@ TEST(CompanionFile, WritesItsDocumentedFormatAndReadsItAndLaterVersionsBack) {
 TEST(CompanionFile, EveryUnusableFileIsToldApartAndNeverRead) {
     const std::pair<const char*, Kind> cases[] = {
         {R"({"version": 1, "partCount": 1, "parts": [{}])", Kind::Damaged},
+        // Out of a double's range: the parser's out_of_range, not a parse error.
+        {R"({"version": 1e400})", Kind::Damaged},
         {R"({"version": "1", "partCount": 1, "parts": [{}]})", Kind::Damaged},
         {R"({"version": 1, "partCount": 2, "parts": [{}]})", Kind::Damaged},
         {R"({"version": 1, "partCount": 1, "parts": [{"followsPedals": 1}]})", Kind::Damaged},
