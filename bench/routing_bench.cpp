@@ -173,15 +173,24 @@ struct TwoSongShow {
     std::string folder;
 };
 
+// The two-song show loaded into a session on the virtual backend.
+struct ShowRig {
+    ShowRig() {
+        makeBackend(backend);
+        if (!session.loadSetList(show.folder + "/show.txt").empty())
+            std::abort();
+    }
+    TwoSongShow show;
+    VirtualBackend backend{kLogCapacity};
+    QuietHost host;
+    LiveSession session{backend, host};
+};
+
 // The input callback's cost of a switching program change: the new song's set-up sent in it.
 void BM_SwitchInTheCallback(benchmark::State& state) {
-    VirtualBackend backend(kLogCapacity);
-    makeBackend(backend);
-    QuietHost host;
-    LiveSession session(backend, host);
-    TwoSongShow show;
-    if (!session.loadSetList(show.folder + "/show.txt").empty())
-        std::abort();
+    ShowRig rig;
+    VirtualBackend& backend = rig.backend;
+    LiveSession& session = rig.session;
     std::uint8_t song = 0;
     std::size_t switches = 0;
     for (auto _ : state) {
@@ -199,13 +208,9 @@ void BM_SwitchInTheCallback(benchmark::State& state) {
 // The owner's share: from the switch noticed until the new song's devices are held and its
 // initial messages on their way (the old song's released).
 void BM_FollowTheSwitch(benchmark::State& state) {
-    VirtualBackend backend(kLogCapacity);
-    makeBackend(backend);
-    QuietHost host;
-    LiveSession session(backend, host);
-    TwoSongShow show;
-    if (!session.loadSetList(show.folder + "/show.txt").empty())
-        std::abort();
+    ShowRig rig;
+    VirtualBackend& backend = rig.backend;
+    LiveSession& session = rig.session;
     std::uint8_t song = 0;
     std::size_t switches = 0;
     for (auto _ : state) {

@@ -14,6 +14,20 @@ inline constexpr std::uint8_t kSoftPedal = 67;
 constexpr bool isPedalController(std::uint8_t controller) {
     return controller == kSustainPedal || controller == kSostenutoPedal || controller == kSoftPedal;
 }
+// One bit per pedal (sustain 1, sostenuto 2, soft 4), for sets of pedals held; 0 for any other
+// controller.
+constexpr std::uint8_t pedalBit(std::uint8_t controller) {
+    switch (controller) {
+        case kSustainPedal:
+            return 1;
+        case kSostenutoPedal:
+            return 2;
+        case kSoftPedal:
+            return 4;
+        default:
+            return 0;
+    }
+}
 // A pedal value of 64 or more holds the pedal down.
 constexpr bool isPedalDown(std::uint8_t value) {
     return value >= 64;
@@ -41,7 +55,7 @@ class HeldPedals {
     // A pedal controller message with this value was sent to destination.
     void sent(const Destination& destination, std::uint8_t controller,
               std::uint8_t value) noexcept {
-        const std::uint8_t bit = bitOf(controller);
+        const std::uint8_t bit = pedalBit(controller);
         if (bit == 0)
             return;
         Entry* entry = find(destination);
@@ -65,7 +79,7 @@ class HeldPedals {
     // Whether that pedal is held down at destination.
     bool isDown(const Destination& destination, std::uint8_t controller) const noexcept {
         const Entry* entry = find(destination);
-        return entry != nullptr && (entry->down & bitOf(controller)) != 0;
+        return entry != nullptr && (entry->down & pedalBit(controller)) != 0;
     }
 
     // Calls visit(destination, controller) for every pedal held down, in no particular order.
@@ -73,7 +87,7 @@ class HeldPedals {
     void forEachDown(Visit&& visit) const {
         for (std::size_t i = 0; i < count_; ++i) {
             for (const std::uint8_t controller : {kSustainPedal, kSostenutoPedal, kSoftPedal}) {
-                if ((entries_[i].down & bitOf(controller)) != 0)
+                if ((entries_[i].down & pedalBit(controller)) != 0)
                     visit(entries_[i].destination, controller);
             }
         }
@@ -83,7 +97,7 @@ class HeldPedals {
     // (which sends the release there).
     template <typename Visit>
     void releaseEverywhere(std::uint8_t controller, Visit&& visit) noexcept {
-        const std::uint8_t bit = bitOf(controller);
+        const std::uint8_t bit = pedalBit(controller);
         for (std::size_t i = 0; i < count_;) {
             Entry& entry = entries_[i];
             if ((entry.down & bit) == 0) {
@@ -102,7 +116,7 @@ class HeldPedals {
 
     // Whether that pedal is down anywhere.
     bool anyDown(std::uint8_t controller) const noexcept {
-        const std::uint8_t bit = bitOf(controller);
+        const std::uint8_t bit = pedalBit(controller);
         for (std::size_t i = 0; i < count_; ++i) {
             if ((entries_[i].down & bit) != 0)
                 return true;
@@ -116,21 +130,9 @@ class HeldPedals {
   private:
     struct Entry {
         Destination destination;
-        std::uint8_t down = 0;  // one bit per pedal (bitOf)
+        std::uint8_t down = 0;  // one bit per pedal (pedalBit)
     };
 
-    static constexpr std::uint8_t bitOf(std::uint8_t controller) {
-        switch (controller) {
-            case kSustainPedal:
-                return 1;
-            case kSostenutoPedal:
-                return 2;
-            case kSoftPedal:
-                return 4;
-            default:
-                return 0;
-        }
-    }
     Entry* find(const Destination& destination) noexcept {
         for (std::size_t i = 0; i < count_; ++i) {
             if (entries_[i].destination == destination)

@@ -20,19 +20,6 @@ constexpr std::uint16_t kMsbKnown = 1U << 14;
 constexpr std::uint16_t kLsbKnown = 1U << 15;
 constexpr std::uint32_t kProgramKnown = 1U << 31;
 
-std::uint8_t pedalBit(std::uint8_t controller) {
-    switch (controller) {
-        case kSustainPedal:
-            return 1;
-        case kSostenutoPedal:
-            return 2;
-        case kSoftPedal:
-            return 4;
-        default:
-            return 0;
-    }
-}
-
 // The program word of a program change made in bank.
 std::uint32_t programWord(std::uint8_t program, std::uint16_t bank) {
     return kProgramKnown | (std::uint32_t{bank} << 7) | program;
